@@ -1,0 +1,23 @@
+// Everything the window procedure works on: the scene state, the platform it draws
+// and schedules through, where trace lines go, and the timer's own random source.
+#pragma once
+
+#include "input/timer_noise.h"
+#include "platform/platform.h"
+#include "scene/scene_state.h"
+#include "trace/trace.h"
+
+namespace fpu {
+
+struct Program {
+  Program(Platform& platform_, TraceSink& trace_) : platform(&platform_), trace(&trace_) {}
+
+  SceneState scene;
+  Platform* platform;
+  TraceSink* trace;
+  TimerNoise timer_noise;
+  // Set once shutdown has released the drawing objects; later messages are ignored.
+  bool shut_down = false;
+};
+
+}  // namespace fpu

@@ -1,0 +1,86 @@
+// Plain value types shared by the portable core and every platform backend.
+// No OS header is included here: handles travel as integers.
+#pragma once
+
+#include <cstdint>
+
+namespace fpu {
+
+// An opaque platform object (device context, bitmap, pen, brush, module). 0 is "none".
+using Handle = std::uintptr_t;
+// The window the message is for; the core never stores it, it only passes it along.
+using WindowHandle = std::uintptr_t;
+// Colour as 0x00BBGGRR (red in the low byte).
+using ColorRef = std::uint32_t;
+// Message parameters at the platform's full width; the core reads the low 32 bits.
+using WParam = std::uintptr_t;
+using LParam = std::intptr_t;
+
+// Rectangle with exclusive right and bottom edges.
+struct Rect {
+  std::int32_t left;
+  std::int32_t top;
+  std::int32_t right;
+  std::int32_t bottom;
+  friend bool operator==(const Rect&, const Rect&) = default;
+};
+
+namespace color {
+inline constexpr ColorRef black = 0x000000;
+inline constexpr ColorRef white = 0xFFFFFF;
+inline constexpr ColorRef green = 0x00FF00;
+inline constexpr ColorRef red = 0x0000FF;
+inline constexpr ColorRef blue = 0xFF0000;
+inline constexpr ColorRef silver = 0xC0C0C0;
+}  // namespace color
+
+// Window message codes the program handles or produces (Windows values).
+namespace msg {
+inline constexpr std::uint32_t create = 0x0001;
+inline constexpr std::uint32_t destroy = 0x0002;
+inline constexpr std::uint32_t paint = 0x000F;
+inline constexpr std::uint32_t close = 0x0010;
+inline constexpr std::uint32_t key_down = 0x0100;
+inline constexpr std::uint32_t key_up = 0x0101;
+inline constexpr std::uint32_t sys_key_down = 0x0104;
+inline constexpr std::uint32_t timer = 0x0113;
+inline constexpr std::uint32_t mouse_move = 0x0200;
+inline constexpr std::uint32_t lbutton_down = 0x0201;
+inline constexpr std::uint32_t lbutton_up = 0x0202;
+inline constexpr std::uint32_t rbutton_down = 0x0204;
+inline constexpr std::uint32_t rbutton_up = 0x0205;
+inline constexpr std::uint32_t mbutton_down = 0x0207;
+inline constexpr std::uint32_t mbutton_up = 0x0208;
+}  // namespace msg
+
+// Mouse button and modifier flags carried in wParam of mouse messages.
+namespace mk {
+inline constexpr std::uint32_t lbutton = 0x0001;
+inline constexpr std::uint32_t rbutton = 0x0002;
+inline constexpr std::uint32_t shift = 0x0004;
+inline constexpr std::uint32_t control = 0x0008;
+inline constexpr std::uint32_t mbutton = 0x0010;
+inline constexpr std::uint32_t xbutton1 = 0x0020;
+inline constexpr std::uint32_t xbutton2 = 0x0040;
+}  // namespace mk
+
+// Windows virtual-key codes the key commands compare against.
+namespace vk {
+inline constexpr std::uint32_t back = 0x08;
+inline constexpr std::uint32_t return_key = 0x0D;
+inline constexpr std::uint32_t escape = 0x1B;
+inline constexpr std::uint32_t space = 0x20;
+inline constexpr std::uint32_t insert = 0x2D;
+inline constexpr std::uint32_t left = 0x25;
+inline constexpr std::uint32_t up = 0x26;
+inline constexpr std::uint32_t right = 0x27;
+inline constexpr std::uint32_t down = 0x28;
+inline constexpr std::uint32_t numpad0 = 0x60;
+inline constexpr std::uint32_t f1 = 0x70;
+inline constexpr std::uint32_t oem_comma = 0xBC;
+inline constexpr std::uint32_t oem_minus = 0xBD;
+inline constexpr std::uint32_t oem_period = 0xBE;
+inline constexpr std::uint32_t oem_3 = 0xC0;
+}  // namespace vk
+
+}  // namespace fpu

@@ -1,0 +1,7 @@
+#include "scene/counter.h"
+
+namespace fpu {
+
+void format_counter(SceneState&, std::uint32_t) {}
+
+}  // namespace fpu

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs, only those not yet installed.
+#   install-deps.sh          build and run the program
+#   install-deps.sh --test   also everything the tests, benchmarks and fuzzers need
+set -euo pipefail
+
+packages=(cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-ttf-dev libpng-dev fonts-dejavu-core)
+if [[ "${1:-}" == "--test" ]]; then
+  packages+=(clang libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-apps imagemagick)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+sudo=""
+[[ "$(id -u)" -eq 0 ]] || sudo="sudo"
+$sudo apt-get update -q
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
