@@ -1,0 +1,13 @@
+// Writes a pixel buffer as an RGB PNG.
+#pragma once
+
+#include <string>
+
+#include "platform/soft/soft_platform.h"
+
+namespace fpu {
+
+// Returns false (with `error` set) when the file cannot be written.
+bool write_png(const std::string& path, const Surface& surface, std::string* error = nullptr);
+
+}  // namespace fpu
