@@ -2,6 +2,8 @@
 
 namespace fpu {
 
-void copy_axis_template(SceneState& scene) { scene.axis_points = scene.axis_template; }
+void copy_axis_template(SceneState& scene) {
+  scene.axis_points = scene.axis_template;
+}
 
 }  // namespace fpu
