@@ -2,6 +2,8 @@
 // and schedules through, where trace lines go, and the timer's own random source.
 #pragma once
 
+#include <functional>
+
 #include "input/timer_noise.h"
 #include "platform/platform.h"
 #include "scene/scene_state.h"
@@ -18,6 +20,9 @@ struct Program {
   TimerNoise timer_noise;
   // Set once shutdown has released the drawing objects; later messages are ignored.
   bool shut_down = false;
+  // Called by shutdown just before the drawing objects are released (the replay tool keeps
+  // the last frame this way); empty in the windowed programs.
+  std::function<void(Program&)> before_release;
 };
 
 }  // namespace fpu

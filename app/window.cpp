@@ -70,6 +70,7 @@ void shutdown(Program& program, WindowHandle window) {
   SceneState& scene = program.scene;
   Platform& platform = *program.platform;
   platform.post_quit_message(0);
+  if (program.before_release) program.before_release(program);
   platform.delete_dc(scene.back_buffer);
   platform.delete_object(scene.back_bitmap);
   platform.delete_object(scene.background);

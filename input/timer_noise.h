@@ -19,6 +19,8 @@ class TimerNoise {
   void reseed(std::uint64_t seed) { state_ = seed; }
   // The next draw returns `values` instead of generated ones (scripted ticks, tests).
   void force_next(TimerValues values) { forced_ = values; }
+  // Drops a forced value that no tick used.
+  void cancel_forced() { forced_.reset(); }
   TimerValues next() {
     if (forced_) {
       TimerValues v = *forced_;

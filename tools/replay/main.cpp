@@ -1,0 +1,120 @@
+// fpu-sample-replay: drives the program headless from a script of messages.
+//
+//   fpu-sample-replay [--ticks N] [--seed N] [--trace stdout|viewer|none] [SCRIPT]
+//
+// Exit status: 0 when the script ran to its end, 2 for a line that cannot be parsed,
+// 1 for any other failure.
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/soft/png_writer.h"
+#include "platform/soft/soft_platform.h"
+#include "tools/replay/replay_runner.h"
+#ifdef FPU_HAVE_VIEWER_DELIVERY
+#include "trace/unix/viewer_trace_sink.h"
+#endif
+
+namespace {
+
+constexpr const char* usage =
+    "usage: fpu-sample-replay [--ticks N] [--seed N] [--trace stdout|viewer|none] [SCRIPT]";
+
+// The software back buffer as the replay's platform. It keeps the last frame at shutdown,
+// so that `png` still shows it after the drawing objects are gone.
+class SoftReplayHost : public fpu::ReplayHost {
+ public:
+  fpu::Platform& platform() override { return platform_; }
+  void set_tick_count(std::uint32_t ms) override { platform_.set_tick_count(ms); }
+  bool write_image(const std::string& path, fpu::Handle back_buffer, std::string* error) override {
+    if (const fpu::Surface* live = platform_.dc_surface(back_buffer)) {
+      return fpu::write_png(path, *live, error);
+    }
+    if (last_frame_) return fpu::write_png(path, *last_frame_, error);
+    *error = "there is no back buffer";
+    return false;
+  }
+  void keep_last_frame(fpu::Handle back_buffer) override {
+    if (const fpu::Surface* live = platform_.dc_surface(back_buffer)) last_frame_ = *live;
+  }
+
+ private:
+  fpu::SoftPlatform platform_;
+  std::optional<fpu::Surface> last_frame_;
+};
+
+int fail(int code, const std::string& message) {
+  std::cerr << "fpu-sample-replay: " << message << '\n';
+  return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::ios::sync_with_stdio(false);
+  fpu::ReplayOptions options;
+  std::string trace_mode = "stdout";
+  std::string script_path = "-";
+  bool have_script = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&](std::uint32_t* out) {
+      if (i + 1 >= argc) return false;
+      return fpu::parse_script_number(argv[++i], out);
+    };
+    if (arg == "--ticks") {
+      if (!value(&options.start_ticks))
+        return fail(1, "--ticks needs a number\n" + std::string(usage));
+    } else if (arg == "--seed") {
+      std::uint32_t seed = 0;
+      if (!value(&seed)) return fail(1, "--seed needs a number\n" + std::string(usage));
+      options.noise_seed = seed;
+    } else if (arg == "--trace") {
+      if (i + 1 >= argc) return fail(1, "--trace needs stdout, viewer or none");
+      trace_mode = argv[++i];
+      if (trace_mode != "stdout" && trace_mode != "viewer" && trace_mode != "none") {
+        return fail(1, "--trace takes stdout, viewer or none, not '" + trace_mode + "'");
+      }
+    } else if (arg == "--help" || arg == "-h") {
+      std::cerr << usage << '\n';
+      return 0;
+    } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
+      return fail(1, "unknown option '" + arg + "'\n" + usage);
+    } else if (have_script) {
+      return fail(1, "more than one script given\n" + std::string(usage));
+    } else {
+      script_path = arg;
+      have_script = true;
+    }
+  }
+
+  std::ifstream file;
+  std::istream* script = &std::cin;
+  if (script_path != "-") {
+    file.open(script_path);
+    if (!file) return fail(1, "cannot open script '" + script_path + "'");
+    script = &file;
+  }
+
+  std::unique_ptr<fpu::TraceSink> trace;
+  if (trace_mode == "stdout") {
+    trace = std::make_unique<fpu::JsonTraceSink>(std::cout);
+  } else if (trace_mode == "viewer") {
+#ifdef FPU_HAVE_VIEWER_DELIVERY
+    trace = std::make_unique<fpu::ViewerTraceSink>(fpu::running_executable_directory());
+#else
+    return fail(1, "this build has no trace viewer delivery");
+#endif
+  } else {
+    trace = std::make_unique<fpu::NullTraceSink>();
+  }
+
+  SoftReplayHost host;
+  fpu::ReplayResult result = fpu::run_replay(host, *trace, *script, std::cout, options);
+  std::cout.flush();
+  if (result.exit_code != 0) return fail(result.exit_code, result.error);
+  if (!std::cout) return fail(1, "cannot write standard output");
+  return 0;
+}

@@ -1,0 +1,65 @@
+// The script runner of fpu-sample-replay: starts the program as the window does, then
+// delivers scripted messages to the same window procedure and writes JSON lines.
+// Platform-neutral: the host supplies the drawing layer, the clock and image output.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+#include "platform/platform.h"
+#include "trace/trace.h"
+
+namespace fpu {
+
+class ReplayHost {
+ public:
+  virtual ~ReplayHost() = default;
+  virtual Platform& platform() = 0;
+  // What the platform's tick count returns from now on.
+  virtual void set_tick_count(std::uint32_t ms) = 0;
+  // Writes the bitmap selected into `back_buffer` to `path` as an RGB PNG.
+  virtual bool write_image(const std::string& path, Handle back_buffer, std::string* error) = 0;
+  // Called at shutdown just before the back buffer is released, so that `png` lines
+  // after it can still show the last frame.
+  virtual void keep_last_frame(Handle /*back_buffer*/) {}
+};
+
+struct ReplayOptions {
+  std::uint32_t start_ticks = 12345678;  // the tick count at start-up (seeds the generator)
+  std::uint64_t noise_seed = 1;          // seeds the timer's own source of b, c, s
+  bool allow_files = true;               // false: `png` lines are checked but write nothing
+  std::uint64_t max_steps = 0;           // stop after this many executed lines (0: no limit)
+};
+
+struct ReplayResult {
+  int exit_code = 0;  // 0 ran to the end, 2 a line could not be parsed, 1 another failure
+  std::string error;  // one line, for standard error
+};
+
+// Writes trace lines as {"trace":"..."} JSON lines.
+class JsonTraceSink : public TraceSink {
+ public:
+  explicit JsonTraceSink(std::ostream& out) : out_(out) {}
+  std::intptr_t send_trace_line(const char* text) override;
+
+ private:
+  std::ostream& out_;
+};
+
+// Drops every line.
+class NullTraceSink : public TraceSink {
+ public:
+  std::intptr_t send_trace_line(const char*) override { return 0; }
+};
+
+ReplayResult run_replay(ReplayHost& host, TraceSink& trace, std::istream& script, std::ostream& out,
+                        const ReplayOptions& options);
+
+// Parses a script number: decimal (optionally negative) or 0x hexadecimal, modulo 2^32.
+bool parse_script_number(const std::string& text, std::uint32_t* value);
+
+// Appends `text` to `out` as a JSON string literal.
+void append_json_string(std::string& out, const std::string& text);
+
+}  // namespace fpu
