@@ -1,0 +1,137 @@
+// fpu-wine-probe.exe: looks at the program's windows from inside Wine for the end-to-end
+// scripts (tests/wine), through the same window services the program itself uses.
+//   fpu-wine-probe main-window [WAIT_MS]      class, title and rectangles of the program's window
+//   fpu-wine-probe viewer-text [LINES [WAIT_MS]]  the viewer's text, once it has LINES lines
+//   fpu-wine-probe viewer-caret-home          put the viewer's caret at the start (as a click does)
+//   fpu-wine-probe viewer-close [WAIT_MS]     close the viewer and wait until it is gone
+// Exit status 0 on success, 1 when the window is missing or the wait ran out, 2 on bad usage.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr const char* program_class = "Win32asm_class";
+constexpr const char* viewer_class = "DbgWinClass";
+
+DWORD arg_ms(int argc, char** argv, int index, DWORD fallback) {
+  return argc > index ? static_cast<DWORD>(std::strtoul(argv[index], nullptr, 10)) : fallback;
+}
+
+// Polls `find` every 50 ms until it returns a window or `wait_ms` passes.
+template <class Find>
+HWND wait_for(Find find, DWORD wait_ms) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (HWND w = find()) return w;
+    if (GetTickCount() - start >= wait_ms) return nullptr;
+    Sleep(50);
+  }
+}
+
+HWND viewer_edit() {
+  HWND viewer = FindWindowA(viewer_class, nullptr);
+  return viewer ? FindWindowExA(viewer, nullptr, "Edit", nullptr) : nullptr;
+}
+
+std::string window_text(HWND edit) {
+  LRESULT length = SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0);
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  LRESULT got = SendMessageA(edit, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<std::size_t>(got));
+  return text;
+}
+
+std::size_t line_count(const std::string& text) {
+  if (text.empty()) return 0;
+  std::size_t lines = 1;
+  for (std::size_t at = text.find("\r\n"); at != std::string::npos;
+       at = text.find("\r\n", at + 2)) {
+    ++lines;
+  }
+  return lines;
+}
+
+int main_window(DWORD wait_ms) {
+  HWND w = wait_for([] { return FindWindowA(program_class, nullptr); }, wait_ms);
+  if (!w) {
+    std::printf("no window of class %s\n", program_class);
+    return 1;
+  }
+  char cls[256] = {};
+  char title[256] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  GetWindowTextA(w, title, sizeof title);
+  RECT r{};
+  RECT c{};
+  GetWindowRect(w, &r);
+  GetClientRect(w, &c);
+  std::printf("class=%s\ntitle=%s\nwindow=%ld,%ld,%ld,%ld\nclient=%ldx%ld\n", cls, title, r.left,
+              r.top, r.right - r.left, r.bottom - r.top, c.right, c.bottom);
+  return 0;
+}
+
+int viewer_text(std::size_t lines, DWORD wait_ms) {
+  const DWORD start = GetTickCount();
+  std::string text;
+  for (;;) {
+    if (HWND edit = viewer_edit()) {
+      text = window_text(edit);
+      if (line_count(text) >= lines) break;
+    }
+    if (GetTickCount() - start >= wait_ms) {
+      std::fwrite(text.data(), 1, text.size(), stdout);
+      std::fprintf(stderr, "viewer has %zu of %zu lines\n", line_count(text), lines);
+      return 1;
+    }
+    Sleep(50);
+  }
+  // Lines are separated by CR LF in the control; print them with plain LF.
+  std::string out;
+  for (char ch : text) {
+    if (ch != '\r') out += ch;
+  }
+  if (!out.empty()) out += '\n';
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  return 0;
+}
+
+int viewer_caret_home() {
+  HWND edit = viewer_edit();
+  if (!edit) return 1;
+  SendMessageA(edit, EM_SETSEL, 0, 0);
+  return 0;
+}
+
+int viewer_close(DWORD wait_ms) {
+  HWND viewer = FindWindowA(viewer_class, nullptr);
+  if (viewer) PostMessageA(viewer, WM_CLOSE, 0, 0);
+  const DWORD start = GetTickCount();
+  while (FindWindowA(viewer_class, nullptr)) {
+    if (GetTickCount() - start >= wait_ms) return 1;
+    Sleep(50);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr,
+                 "usage: fpu-wine-probe main-window|viewer-text|viewer-caret-home|viewer-close\n");
+    return 2;
+  }
+  const std::string command = argv[1];
+  if (command == "main-window") return main_window(arg_ms(argc, argv, 2, 0));
+  if (command == "viewer-text") {
+    return viewer_text(arg_ms(argc, argv, 2, 0), arg_ms(argc, argv, 3, 5000));
+  }
+  if (command == "viewer-caret-home") return viewer_caret_home();
+  if (command == "viewer-close") return viewer_close(arg_ms(argc, argv, 2, 5000));
+  std::fprintf(stderr, "unknown command: %s\n", command.c_str());
+  return 2;
+}

@@ -1,0 +1,198 @@
+#include "trace/win32/viewer_sink.h"
+
+#include <windows.h>
+
+#include <deque>
+#include <vector>
+
+namespace fpu {
+
+namespace {
+
+constexpr const char* viewer_class = "DbgWinClass";
+constexpr const char* viewer_file = "fpu-trace-viewer.exe";
+
+}  // namespace
+
+std::string default_viewer_path() {
+  std::vector<char> path(MAX_PATH);
+  for (;;) {
+    DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return viewer_file;  // no module name: fall back to the working directory
+    if (n < path.size()) {
+      std::string full(path.data(), n);
+      std::size_t slash = full.find_last_of("\\/");
+      return slash == std::string::npos ? std::string(viewer_file)
+                                        : full.substr(0, slash + 1) + viewer_file;
+    }
+    path.resize(path.size() * 2);  // truncated: try again with room for a long path
+  }
+}
+
+struct ViewerSinkShared {
+  explicit ViewerSinkShared(ViewerSinkOptions o) : options(std::move(o)) {}
+
+  const ViewerSinkOptions options;
+  SRWLOCK lock = SRWLOCK_INIT;
+  CONDITION_VARIABLE wake = CONDITION_VARIABLE_INIT;  // a line was queued, or stop
+  CONDITION_VARIABLE idle = CONDITION_VARIABLE_INIT;  // the queue ran empty
+  std::deque<std::string> lines;
+  bool busy = false;  // the worker is delivering a line it has taken off the queue
+  bool stopping = false;
+  DWORD stop_deadline = 0;
+  ViewerSinkStats stats;
+  HANDLE thread = nullptr;
+};
+
+namespace {
+
+enum class Outcome { delivered, no_viewer, failed };
+
+// One message to the edit control, given up after the time-out (or at once when the
+// viewer is hung). Returns whether it was answered.
+bool send(HWND edit, UINT message, WPARAM wparam, LPARAM lparam, DWORD timeout_ms,
+          DWORD_PTR* result = nullptr) {
+  DWORD_PTR r = 0;
+  LRESULT ok = SendMessageTimeoutA(edit, message, wparam, lparam, SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                                   timeout_ms, &r);
+  if (result) *result = r;
+  return ok != 0;
+}
+
+Outcome deliver(const ViewerSinkOptions& options, const std::string& line,
+                std::uint64_t& start_attempts) {
+  HWND viewer = FindWindowA(viewer_class, nullptr);
+  if (!viewer) {
+    // WinExec returns once the viewer waits for input, by which time its window exists.
+    ++start_attempts;
+    WinExec(options.viewer_path.c_str(), SW_SHOWNORMAL);
+    viewer = FindWindowA(viewer_class, nullptr);
+    if (!viewer) return Outcome::no_viewer;
+  }
+  HWND edit = FindWindowExA(viewer, nullptr, "Edit", nullptr);
+  if (!edit) return Outcome::failed;
+  const DWORD t = options.send_timeout_ms;
+  DWORD_PTR length = 0;
+  if (!send(edit, WM_GETTEXTLENGTH, 0, 0, t, &length)) return Outcome::failed;
+  // Put the caret at the end explicitly: after a click into the viewer it may be anywhere,
+  // and the insertions below go in at the caret.
+  if (!send(edit, EM_SETSEL, length, static_cast<LPARAM>(length), t)) return Outcome::failed;
+  if (length != 0 && !send(edit, EM_REPLACESEL, 0, reinterpret_cast<LPARAM>("\r\n"), t)) {
+    return Outcome::failed;
+  }
+  if (!send(edit, EM_REPLACESEL, 0, reinterpret_cast<LPARAM>(line.c_str()), t)) {
+    return Outcome::failed;
+  }
+  if (!send(edit, EM_SCROLLCARET, 0, 0, t)) return Outcome::failed;
+  return Outcome::delivered;
+}
+
+bool deadline_passed(DWORD deadline) {
+  return static_cast<LONG>(GetTickCount() - deadline) >= 0;
+}
+
+DWORD WINAPI worker(void* param) {
+  auto& s = *static_cast<ViewerSinkShared*>(param);
+  AcquireSRWLockExclusive(&s.lock);
+  for (;;) {
+    while (s.lines.empty() && !s.stopping) SleepConditionVariableSRW(&s.wake, &s.lock, INFINITE, 0);
+    if (s.stopping && (s.lines.empty() || deadline_passed(s.stop_deadline))) {
+      s.stats.abandoned += s.lines.size();
+      s.lines.clear();
+      WakeAllConditionVariable(&s.idle);
+      break;
+    }
+    std::string line = std::move(s.lines.front());
+    s.lines.pop_front();
+    s.busy = true;
+    std::uint64_t starts = 0;
+    ReleaseSRWLockExclusive(&s.lock);
+
+    Outcome outcome = deliver(s.options, line, starts);
+
+    AcquireSRWLockExclusive(&s.lock);
+    s.busy = false;
+    s.stats.start_attempts += starts;
+    switch (outcome) {
+      case Outcome::delivered:
+        ++s.stats.delivered;
+        break;
+      case Outcome::no_viewer:
+        ++s.stats.no_viewer;
+        break;
+      case Outcome::failed:
+        ++s.stats.failed;
+        break;
+    }
+    if (s.lines.empty()) WakeAllConditionVariable(&s.idle);
+  }
+  ReleaseSRWLockExclusive(&s.lock);
+  return 0;
+}
+
+}  // namespace
+
+ViewerTraceSink::ViewerTraceSink(ViewerSinkOptions options)
+    : shared_(new ViewerSinkShared(std::move(options))) {
+  shared_->thread = CreateThread(nullptr, 0, worker, shared_, 0, nullptr);
+}
+
+ViewerTraceSink::~ViewerTraceSink() {
+  ViewerSinkShared& s = *shared_;
+  AcquireSRWLockExclusive(&s.lock);
+  s.stopping = true;
+  s.stop_deadline = GetTickCount() + s.options.drain_ms;
+  WakeAllConditionVariable(&s.wake);
+  ReleaseSRWLockExclusive(&s.lock);
+  if (!s.thread) {
+    delete shared_;
+    return;
+  }
+  // The worker stops taking lines at the drain deadline; the line in hand may still need
+  // its five sends and a viewer start.
+  DWORD limit = s.options.drain_ms + 5 * s.options.send_timeout_ms + 1000;
+  if (WaitForSingleObject(s.thread, limit) == WAIT_OBJECT_0) {
+    CloseHandle(s.thread);
+    delete shared_;
+  }
+  // Otherwise the worker is stuck in a call it cannot leave; it keeps the shared state,
+  // which is left alive for it, and ends with the process.
+}
+
+std::intptr_t ViewerTraceSink::send_trace_line(const char* text) {
+  ViewerSinkShared& s = *shared_;
+  AcquireSRWLockExclusive(&s.lock);
+  bool room = s.thread != nullptr && s.lines.size() < s.options.capacity;
+  if (room) {
+    s.lines.emplace_back(text);
+    ++s.stats.queued;
+    WakeConditionVariable(&s.wake);
+  } else {
+    ++s.stats.dropped;
+  }
+  ReleaseSRWLockExclusive(&s.lock);
+  return room ? 1 : 0;
+}
+
+ViewerSinkStats ViewerTraceSink::stats() const {
+  AcquireSRWLockExclusive(&shared_->lock);
+  ViewerSinkStats copy = shared_->stats;
+  ReleaseSRWLockExclusive(&shared_->lock);
+  return copy;
+}
+
+bool ViewerTraceSink::wait_idle(std::uint32_t timeout_ms) const {
+  ViewerSinkShared& s = *shared_;
+  const DWORD start = GetTickCount();
+  AcquireSRWLockExclusive(&s.lock);
+  bool done;
+  while (!(done = s.lines.empty() && !s.busy)) {
+    DWORD spent = GetTickCount() - start;
+    if (spent >= timeout_ms) break;
+    SleepConditionVariableSRW(&s.idle, &s.lock, timeout_ms - spent, 0);
+  }
+  ReleaseSRWLockExclusive(&s.lock);
+  return done;
+}
+
+}  // namespace fpu

@@ -1,0 +1,59 @@
+// Delivers trace lines to the trace viewer window (class "DbgWinClass") on Windows.
+//
+// The user-interface thread only queues a line; a worker thread of the sink does the
+// window look-ups and the messages to the viewer's edit control, each send with a
+// time-out, so a slow, busy or hung viewer never stalls the window. Lines past the
+// queue's bound are dropped and counted. Lines are delivered in the order they were
+// queued, each with its full message sequence before the next begins.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "trace/trace.h"
+
+namespace fpu {
+
+// fpu-trace-viewer.exe in the directory of the running executable.
+std::string default_viewer_path();
+
+struct ViewerSinkOptions {
+  std::string viewer_path = default_viewer_path();  // started when no viewer window exists
+  std::size_t capacity = 4096;                      // lines waiting at most
+  std::uint32_t send_timeout_ms = 1000;             // per message to the viewer
+  std::uint32_t drain_ms = 2000;                    // delivering what is left at destruction
+};
+
+struct ViewerSinkStats {
+  std::uint64_t queued = 0;          // accepted by send_trace_line
+  std::uint64_t dropped = 0;         // refused: the queue was full
+  std::uint64_t delivered = 0;       // every message of the line was answered
+  std::uint64_t no_viewer = 0;       // no viewer window, even after starting the viewer
+  std::uint64_t failed = 0;          // no edit control, or a message timed out
+  std::uint64_t abandoned = 0;       // still queued when the sink was destroyed
+  std::uint64_t start_attempts = 0;  // times the viewer program was started
+};
+
+struct ViewerSinkShared;
+
+class ViewerTraceSink : public TraceSink {
+ public:
+  explicit ViewerTraceSink(ViewerSinkOptions options = {});
+  ~ViewerTraceSink() override;
+  ViewerTraceSink(const ViewerTraceSink&) = delete;
+  ViewerTraceSink& operator=(const ViewerTraceSink&) = delete;
+
+  // Queues the line and returns at once: 1 when queued, 0 when dropped because the
+  // queue is full (delivery happens later, so no viewer result can be returned).
+  std::intptr_t send_trace_line(const char* text) override;
+
+  ViewerSinkStats stats() const;
+  // Waits until every queued line has been handled; false if `timeout_ms` passed first.
+  bool wait_idle(std::uint32_t timeout_ms) const;
+
+ private:
+  ViewerSinkShared* shared_;  // shared with the worker; left alive if the worker outlives the sink
+};
+
+}  // namespace fpu
