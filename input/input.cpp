@@ -1,10 +1,10 @@
 #include "input/input.h"
 
-#include <cmath>
 #include <cstdint>
 
 #include "app/window.h"
 #include "scene/counter.h"
+#include "scene/fpmath.h"
 #include "scene/random.h"
 #include "scene/rings.h"
 
@@ -19,14 +19,9 @@ std::uint16_t high_word(std::uint32_t v) {
   return static_cast<std::uint16_t>(v >> 16);
 }
 
-// angle_z in whole degrees: nearest, ties to even; out of the 16-bit range gives -32768,
-// as the 16-bit integer store of the x87 does.
-std::int16_t degrees_of(float angle, float degrees_per_radian) {
-  const long double product =
-      static_cast<long double>(angle) * static_cast<long double>(degrees_per_radian);
-  const long double rounded = std::nearbyint(product);
-  if (!(rounded >= -32768.0L && rounded <= 32767.0L)) return INT16_MIN;
-  return static_cast<std::int16_t>(rounded);
+// Adds the step in single precision, whatever width the registers have.
+float stepped(float angle, float step) {
+  return round_to_float(static_cast<long double>(angle) + static_cast<long double>(step));
 }
 
 }  // namespace
@@ -72,11 +67,13 @@ void frame_tail(Program& program, WindowHandle window, std::uint32_t code) {
     shutdown(program, window);
     return;
   }
-  if (s.axis_mask & 1u) s.angle_x = s.angle_x + s.angle_step;
-  if (s.axis_mask & 2u) s.angle_y = s.angle_y + s.angle_step;
+  if (s.axis_mask & 1u) s.angle_x = stepped(s.angle_x, s.angle_step);
+  if (s.axis_mask & 2u) s.angle_y = stepped(s.angle_y, s.angle_step);
   if (s.axis_mask & 4u) {
-    s.angle_z = s.angle_z + s.angle_step;
-    s.z_degrees = degrees_of(s.angle_z, s.degrees_per_radian);
+    s.angle_z = stepped(s.angle_z, s.angle_step);
+    // Whole degrees, nearest with ties to even; out of the 16-bit range gives -32768.
+    s.z_degrees = round_to_int16(static_cast<long double>(s.angle_z) *
+                                 static_cast<long double>(s.degrees_per_radian));
     emit_trace(*program.trace, TraceLabel::xopc, s.z_degrees);
   }
   if (!s.trail) platform.fill_rect(s.back_buffer, s.draw_rect, s.background);

@@ -14,6 +14,7 @@
 #include "platform/soft/soft_platform.h"
 #include "tools/replay/replay_runner.h"
 #ifdef FPU_HAVE_VIEWER_DELIVERY
+#include "trace/unix/viewer_endpoint.h"
 #include "trace/unix/viewer_trace_sink.h"
 #endif
 
@@ -103,7 +104,7 @@ int main(int argc, char** argv) {
     trace = std::make_unique<fpu::JsonTraceSink>(std::cout);
   } else if (trace_mode == "viewer") {
 #ifdef FPU_HAVE_VIEWER_DELIVERY
-    trace = std::make_unique<fpu::ViewerTraceSink>(fpu::running_executable_directory());
+    trace = std::make_unique<fpu::ViewerTraceSink>(fpu::viewer::running_executable_dir());
 #else
     return fail(1, "this build has no trace viewer delivery");
 #endif

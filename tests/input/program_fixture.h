@@ -1,0 +1,53 @@
+// A started program on the software back buffer, with trace lines collected.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/program.h"
+#include "app/window.h"
+#include "platform/soft/soft_platform.h"
+#include "trace/trace.h"
+
+namespace fpu::testing {
+
+class CollectingTraceSink : public TraceSink {
+ public:
+  std::intptr_t send_trace_line(const char* text) override {
+    lines.emplace_back(text);
+    return 1;
+  }
+  std::vector<std::string> lines;
+};
+
+inline constexpr WindowHandle test_window = 1;
+
+// Starts the program as the window does: creation, the start-up steps, the first paint.
+class StartedProgram {
+ public:
+  explicit StartedProgram(std::uint32_t start_ticks = 12345678) {
+    platform.set_tick_count(start_ticks);
+    send(msg::create, 0, 0);
+    finish_start_up(program);
+    send(msg::paint, 0, 0);
+    platform.clear_invalidated();
+    trace.lines.clear();
+  }
+
+  std::intptr_t send(std::uint32_t message, WParam wparam, LParam lparam) {
+    return window_proc(program, test_window, message, wparam, lparam);
+  }
+  void key(std::uint32_t code) { send(msg::key_down, code, 0); }
+  void mouse(std::uint32_t message, int x, int y, std::uint32_t flags) {
+    const auto lparam =
+        (static_cast<std::uint32_t>(y) << 16) | (static_cast<std::uint32_t>(x) & 0xFFFFu);
+    send(message, flags, static_cast<LParam>(static_cast<std::int32_t>(lparam)));
+  }
+
+  SoftPlatform platform;
+  CollectingTraceSink trace;
+  Program program{platform, trace};
+  SceneState& scene = program.scene;
+};
+
+}  // namespace fpu::testing
