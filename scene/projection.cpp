@@ -1,5 +1,7 @@
 #include "scene/projection.h"
 
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -13,9 +15,24 @@ struct Rotation {
   long double sin;
 };
 
-Rotation rotation_of(float angle) {
-  const long double a = angle;
-  return {std::cos(a), std::sin(a)};
+// Sine and cosine of the last angle seen on each axis. Painting projects a whole frame with
+// the same three angles, so this saves the six extended-precision sin/cos evaluations per
+// point; the key is the exact bit pattern, so results are the same as recomputing them.
+struct RotationMemo {
+  std::uint32_t key_bits = 0;
+  Rotation rotation{1.0L, 0.0L};  // of +0.0
+};
+thread_local std::array<RotationMemo, 3> rotation_memo;
+
+Rotation rotation_of(int axis, float angle) {
+  RotationMemo& memo = rotation_memo[axis];
+  const auto bits = std::bit_cast<std::uint32_t>(angle);
+  if (bits != memo.key_bits) {
+    const long double a = angle;
+    memo.rotation = {std::cos(a), std::sin(a)};
+    memo.key_bits = bits;
+  }
+  return memo.rotation;
 }
 
 // Plane rotation of (u, v) whose result is rounded to float per coordinate, as stored
@@ -41,9 +58,9 @@ void project_point(SceneState& scene, const Point& point) {
   float x = static_cast<float>(point.x);
   float y = static_cast<float>(point.y);
   float z = static_cast<float>(point.z);
-  turn(rotation_of(scene.angle_x), y, z);  // about X
-  turn(rotation_of(scene.angle_y), x, z);  // about Y, same form: x' = cos*x - sin*z
-  turn(rotation_of(scene.angle_z), x, y);  // about Z; z is dropped (orthographic)
+  turn(rotation_of(0, scene.angle_x), y, z);  // about X
+  turn(rotation_of(1, scene.angle_y), x, z);  // about Y, same form: x' = cos*x - sin*z
+  turn(rotation_of(2, scene.angle_z), x, y);  // about Z; z is dropped (orthographic)
   scene.screen_x = to_screen(x, scene.centre_x);
   scene.screen_y = to_screen(y, scene.centre_y);
 }

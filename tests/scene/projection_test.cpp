@@ -74,6 +74,30 @@ TEST(SceneProjection, AgreesWithDoublePrecisionRotationWithinOnePixel) {
   }
 }
 
+// Sines and cosines are kept from one call to the next; two scenes with different angles
+// projected in turn must each get what they get alone.
+TEST(SceneProjection, InterleavedScenesDoNotShareTurns) {
+  const Point point{240, 24, -200};
+  SceneState a;
+  SceneState b;
+  b.angle_x = -1.5f;
+  b.angle_y = 2.5f;
+  b.angle_z = -0.0f;
+  project_point(a, point);
+  const std::int32_t alone_a[] = {a.screen_x, a.screen_y};
+  project_point(b, point);
+  const std::int32_t alone_b[] = {b.screen_x, b.screen_y};
+  for (int round = 0; round < 3; ++round) {
+    project_point(a, point);
+    EXPECT_EQ(a.screen_x, alone_a[0]);
+    EXPECT_EQ(a.screen_y, alone_a[1]);
+    project_point(b, point);
+    EXPECT_EQ(b.screen_x, alone_b[0]);
+    EXPECT_EQ(b.screen_y, alone_b[1]);
+  }
+  EXPECT_NE(alone_a[0], alone_b[0]);
+}
+
 TEST(SceneProjection, UnrepresentableResultsBecomeMinimumPlusCentreWithoutOverflow) {
   struct Case {
     const char* name;
