@@ -1,0 +1,67 @@
+// fpu-sample on Linux: the program's window through SDL2. Reads no arguments and no
+// environment of its own (SDL and X11 read theirs, such as DISPLAY).
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/program.h"
+#include "platform/sdl/sdl_platform.h"
+#include "trace/trace.h"
+
+namespace {
+
+constexpr int exit_no_display = 2;
+
+class DropTraceSink final : public fpu::TraceSink {
+ public:
+  std::intptr_t send_trace_line(const char*) override { return 0; }
+};
+
+bool set(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && value[0] != '\0';
+}
+
+int no_display(const std::string& reason) {
+  std::fprintf(stderr,
+               "fpu-sample: no display to open the window on (%s); run it under Xvfb, e.g. "
+               "xvfb-run -s '-screen 0 1920x1080x24' ./build/default/fpu-sample, or drive it "
+               "without a display with fpu-sample-replay\n",
+               reason.c_str());
+  return exit_no_display;
+}
+
+}  // namespace
+
+int main() {
+  // Without a display server SDL could only fall back to drivers that take over the
+  // console or draw nowhere; unless SDL was told which driver to use, say so and stop.
+  if (!set("DISPLAY") && !set("WAYLAND_DISPLAY") && !set("SDL_VIDEODRIVER")) {
+    return no_display("DISPLAY and WAYLAND_DISPLAY are not set");
+  }
+  // A desktop compositor should keep compositing this ordinary window.
+  SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  // Present through the X server's shared-memory images: SDL would otherwise put an
+  // OpenGL renderer behind the window surface, which under Xvfb means loading a
+  // software GL stack (100 MB) for one 700 x 654 copy per frame.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) return no_display(SDL_GetError());
+
+  int code = 0;
+  {
+    fpu::SdlPlatform platform;
+    std::string error;
+    if (!platform.open_window(error)) {
+      std::fprintf(stderr, "fpu-sample: cannot create the window: %s\n", error.c_str());
+      SDL_Quit();
+      return 1;
+    }
+    DropTraceSink trace;
+    fpu::Program program(platform, trace);
+    code = platform.run(program);
+  }
+  SDL_Quit();
+  return code;
+}

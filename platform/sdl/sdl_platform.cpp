@@ -1,0 +1,180 @@
+#include "platform/sdl/sdl_platform.h"
+
+#include "app/window.h"
+#include "platform/sdl/sdl_keymap.h"
+
+namespace fpu {
+namespace {
+
+// SetTimer raises shorter periods to USER_TIMER_MINIMUM.
+constexpr std::uint32_t shortest_timer_period = 10;
+
+bool reached(std::uint32_t now, std::uint32_t deadline) {
+  return static_cast<std::int32_t>(now - deadline) >= 0;  // the tick count wraps
+}
+
+}  // namespace
+
+SdlPlatform::~SdlPlatform() {
+  if (texture_ != nullptr) SDL_DestroyTexture(texture_);
+  if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
+  if (window_ != nullptr) SDL_DestroyWindow(window_);
+}
+
+bool SdlPlatform::open_window(std::string& error) {
+  int x = SDL_WINDOWPOS_CENTERED;
+  int y = SDL_WINDOWPOS_CENTERED;
+  SDL_DisplayMode mode;
+  if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+    x = window_x_for_screen(static_cast<std::uint32_t>(mode.w));
+    y = window_y_for_screen(static_cast<std::uint32_t>(mode.h));
+  }
+  // The client area shows the whole back buffer; the window stays hidden until the
+  // start-up steps after its creation have run.
+  window_ = SDL_CreateWindow(window_title, x, y, back_buffer_width, back_buffer_height,
+                             SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
+  if (window_ == nullptr) {
+    error = SDL_GetError();
+    return false;
+  }
+  // One 700 x 654 upload per paint needs no GPU; the software renderer starts fastest.
+  renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+  if (renderer_ == nullptr) {
+    error = SDL_GetError();
+    return false;
+  }
+  const Surface& surface = window_surface();
+  texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                               surface.width, surface.height);
+  if (texture_ == nullptr) {
+    error = SDL_GetError();
+    return false;
+  }
+  SDL_StopTextInput();  // the program reads key codes only
+  return true;
+}
+
+void SdlPlatform::show_window() {
+  SDL_ShowWindow(window_);
+  // The first paint below stands for everything showing uncovers (UpdateWindow validates
+  // the window), so the expose events of the mapping are dropped.
+  SDL_PumpEvents();
+  SDL_FlushEvent(SDL_WINDOWEVENT);
+  exposed_ = false;
+}
+
+void SdlPlatform::present() {
+  const Surface& surface = window_surface();
+  SDL_UpdateTexture(texture_, nullptr, surface.pixels.data(),
+                    surface.width * static_cast<int>(sizeof(std::uint32_t)));
+  // 1:1 at the top-left; whatever a larger window shows beyond the bitmap is black.
+  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+  SDL_RenderClear(renderer_);
+  const SDL_Rect where{0, 0, surface.width, surface.height};
+  SDL_RenderCopy(renderer_, texture_, nullptr, &where);
+  SDL_RenderPresent(renderer_);
+}
+
+void SdlPlatform::end_paint(WindowHandle window) {
+  SoftPlatform::end_paint(window);
+  present();
+}
+
+void SdlPlatform::set_timer(WindowHandle window, std::uint32_t id, std::uint32_t milliseconds) {
+  SoftPlatform::set_timer(window, id, milliseconds);
+  const std::uint32_t period =
+      milliseconds < shortest_timer_period ? shortest_timer_period : milliseconds;
+  const std::uint32_t deadline = SDL_GetTicks() + period;
+  for (Timer& timer : timers_) {
+    if (timer.id == id) {  // setting a running timer again restarts it
+      timer.period = period;
+      timer.deadline = deadline;
+      return;
+    }
+  }
+  timers_.push_back(Timer{id, period, deadline});
+}
+
+void SdlPlatform::kill_timer(WindowHandle window, std::uint32_t id) {
+  SoftPlatform::kill_timer(window, id);
+  std::erase_if(timers_, [id](const Timer& timer) { return timer.id == id; });
+}
+
+void SdlPlatform::dispatch(Program& program, std::uint32_t message, WParam wparam, LParam lparam) {
+  window_proc(program, window_handle(), message, wparam, lparam);
+}
+
+bool SdlPlatform::deliver_due_timer(Program& program) {
+  const std::uint32_t now = SDL_GetTicks();
+  for (Timer& timer : timers_) {
+    if (!reached(now, timer.deadline)) continue;
+    // At most one tick is pending per timer, as with WM_TIMER: a late loop skips ticks
+    // instead of delivering a burst.
+    timer.deadline += timer.period;
+    if (reached(now, timer.deadline)) timer.deadline = now + timer.period;
+    const std::uint32_t id = timer.id;  // the handler may set or kill timers
+    dispatch(program, msg::timer, id, 0);
+    return true;
+  }
+  return false;
+}
+
+int SdlPlatform::wait_budget() const {
+  if (timers_.empty()) return -1;
+  const std::uint32_t now = SDL_GetTicks();
+  std::int32_t budget = INT32_MAX;
+  for (const Timer& timer : timers_) {
+    const auto left = static_cast<std::int32_t>(timer.deadline - now);
+    if (left < budget) budget = left;
+  }
+  return budget < 0 ? 0 : budget;
+}
+
+void SdlPlatform::handle_event(Program& program, const SDL_Event& event) {
+  if (event.type == SDL_WINDOWEVENT && (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
+                                        event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)) {
+    exposed_ = true;  // repainted without clearing, like an uncovered Windows window
+  }
+  EventContext context;
+  context.modifiers = static_cast<std::uint16_t>(SDL_GetModState());
+  context.buttons = buttons_;
+  SDL_GetWindowSize(window_, &context.client_width, &context.client_height);
+  const std::optional<WindowMessage> message = translate_event(event, context);
+  buttons_ = buttons_after(event, buttons_);
+  if (message) dispatch(program, message->code, message->wparam, message->lparam);
+}
+
+int SdlPlatform::run(Program& program) {
+  // CreateWindowExA delivers WM_CREATE; the rest of start-up follows, then the window
+  // is shown and painted once.
+  dispatch(program, msg::create, 0, 0);
+  finish_start_up(program);
+  show_window();
+  buttons_ = SDL_GetMouseState(nullptr, nullptr);
+  clear_invalidated();
+  dispatch(program, msg::paint, 0, 0);
+
+  // Windows' order of retrieval: input first, the quit message as soon as it is posted,
+  // one paint for all invalidation once no input waits, timer ticks last.
+  SDL_Event event;
+  while (!quit_posted()) {
+    if (SDL_PollEvent(&event) != 0) {
+      handle_event(program, event);
+      continue;
+    }
+    if (invalidated() || exposed_) {
+      clear_invalidated();
+      exposed_ = false;
+      dispatch(program, msg::paint, 0, 0);
+      continue;
+    }
+    if (deliver_due_timer(program)) continue;
+    // Sleep until the next event or timer deadline; never spin.
+    const int budget = wait_budget();
+    const int got = budget < 0 ? SDL_WaitEvent(&event) : SDL_WaitEventTimeout(&event, budget);
+    if (got != 0) handle_event(program, event);
+  }
+  return quit_code();
+}
+
+}  // namespace fpu

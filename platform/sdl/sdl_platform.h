@@ -1,0 +1,63 @@
+// The Linux window: the software back buffer shown in an SDL2 window, with a message
+// loop that delivers SDL events to the window procedure with Windows' ordering (input
+// first, then one paint for any invalidation, then due timer ticks).
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/program.h"
+#include "platform/soft/soft_platform.h"
+
+namespace fpu {
+
+class SdlPlatform final : public SoftPlatform {
+ public:
+  SdlPlatform() = default;
+  ~SdlPlatform() override;
+  SdlPlatform(const SdlPlatform&) = delete;
+  SdlPlatform& operator=(const SdlPlatform&) = delete;
+
+  // Creates the hidden window, centred on the desktop as the program places it, with
+  // its renderer. On failure returns false with SDL's reason in `error`.
+  bool open_window(std::string& error);
+  void show_window();
+  // The handle the window procedure receives.
+  WindowHandle window_handle() const { return 1; }
+
+  // Runs the start-up sequence and the message loop; returns the quit code.
+  int run(Program& program);
+
+  // Presents the window surface after each paint: one texture upload, then present.
+  void end_paint(WindowHandle window) override;
+  void set_timer(WindowHandle window, std::uint32_t id, std::uint32_t milliseconds) override;
+  void kill_timer(WindowHandle window, std::uint32_t id) override;
+  std::uint32_t get_tick_count() override { return SDL_GetTicks(); }
+
+ private:
+  struct Timer {
+    std::uint32_t id;
+    std::uint32_t period;
+    std::uint32_t deadline;
+  };
+
+  void present();
+  void dispatch(Program& program, std::uint32_t message, WParam wparam, LParam lparam);
+  void handle_event(Program& program, const SDL_Event& event);
+  // Delivers one due timer tick if there is one.
+  bool deliver_due_timer(Program& program);
+  // Milliseconds until the next timer is due, or -1 when no timer runs.
+  int wait_budget() const;
+
+  SDL_Window* window_ = nullptr;
+  SDL_Renderer* renderer_ = nullptr;
+  SDL_Texture* texture_ = nullptr;
+  std::vector<Timer> timers_;
+  std::uint32_t buttons_ = 0;  // SDL button mask as the events so far left it
+  bool exposed_ = false;       // part of the window needs painting again
+};
+
+}  // namespace fpu

@@ -1,0 +1,320 @@
+#include "platform/sdl/sdl_keymap.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+namespace fpu {
+namespace {
+
+constexpr std::int32_t client_width = 700;
+constexpr std::int32_t client_height = 654;
+
+SDL_Event key_event(std::uint32_t type, SDL_Scancode scancode, std::uint16_t mod,
+                    bool repeat = false) {
+  SDL_Event event{};
+  event.type = type;
+  event.key.type = type;
+  event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+  event.key.repeat = repeat ? 1 : 0;
+  event.key.keysym.scancode = scancode;
+  event.key.keysym.mod = mod;
+  return event;
+}
+
+SDL_Event motion_event(std::int32_t x, std::int32_t y, std::uint32_t state) {
+  SDL_Event event{};
+  event.type = SDL_MOUSEMOTION;
+  event.motion.type = SDL_MOUSEMOTION;
+  event.motion.x = x;
+  event.motion.y = y;
+  event.motion.state = state;
+  return event;
+}
+
+SDL_Event button_event(std::uint32_t type, std::uint8_t button, std::int32_t x, std::int32_t y) {
+  SDL_Event event{};
+  event.type = type;
+  event.button.type = type;
+  event.button.button = button;
+  event.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+  event.button.x = x;
+  event.button.y = y;
+  return event;
+}
+
+EventContext context_with(std::uint16_t modifiers = 0, std::uint32_t buttons = 0) {
+  return EventContext{modifiers, buttons, client_width, client_height};
+}
+
+struct KeyCase {
+  const char* name;
+  SDL_Scancode scancode;
+  std::uint16_t mod;
+  std::uint32_t vk;
+};
+
+TEST(SdlKeymap, KeysTheProgramReadsMapToTheirWindowsCodes) {
+  const KeyCase cases[] = {
+      {"A", SDL_SCANCODE_A, KMOD_NONE, 65},
+      {"Z", SDL_SCANCODE_Z, KMOD_NONE, 90},
+      {"shifted S is still S", SDL_SCANCODE_S, KMOD_LSHIFT, 83},
+      {"caps lock changes nothing", SDL_SCANCODE_P, KMOD_CAPS, 80},
+      {"top-row 0", SDL_SCANCODE_0, KMOD_NONE, 48},
+      {"top-row 1", SDL_SCANCODE_1, KMOD_NONE, 49},
+      {"top-row 9", SDL_SCANCODE_9, KMOD_NONE, 57},
+      {"left", SDL_SCANCODE_LEFT, KMOD_NONE, vk::left},
+      {"up", SDL_SCANCODE_UP, KMOD_NONE, vk::up},
+      {"right", SDL_SCANCODE_RIGHT, KMOD_NONE, vk::right},
+      {"down", SDL_SCANCODE_DOWN, KMOD_NONE, vk::down},
+      {"space", SDL_SCANCODE_SPACE, KMOD_NONE, vk::space},
+      {"return", SDL_SCANCODE_RETURN, KMOD_NONE, vk::return_key},
+      {"keypad enter", SDL_SCANCODE_KP_ENTER, KMOD_NUM, vk::return_key},
+      {"backspace", SDL_SCANCODE_BACKSPACE, KMOD_NONE, vk::back},
+      {"escape", SDL_SCANCODE_ESCAPE, KMOD_NONE, vk::escape},
+      {"grave", SDL_SCANCODE_GRAVE, KMOD_NONE, 192},
+      {"comma", SDL_SCANCODE_COMMA, KMOD_NONE, 188},
+      {"period", SDL_SCANCODE_PERIOD, KMOD_NONE, 190},
+      {"minus", SDL_SCANCODE_MINUS, KMOD_NONE, 189},
+      {"F1", SDL_SCANCODE_F1, KMOD_NONE, 0x70},
+      {"F10", SDL_SCANCODE_F10, KMOD_NONE, 0x79},
+      {"F12", SDL_SCANCODE_F12, KMOD_NONE, 0x7B},
+      {"keypad 0, Num Lock on", SDL_SCANCODE_KP_0, KMOD_NUM, 96},
+      {"keypad 0, Num Lock off", SDL_SCANCODE_KP_0, KMOD_NONE, 45},
+      {"keypad 0, Num Lock on with Shift", SDL_SCANCODE_KP_0, KMOD_NUM | KMOD_RSHIFT, 45},
+      {"keypad 0, Num Lock off with Shift", SDL_SCANCODE_KP_0, KMOD_LSHIFT, 45},
+      {"keypad 9, Num Lock on", SDL_SCANCODE_KP_9, KMOD_NUM, 0x69},
+      {"keypad 4, Num Lock off", SDL_SCANCODE_KP_4, KMOD_NONE, vk::left},
+      {"keypad 5, Num Lock off", SDL_SCANCODE_KP_5, KMOD_NONE, 0x0C},
+      {"keypad point, Num Lock off", SDL_SCANCODE_KP_PERIOD, KMOD_NONE, 0x2E},
+      {"keypad minus ignores Num Lock", SDL_SCANCODE_KP_MINUS, KMOD_NONE, 0x6D},
+      {"left shift", SDL_SCANCODE_LSHIFT, KMOD_LSHIFT, 0x10},
+      {"right ctrl", SDL_SCANCODE_RCTRL, KMOD_RCTRL, 0x11},
+      {"insert", SDL_SCANCODE_INSERT, KMOD_NONE, vk::insert},
+      {"no VK for International1", SDL_SCANCODE_INTERNATIONAL1, KMOD_NONE, 0},
+      {"unknown", SDL_SCANCODE_UNKNOWN, KMOD_NONE, 0},
+      {"out of range", static_cast<SDL_Scancode>(SDL_NUM_SCANCODES + 5), KMOD_NONE, 0},
+  };
+  for (const KeyCase& c : cases) {
+    EXPECT_EQ(virtual_key_for(c.scancode, c.mod), c.vk) << c.name;
+  }
+}
+
+TEST(SdlKeymap, EveryLetterAndDigitKey) {
+  for (int i = 0; i < 26; ++i) {
+    const auto scancode = static_cast<SDL_Scancode>(SDL_SCANCODE_A + i);
+    EXPECT_EQ(virtual_key_for(scancode, KMOD_NONE), static_cast<std::uint32_t>('A' + i));
+  }
+  // SDL orders 1..9 then 0; Windows codes are the ASCII digits.
+  for (int i = 0; i < 9; ++i) {
+    const auto scancode = static_cast<SDL_Scancode>(SDL_SCANCODE_1 + i);
+    EXPECT_EQ(virtual_key_for(scancode, KMOD_NONE), static_cast<std::uint32_t>('1' + i));
+  }
+  for (int i = 0; i < 12; ++i) {
+    const auto scancode = static_cast<SDL_Scancode>(SDL_SCANCODE_F1 + i);
+    EXPECT_EQ(virtual_key_for(scancode, KMOD_NONE), 0x70u + static_cast<std::uint32_t>(i));
+  }
+}
+
+struct KeyMessageCase {
+  const char* name;
+  SDL_Event event;
+  std::uint32_t code;
+  std::uint32_t vk;
+  std::uint32_t lparam;
+};
+
+TEST(SdlKeymap, KeyEventsBecomeKeyOrSystemKeyMessages) {
+  const KeyMessageCase cases[] = {
+      {"press", key_event(SDL_KEYDOWN, SDL_SCANCODE_P, KMOD_NONE), msg::key_down, 80, 1},
+      {"auto-repeat is another key-down", key_event(SDL_KEYDOWN, SDL_SCANCODE_P, KMOD_NONE, true),
+       msg::key_down, 80, 1 | 1u << 30},
+      {"release", key_event(SDL_KEYUP, SDL_SCANCODE_P, KMOD_NONE), msg::key_up, 80,
+       1 | 1u << 30 | 1u << 31},
+      {"Ctrl held", key_event(SDL_KEYDOWN, SDL_SCANCODE_S, KMOD_LCTRL), msg::key_down, 83, 1},
+      {"Alt held", key_event(SDL_KEYDOWN, SDL_SCANCODE_S, KMOD_LALT), msg::sys_key_down, 83,
+       1 | 1u << 29},
+      {"right Alt held", key_event(SDL_KEYDOWN, SDL_SCANCODE_LEFT, KMOD_RALT), msg::sys_key_down,
+       vk::left, 1 | 1u << 29},
+      {"Alt itself", key_event(SDL_KEYDOWN, SDL_SCANCODE_LALT, KMOD_LALT), msg::sys_key_down, 0x12,
+       1 | 1u << 29},
+      {"Ctrl+Alt (AltGr) is not a system key",
+       key_event(SDL_KEYDOWN, SDL_SCANCODE_S, KMOD_LCTRL | KMOD_RALT), msg::key_down, 83,
+       1 | 1u << 29},
+      {"F10", key_event(SDL_KEYDOWN, SDL_SCANCODE_F10, KMOD_NONE), msg::sys_key_down, 0x79, 1},
+      {"F10 released", key_event(SDL_KEYUP, SDL_SCANCODE_F10, KMOD_NONE), msg_sys_key_up, 0x79,
+       1 | 1u << 30 | 1u << 31},
+      {"Alt released", key_event(SDL_KEYUP, SDL_SCANCODE_LALT, KMOD_NONE), msg_sys_key_up, 0x12,
+       1 | 1u << 30 | 1u << 31},
+      {"keypad 0 with Num Lock", key_event(SDL_KEYDOWN, SDL_SCANCODE_KP_0, KMOD_NUM), msg::key_down,
+       vk::numpad0, 1},
+      {"keypad 0 without Num Lock", key_event(SDL_KEYDOWN, SDL_SCANCODE_KP_0, KMOD_NONE),
+       msg::key_down, vk::insert, 1},
+  };
+  for (const KeyMessageCase& c : cases) {
+    const auto message = translate_event(c.event, context_with());
+    ASSERT_TRUE(message.has_value()) << c.name;
+    EXPECT_EQ(message->code, c.code) << c.name;
+    EXPECT_EQ(message->wparam, c.vk) << c.name;
+    EXPECT_EQ(message->lparam, static_cast<LParam>(c.lparam)) << c.name;
+  }
+}
+
+TEST(SdlKeymap, KeysWithoutACodeDeliverNothing) {
+  EXPECT_FALSE(
+      translate_event(key_event(SDL_KEYDOWN, SDL_SCANCODE_INTERNATIONAL1, 0), context_with()));
+  EXPECT_FALSE(translate_event(key_event(SDL_KEYDOWN, SDL_SCANCODE_UNKNOWN, 0), context_with()));
+}
+
+struct FlagCase {
+  const char* name;
+  std::uint32_t sdl_buttons;
+  std::uint16_t mod;
+  std::uint32_t flags;
+};
+
+TEST(SdlKeymap, MouseFlagsAreConvertedNotCopied) {
+  const FlagCase cases[] = {
+      {"none", 0, KMOD_NONE, 0},
+      {"left", SDL_BUTTON_LMASK, KMOD_NONE, mk::lbutton},
+      {"SDL middle (2) is MK_MBUTTON, not MK_RBUTTON", SDL_BUTTON_MMASK, KMOD_NONE, mk::mbutton},
+      {"SDL right (4) is MK_RBUTTON, not MK_SHIFT", SDL_BUTTON_RMASK, KMOD_NONE, mk::rbutton},
+      {"x1", SDL_BUTTON_X1MASK, KMOD_NONE, mk::xbutton1},
+      {"x2", SDL_BUTTON_X2MASK, KMOD_NONE, mk::xbutton2},
+      {"left shift", 0, KMOD_LSHIFT, mk::shift},
+      {"right ctrl", 0, KMOD_RCTRL, mk::control},
+      {"alt, num and caps add nothing", 0, KMOD_LALT | KMOD_NUM | KMOD_CAPS, 0},
+      {"left + shift + ctrl = Return's code", SDL_BUTTON_LMASK, KMOD_LSHIFT | KMOD_LCTRL, 13},
+      {"three buttons + ctrl = Escape's code",
+       SDL_BUTTON_LMASK | SDL_BUTTON_MMASK | SDL_BUTTON_RMASK, KMOD_LCTRL, 27},
+  };
+  for (const FlagCase& c : cases) {
+    EXPECT_EQ(mouse_flags(c.sdl_buttons, c.mod), c.flags) << c.name;
+  }
+}
+
+struct PackCase {
+  std::int32_t x;
+  std::int32_t y;
+  std::uint32_t packed;
+};
+
+TEST(SdlKeymap, MouseLParamPacksYHighAndXLow) {
+  const PackCase cases[] = {
+      {0, 0, 0x00000000},       {10, 20, 0x0014000A},        {699, 653, 0x028D02BB},
+      {-1, 5, 0x0005FFFF},      {3, -2, 0xFFFE0003},         {-1, -1, 0xFFFFFFFF},
+      {0x12345, 1, 0x00012345}, {-32768, 32767, 0x7FFF8000},
+  };
+  for (const PackCase& c : cases) {
+    EXPECT_EQ(mouse_lparam(c.x, c.y), static_cast<LParam>(c.packed)) << c.x << "," << c.y;
+  }
+}
+
+TEST(SdlKeymap, MotionInsideTheClientAreaIsAMouseMove) {
+  const auto message =
+      translate_event(motion_event(699, 653, SDL_BUTTON_LMASK), context_with(KMOD_LSHIFT));
+  ASSERT_TRUE(message);
+  EXPECT_EQ(*message, (WindowMessage{msg::mouse_move, mk::lbutton | mk::shift,
+                                     static_cast<LParam>(0x028D02BB)}));
+}
+
+TEST(SdlKeymap, MotionOutsideTheClientAreaIsDroppedEvenWithAButtonHeld) {
+  const struct {
+    std::int32_t x;
+    std::int32_t y;
+  } outside[] = {{-1, 10}, {10, -1}, {client_width, 10}, {10, client_height}, {-500, -500}};
+  for (const auto& p : outside) {
+    EXPECT_FALSE(translate_event(motion_event(p.x, p.y, SDL_BUTTON_LMASK), context_with()))
+        << p.x << "," << p.y;
+    EXPECT_FALSE(translate_event(motion_event(p.x, p.y, 0), context_with())) << p.x << "," << p.y;
+  }
+}
+
+TEST(SdlKeymap, ResizedClientAreaMovesTheBoundary) {
+  const EventContext wide{0, 0, 900, 700};
+  EXPECT_TRUE(translate_event(motion_event(850, 680, 0), wide));
+  const EventContext small{0, 0, 300, 200};
+  EXPECT_FALSE(translate_event(motion_event(350, 100, 0), small));
+}
+
+struct ButtonCase {
+  const char* name;
+  SDL_Event event;
+  std::uint32_t held_before;
+  std::uint16_t mod;
+  std::uint32_t code;
+  std::uint32_t flags;
+};
+
+TEST(SdlKeymap, ButtonMessagesCarryTheButtonsHeldAfterTheEvent) {
+  const ButtonCase cases[] = {
+      {"left down", button_event(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 5, 6), 0, KMOD_NONE,
+       msg::lbutton_down, mk::lbutton},
+      {"left up", button_event(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 5, 6), SDL_BUTTON_LMASK,
+       KMOD_NONE, msg::lbutton_up, 0},
+      {"right down with left held", button_event(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 5, 6),
+       SDL_BUTTON_LMASK, KMOD_NONE, msg::rbutton_down, mk::lbutton | mk::rbutton},
+      {"right up", button_event(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT, 5, 6), SDL_BUTTON_RMASK,
+       KMOD_NONE, msg::rbutton_up, 0},
+      {"middle down", button_event(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE, 5, 6), 0, KMOD_NONE,
+       msg::mbutton_down, mk::mbutton},
+      {"middle up", button_event(SDL_MOUSEBUTTONUP, SDL_BUTTON_MIDDLE, 5, 6), SDL_BUTTON_MMASK,
+       KMOD_NONE, msg::mbutton_up, 0},
+      {"left down with shift and ctrl", button_event(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 5, 6), 0,
+       KMOD_LSHIFT | KMOD_RCTRL, msg::lbutton_down, 13},
+  };
+  for (const ButtonCase& c : cases) {
+    const auto message = translate_event(c.event, context_with(c.mod, c.held_before));
+    ASSERT_TRUE(message) << c.name;
+    EXPECT_EQ(*message, (WindowMessage{c.code, c.flags, static_cast<LParam>(0x00060005)}))
+        << c.name;
+  }
+}
+
+TEST(SdlKeymap, ExtraButtonsAndReleasesOutsideDeliverNothing) {
+  EXPECT_FALSE(
+      translate_event(button_event(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_X1, 5, 6), context_with()));
+  EXPECT_FALSE(translate_event(button_event(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, -3, 6),
+                               context_with(0, SDL_BUTTON_LMASK)));
+}
+
+TEST(SdlKeymap, ButtonMaskFollowsTheEvents) {
+  std::uint32_t held = 0;
+  held = buttons_after(button_event(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 1, 1), held);
+  EXPECT_EQ(held, SDL_BUTTON_LMASK);
+  held = buttons_after(button_event(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 1, 1), held);
+  EXPECT_EQ(held, SDL_BUTTON_LMASK | SDL_BUTTON_RMASK);
+  // A release outside the window still releases the button.
+  held = buttons_after(button_event(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, -50, 1), held);
+  EXPECT_EQ(held, SDL_BUTTON_RMASK);
+  // Motion reports the whole mask, which wins over what was tracked.
+  held = buttons_after(motion_event(1, 1, SDL_BUTTON_MMASK), held);
+  EXPECT_EQ(held, SDL_BUTTON_MMASK);
+  SDL_Event other{};
+  other.type = SDL_KEYDOWN;
+  EXPECT_EQ(buttons_after(other, held), SDL_BUTTON_MMASK);
+}
+
+TEST(SdlKeymap, CloseAndQuitBecomeWmCloseAndOtherEventsNothing) {
+  SDL_Event close{};
+  close.type = SDL_WINDOWEVENT;
+  close.window.event = SDL_WINDOWEVENT_CLOSE;
+  EXPECT_EQ(translate_event(close, context_with()), (WindowMessage{msg::close, 0, 0}));
+  SDL_Event quit{};
+  quit.type = SDL_QUIT;
+  EXPECT_EQ(translate_event(quit, context_with()), (WindowMessage{msg::close, 0, 0}));
+
+  SDL_Event exposed{};
+  exposed.type = SDL_WINDOWEVENT;
+  exposed.window.event = SDL_WINDOWEVENT_EXPOSED;
+  EXPECT_FALSE(translate_event(exposed, context_with()));
+  SDL_Event wheel{};
+  wheel.type = SDL_MOUSEWHEEL;
+  EXPECT_FALSE(translate_event(wheel, context_with()));
+  SDL_Event text{};
+  text.type = SDL_TEXTINPUT;
+  EXPECT_FALSE(translate_event(text, context_with()));
+}
+
+}  // namespace
+}  // namespace fpu
