@@ -1,0 +1,202 @@
+#include "tools/replay/replay_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/soft/soft_platform.h"
+
+namespace fpu {
+namespace {
+
+class RecordingHost : public ReplayHost {
+ public:
+  Platform& platform() override { return platform_; }
+  void set_tick_count(std::uint32_t ms) override {
+    ticks.push_back(ms);
+    platform_.set_tick_count(ms);
+  }
+  bool write_image(const std::string& path, Handle back_buffer, std::string*) override {
+    images.push_back(path);
+    image_had_buffer.push_back(platform_.dc_surface(back_buffer) != nullptr);
+    return true;
+  }
+  std::vector<std::uint32_t> ticks;
+  std::vector<std::string> images;
+  std::vector<bool> image_had_buffer;
+
+ private:
+  SoftPlatform platform_;
+};
+
+struct ScriptRun {
+  ReplayResult result;
+  std::vector<std::string> lines;
+  RecordingHost host;
+};
+
+void run(ScriptRun& r, const std::string& script, ReplayOptions options = {}) {
+  std::istringstream in(script);
+  std::ostringstream out;
+  JsonTraceSink trace(out);
+  r.result = run_replay(r.host, trace, in, out, options);
+  std::istringstream lines(out.str());
+  for (std::string line; std::getline(lines, line);) r.lines.push_back(line);
+}
+
+struct NumberCase {
+  const char* text;
+  bool ok;
+  std::uint32_t value;
+};
+
+TEST(ReplayNumbers, DecimalAndHexModulo2To32) {
+  const NumberCase cases[] = {
+      {"0", true, 0},
+      {"42", true, 42},
+      {"05", true, 5},
+      {"-1", true, 0xFFFFFFFFu},
+      {"-2147483648", true, 0x80000000u},
+      {"4294967296", true, 0},
+      {"99999999999999999999", true, 1661992959u},
+      {"0x41", true, 65},
+      {"0XfF", true, 255},
+      {"0x1FFFFFFFF", true, 0xFFFFFFFFu},
+      {"0x", false, 0},
+      {"-", false, 0},
+      {"", false, 0},
+      {"1a", false, 0},
+      {"x1", false, 0},
+      {"-0x1", false, 0},
+      {"+1", false, 0},
+      {"0x1g", false, 0},
+  };
+  for (const auto& c : cases) {
+    std::uint32_t v = 12345;
+    EXPECT_EQ(parse_script_number(c.text, &v), c.ok) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(v, c.value) << c.text;
+    }
+  }
+}
+
+struct BadLineCase {
+  const char* script;
+  const char* message;  // expected start of the error
+};
+
+TEST(ReplayScript, BadLinesStopWithTheirLineNumber) {
+  const BadLineCase cases[] = {
+      {"key", "line 1: 'key' takes 1 argument, got 0"},
+      {"dump\nkey AB", "line 2: unknown key 'AB'"},
+      {"key a", "line 1: unknown key 'a'"},
+      {"key +", "line 1: unknown key '+'"},
+      {"mouse drag 1 2 3", "line 1: unknown mouse event 'drag'"},
+      {"mouse move 1 2", "line 1: 'mouse' takes 4 arguments, got 3"},
+      {"mouse move 1 y 3", "line 1: bad number 'y'"},
+      {"tick 1 2 3", "line 1: 'tick' takes no argument, T, or T B C S; got 3"},
+      {"tick 1 2 3 70000", "line 1: timer value '70000' is not a 16-bit value"},
+      {"paint now", "line 1: 'paint' takes 0 arguments, got 1"},
+      {"\n\n  end", "line 3: 'end' without 'repeat'"},
+      {"png", "line 1: 'png' needs a file name"},
+      {"repeat x\nend", "line 1: bad number 'x'"},
+      {"repeat 2\nkey F1\nrepeat 1\nend", "line 1: 'repeat' without 'end'"},
+      {"msg 1 2", "line 1: 'msg' takes 3 arguments, got 2"},
+      {"Key A", "line 1: unknown command 'Key'"},
+  };
+  for (const auto& c : cases) {
+    ScriptRun r;
+    run(r, c.script);
+    EXPECT_EQ(r.result.exit_code, 2) << c.script;
+    EXPECT_EQ(r.result.error.rfind(c.message, 0), 0u) << c.script << " gave " << r.result.error;
+  }
+}
+
+TEST(ReplayScript, NothingAfterABadLineRuns) {
+  ScriptRun r;
+  run(r, "dump\nkey F1\nbogus\nkey F1\ndump\n");
+  EXPECT_EQ(r.result.exit_code, 2);
+  ASSERT_EQ(r.lines.size(), 2u);  // the first dump and one xopc line
+  EXPECT_EQ(r.lines[1], R"({"trace":"xopc = 62, ---- Z"})");
+}
+
+TEST(ReplayScript, NestedRepeatsRunTheirBodyTheProductOfTimes) {
+  ScriptRun r;
+  run(r, "repeat 2\n  repeat 3\n    key F1\n  end\n  # comment\n\nend\nrepeat 0\nkey F1\nend\n");
+  EXPECT_EQ(r.result.exit_code, 0);
+  EXPECT_EQ(r.lines.size(), 6u);
+}
+
+TEST(ReplayScript, TicksAdvanceTheClockBy50UnlessGivenATime) {
+  ScriptRun r;
+  ReplayOptions options;
+  options.start_ticks = 1000;
+  run(r, "tick\ntick\ntick 7\ntick\ntick 0xFFFFFFF0 1 2 3\ntick\n", options);
+  EXPECT_EQ(r.result.exit_code, 0);
+  const std::vector<std::uint32_t> expected = {1000, 1050, 1100, 7, 57, 0xFFFFFFF0u, 0x22};
+  EXPECT_EQ(r.host.ticks, expected);
+}
+
+TEST(ReplayScript, QuitIsReportedOnceAndImagesStillWorkAfterIt) {
+  ScriptRun r;
+  run(r, "key ESCAPE\nkey ESCAPE\nclose\npng after.png\ndump\n");
+  EXPECT_EQ(r.result.exit_code, 0);
+  ASSERT_EQ(r.lines.size(), 2u);
+  EXPECT_EQ(r.lines[0], R"({"quit":0})");
+  EXPECT_EQ(r.lines[1].rfind(R"({"centre_x":350,)", 0), 0u);
+  EXPECT_EQ(r.host.images, std::vector<std::string>{"after.png"});
+}
+
+TEST(ReplayScript, PngFileNameIsTheRestOfTheLine) {
+  ScriptRun r;
+  run(r, "png  my frame.png  \n");
+  EXPECT_EQ(r.host.images, std::vector<std::string>{"my frame.png"});
+  EXPECT_TRUE(r.host.image_had_buffer[0]);
+}
+
+TEST(ReplayScript, StepLimitStopsEndlessScripts) {
+  ScriptRun r;
+  ReplayOptions options;
+  options.max_steps = 100;
+  run(r, "repeat 4000000000\nkey F1\nend\n", options);
+  EXPECT_EQ(r.result.exit_code, 1);
+  EXPECT_EQ(r.lines.size(), 99u);  // the repeat line is a step too
+}
+
+TEST(ReplayDump, FieldsInOrderWithTheirWidths) {
+  ScriptRun r;
+  run(r, "key SPACE\nkey 0\nkey J\nkey Z\ndump\n");
+  ASSERT_EQ(r.lines.size(), 1u);
+  const std::string& d = r.lines[0];
+  const char* keys[] = {"centre_x",     "centre_y",   "screen_x",    "screen_y",   "angle_x",
+                        "angle_y",      "angle_z",    "angle_step",  "axis_mask",  "z_degrees",
+                        "radius",       "rayon1",     "rayon2",      "ring_angle", "ring_a",
+                        "ring_b",       "ring_c",     "axis_points", "rot1",       "rot2",
+                        "rol1",         "rol2",       "random_mode", "trace_flag", "axes_flag",
+                        "auto_mode",    "full_ring",  "string_art",  "trail",      "anchor_x",
+                        "anchor_y",     "box_left",   "box_upper",   "box_right",  "box_lower",
+                        "counter_text", "random_seed"};
+  std::size_t at = 0;
+  for (const char* k : keys) {
+    const std::size_t found = d.find(std::string("\"") + k + "\":", at);
+    ASSERT_NE(found, std::string::npos) << k;
+    at = found;
+  }
+  EXPECT_NE(d.find(R"("angle_x":0,"angle_y":0,"angle_z":0,"angle_step":0,)"), std::string::npos);
+  EXPECT_NE(d.find(R"("rol1":64,)"), std::string::npos);
+  EXPECT_NE(d.find(R"("counter_text":[49,57,54,32,32,0,0,0])"), std::string::npos);
+  EXPECT_NE(d.find(R"("random_seed":12345678})"), std::string::npos);
+  EXPECT_NE(d.find(R"("ring_a":[[240,0,-196],)"), std::string::npos);
+  EXPECT_NE(d.find(R"("axis_points":[[100,0,0],[0,100,0],[0,0,100]])"), std::string::npos);
+}
+
+TEST(ReplayJson, StringsAreEscaped) {
+  std::string out;
+  append_json_string(out, std::string("a\"b\\c\x01\x7f\xff", 8));
+  EXPECT_EQ(out, R"("a\"b\\c\u0001\u007f\u00ff")");
+}
+
+}  // namespace
+}  // namespace fpu
