@@ -236,14 +236,5 @@ TEST(SceneRings, OddGenerationAnglesStayWithinTheRings) {
   }
 }
 
-TEST(SceneRings, StepPastATurnGivesOnePoint) {
-  SceneState s;
-  s.ring_c.fill(sentinel);
-  s.ring_angle_step = 7.0f;
-  rebuild(s, 240, 0);
-  EXPECT_EQ(s.ring_c[0], (Point{240, 0, 250}));
-  EXPECT_EQ(s.ring_c[1], sentinel);
-}
-
 }  // namespace
 }  // namespace fpu
