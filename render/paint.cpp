@@ -1,8 +1,141 @@
 #include "render/paint.h"
 
-namespace fpu {
+#include <array>
 
-void paint_frame(Program&, WindowHandle) {}
-std::uint32_t next_index(const SceneState&, std::uint32_t index, std::uint32_t) { return index; }
+#include "app/window.h"
+#include "scene/projection.h"
+#include "trace/trace.h"
+
+namespace fpu {
+namespace {
+
+// The hub lines end at the default centre, wherever the picture has been dragged.
+constexpr std::int32_t hub_x = 350;
+constexpr std::int32_t hub_y = 327;
+constexpr int string_art_steps = 700;
+
+// Screen coordinates move by one pixel with the 32-bit wrap of the original adds.
+std::int32_t step(std::int32_t value, std::int32_t delta) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) +
+                                   static_cast<std::uint32_t>(delta));
+}
+
+// Four green pixels: (x, y), (x+1, y), (x+1, y+1), (x, y+1). Leaves the projected
+// position on the last of them.
+void draw_marker(Platform& platform, SceneState& scene) {
+  const Handle dc = scene.back_buffer;
+  platform.set_pixel(dc, scene.screen_x, scene.screen_y, color::green);
+  scene.screen_x = step(scene.screen_x, 1);
+  platform.set_pixel(dc, scene.screen_x, scene.screen_y, color::green);
+  scene.screen_y = step(scene.screen_y, 1);
+  platform.set_pixel(dc, scene.screen_x, scene.screen_y, color::green);
+  scene.screen_x = step(scene.screen_x, -1);
+  platform.set_pixel(dc, scene.screen_x, scene.screen_y, color::green);
+}
+
+// A string-art index names an entry of ring A or B. next_index can produce indices of
+// 4096 and more (multiples of 64 divided by 64); those name no entry, and are drawn as the
+// last spare entry (69): x = y = 0 with the spare entries' z, what indices 64..69 show too.
+// Nothing outside the ring is read.
+const Point& ring_entry(const std::array<Point, ring_ab_size>& ring, std::uint32_t index) {
+  return ring[index < ring.size() ? index : ring.size() - 1];
+}
+
+void draw_dots_and_hub_lines(Platform& platform, SceneState& scene) {
+  const Handle dc = scene.back_buffer;
+  for (int i = 0; i < ring_point_count; ++i) {
+    project_point(scene, scene.ring_a[static_cast<std::size_t>(i)]);
+    if (i == 0) {
+      draw_marker(platform, scene);
+      platform.move_to(dc, scene.screen_x, scene.screen_y);
+      platform.line_to(dc, hub_x, hub_y);
+    } else {
+      platform.set_pixel(dc, scene.screen_x, scene.screen_y, color::white);
+    }
+    project_point(scene, scene.ring_b[static_cast<std::size_t>(i)]);
+    platform.set_pixel(dc, scene.screen_x, scene.screen_y, color::white);
+  }
+  // The second hub line starts at ring B's last dot.
+  platform.move_to(dc, scene.screen_x, scene.screen_y);
+  platform.line_to(dc, hub_x, hub_y);
+}
+
+void draw_string_art(Program& program) {
+  SceneState& scene = program.scene;
+  Platform& platform = *program.platform;
+  const Handle dc = scene.back_buffer;
+  for (int k = 0; k < string_art_steps; ++k) {
+    scene.rol1 = next_index(scene, scene.rol1, scene.rot1);
+    if (scene.trace_flag != 0) {
+      emit_trace(*program.trace, TraceLabel::rol1, static_cast<std::int32_t>(scene.rol1));
+    }
+    project_point(scene, ring_entry(scene.ring_a, scene.rol1));
+    if (k == 0) {
+      platform.move_to(dc, scene.screen_x, scene.screen_y);
+    } else {
+      platform.line_to(dc, scene.screen_x, scene.screen_y);
+    }
+    scene.rol2 = next_index(scene, scene.rol2, scene.rot2);
+    if (scene.trace_flag != 0) {
+      emit_trace(*program.trace, TraceLabel::rol2, static_cast<std::int32_t>(scene.rol2));
+    }
+    project_point(scene, ring_entry(scene.ring_b, scene.rol2));
+    platform.line_to(dc, scene.screen_x, scene.screen_y);
+  }
+}
+
+// X red, Y blue, Z green, each with a pen of its own made for this frame. A pen is
+// deleted only once the next one has taken its place in the back buffer.
+void draw_axes(Platform& platform, SceneState& scene) {
+  constexpr std::array<ColorRef, 3> colors{color::red, color::blue, color::green};
+  const Handle dc = scene.back_buffer;
+  for (std::size_t a = 0; a < colors.size(); ++a) {
+    project_point(scene, scene.axis_points[a]);
+    const Handle previous = scene.axis_pen;
+    scene.axis_pen = platform.create_pen(pen_style_solid, 1, colors[a]);
+    platform.select_object(dc, scene.axis_pen);
+    if (a > 0) platform.delete_object(previous);
+    platform.move_to(dc, scene.centre_x, scene.centre_y);
+    platform.line_to(dc, scene.screen_x, scene.screen_y);
+  }
+  platform.select_object(dc, scene.white_pen);
+  platform.delete_object(scene.axis_pen);
+}
+
+}  // namespace
+
+void paint_frame(Program& program, WindowHandle window) {
+  SceneState& scene = program.scene;
+  Platform& platform = *program.platform;
+  const Handle target = platform.begin_paint(window);
+
+  // Ring C: marker on entry 0, white dots for the rest.
+  for (int i = 0; i < ring_c_size; ++i) {
+    project_point(scene, scene.ring_c[static_cast<std::size_t>(i)]);
+    if (i == 0) {
+      draw_marker(platform, scene);
+    } else {
+      platform.set_pixel(scene.back_buffer, scene.screen_x, scene.screen_y, color::white);
+    }
+  }
+
+  if (scene.string_art == 0) {
+    draw_dots_and_hub_lines(platform, scene);
+  } else {
+    draw_string_art(program);
+  }
+  if (scene.axes_flag != 0) draw_axes(platform, scene);
+
+  platform.bit_blt(target, 0, 0, back_buffer_width, back_buffer_height, scene.back_buffer, 0, 0);
+  platform.end_paint(window);
+}
+
+std::uint32_t next_index(const SceneState& scene, std::uint32_t index, std::uint32_t offset) {
+  const std::uint32_t sum = index + offset;  // wraps modulo 2^32
+  // The modulus is a constant 64; a zero would divide by zero, so it counts as 1.
+  const std::uint32_t modulus = scene.index_modulus != 0 ? scene.index_modulus : 1;
+  const std::uint32_t remainder = sum % modulus;
+  return remainder != 0 ? remainder : sum / modulus;
+}
 
 }  // namespace fpu

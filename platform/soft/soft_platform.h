@@ -31,6 +31,8 @@ class SoftPlatform : public Platform {
  public:
   SoftPlatform();
   ~SoftPlatform() override;
+  SoftPlatform(const SoftPlatform&) = delete;
+  SoftPlatform& operator=(const SoftPlatform&) = delete;
 
   // Drawing.
   Handle create_compatible_dc(Handle dc) override;
@@ -47,8 +49,8 @@ class SoftPlatform : public Platform {
   void line_to(Handle dc, std::int32_t x, std::int32_t y) override;
   void text_out(Handle dc, std::int32_t x, std::int32_t y, const char* text,
                 std::int32_t count) override;
-  void bit_blt(Handle dst, std::int32_t x, std::int32_t y, std::int32_t width,
-               std::int32_t height, Handle src, std::int32_t src_x, std::int32_t src_y) override;
+  void bit_blt(Handle dst, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+               Handle src, std::int32_t src_x, std::int32_t src_y) override;
 
   // Window services, recorded.
   void fill_rect(Handle dc, const Rect& rect, Handle brush) override;
@@ -82,8 +84,15 @@ class SoftPlatform : public Platform {
   // Calls made with a null, deleted or wrong-kind handle (they have no effect, as on
   // Windows). Tests use it to show nothing is drawn with or deleted from a dead object.
   std::uint64_t invalid_handle_calls() const { return invalid_handle_calls_; }
-  // Live objects (DCs, bitmaps, pens, brushes) other than the window's own DC.
+  // Live objects (DCs, bitmaps, pens, brushes) other than the window's own DC and the
+  // stock objects a new memory DC starts with.
   std::size_t live_objects() const;
+  // The window's DC (what get_dc and begin_paint return).
+  Handle window_dc() const;
+  // A live DC's current position (move_to / line_to); false for a dead handle.
+  bool current_position(Handle dc, std::int32_t& x, std::int32_t& y) const;
+  // A live DC's selected pen, or 0.
+  Handle selected_pen(Handle dc) const;
 
  protected:
   struct Impl;

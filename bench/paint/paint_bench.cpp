@@ -1,0 +1,114 @@
+// Frame painting on the software back buffer. Run with
+//   bench_paint --benchmark_repetitions=7 --benchmark_report_aggregates_only=true
+// and compare each median with the floor (BM_Floor): clearing the back buffer and copying it
+// to the window, the least any frame costs.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <limits>
+#include <memory>
+
+#include "app/window.h"
+#include "platform/soft/soft_platform.h"
+#include "render/paint.h"
+#include "scene/rings.h"
+
+namespace fpu {
+namespace {
+
+class NullSink : public TraceSink {
+ public:
+  std::intptr_t send_trace_line(const char*) override { return 0; }
+};
+
+struct Setup {
+  Setup() {
+    on_create(program, 1);
+    finish_start_up(program);
+  }
+  void clear() {
+    platform.fill_rect(program.scene.back_buffer, program.scene.draw_rect,
+                       program.scene.background);
+  }
+  SoftPlatform platform;
+  NullSink sink;
+  Program program{platform, sink};
+};
+
+void run_frames(benchmark::State& state, Setup& s) {
+  for (auto _ : state) {
+    s.clear();
+    paint_frame(s.program, 1);
+    s.program.scene.angle_y += 0.01f;  // a slightly different picture each time
+  }
+  benchmark::DoNotOptimize(s.platform.window_surface().pixels.data());
+}
+
+void BM_Floor(benchmark::State& state) {
+  Setup s;
+  for (auto _ : state) {
+    s.clear();
+    s.platform.bit_blt(s.platform.window_dc(), 0, 0, back_buffer_width, back_buffer_height,
+                       s.program.scene.back_buffer, 0, 0);
+  }
+  benchmark::DoNotOptimize(s.platform.window_surface().pixels.data());
+}
+BENCHMARK(BM_Floor);
+
+void BM_DotFrame(benchmark::State& state) {
+  Setup s;
+  run_frames(state, s);
+}
+BENCHMARK(BM_DotFrame);
+
+void BM_DotFrameWithAxes(benchmark::State& state) {
+  Setup s;
+  s.program.scene.axes_flag = 1;
+  run_frames(state, s);
+}
+BENCHMARK(BM_DotFrameWithAxes);
+
+void BM_StringArtFrameWithAxes(benchmark::State& state) {
+  Setup s;
+  s.program.scene.string_art = 1;
+  s.program.scene.axes_flag = 1;
+  s.program.scene.rot1 = 5;
+  s.program.scene.rot2 = 23;
+  run_frames(state, s);
+}
+BENCHMARK(BM_StringArtFrameWithAxes);
+
+// Ring A pulled about 2^31 away by rebuilds with full_ring off: most segments cross the
+// picture from far outside.
+void BM_FarRingStringArtFrame(benchmark::State& state) {
+  Setup s;
+  SceneState& scene = s.program.scene;
+  scene.full_ring = 0;
+  scene.axis_mask = 2;  // ring A is pulled again by every rebuild
+  for (int i = 0; i < 4; ++i) rebuild_rings(scene);
+  scene.axis_mask = 7;
+  scene.string_art = 1;
+  scene.axes_flag = 1;
+  scene.rot1 = 5;
+  scene.rot2 = 23;
+  run_frames(state, s);
+}
+BENCHMARK(BM_FarRingStringArtFrame);
+
+void BM_FullRangeLine(benchmark::State& state) {
+  Setup s;
+  const Handle dc = s.program.scene.back_buffer;
+  constexpr std::int32_t lo = std::numeric_limits<std::int32_t>::min();
+  constexpr std::int32_t hi = std::numeric_limits<std::int32_t>::max();
+  for (auto _ : state) {
+    s.platform.move_to(dc, lo, lo + 7);
+    s.platform.line_to(dc, hi, hi - 11);
+  }
+  benchmark::DoNotOptimize(s.platform.window_surface().pixels.data());
+}
+BENCHMARK(BM_FullRangeLine);
+
+}  // namespace
+}  // namespace fpu
+
+BENCHMARK_MAIN();

@@ -1,0 +1,117 @@
+// The pixels of a 1-pixel cosmetic line (the Windows LineTo rule), clipped to a bitmap.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+
+namespace fpu {
+
+// Calls plot(x, y) for each pixel of the line from (x0, y0) towards (x1, y1), end point
+// excluded, that lies inside [0, width) x [0, height), in drawing order. Every int32 end
+// point is accepted; the work is bounded by the visible length, never the full length.
+//
+// The rule. Let D be the larger and d the smaller of |x1 - x0| and |y1 - y0|; the line is
+// x-major when |dx| > |dy|, else y-major (exact diagonals are y-major). Pixel k, for
+// k = 0 .. D-1, lies k steps along the major axis from the start and
+//   v(k) = floor((2*k*d + D - 1 + b) / (2*D))
+// steps along the minor axis, where b = 1 when the minor coordinate decreases, else 0.
+// For b = 0 this is ceil((2kd - D) / 2D), for b = 1 it is -ceil((-2kd - D) / 2D): the
+// pixel nearest the ideal line, exact ties going to the smaller minor coordinate (the
+// upper pixel of an x-major line, the left one of a y-major line).
+//
+// Clipping. The major coordinate is linear in k, so the bitmap's columns (rows for a
+// y-major line) give one k-range. v(k) is non-decreasing, so the minor bound v in
+// [vlo, vhi] gives another:
+//   v(k) >= vlo  <=>  2kd + D - 1 + b >= 2D*vlo        <=>  k >= ceil((2D*vlo - D + 1 - b) / 2d)
+//   v(k) <= vhi  <=>  2kd + D - 1 + b <= 2D*(vhi+1) - 1 <=>  k <= floor((2D*(vhi+1) - D - b) / 2d)
+// Only the intersection is walked, with the running remainder of the division above, so
+// the pixels are exactly the unclipped line's and at most one bitmap width or height of
+// them is visited. D and d reach 2^32 and 2D*v reaches 2^66, so the bounds are worked out
+// in 128 bits; the walk's remainder stays below 2D < 2^33.
+template <class Plot>
+void raster_line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
+                 std::int32_t width, std::int32_t height, Plot&& plot) {
+  using i64 = std::int64_t;
+  using i128 = __int128;
+  if (width <= 0 || height <= 0) return;
+
+  const i64 dx = i64{x1} - x0;
+  const i64 dy = i64{y1} - y0;
+  const i64 adx = dx < 0 ? -dx : dx;
+  const i64 ady = dy < 0 ? -dy : dy;
+  const bool x_major = adx > ady;
+  const i64 big_d = x_major ? adx : ady;
+  if (big_d == 0) return;  // zero length: nothing drawn
+  const i64 small_d = x_major ? ady : adx;
+  const i64 major0 = x_major ? x0 : y0;
+  const i64 minor0 = x_major ? y0 : x0;
+  const i64 major_dir = (x_major ? dx : dy) < 0 ? -1 : 1;
+  const i64 minor_dir = (x_major ? dy : dx) < 0 ? -1 : 1;
+  const i64 bias = minor_dir < 0 ? 1 : 0;
+  const i64 major_size = x_major ? width : height;
+  const i64 minor_size = x_major ? height : width;
+
+  // k-range whose major coordinate is inside.
+  i64 k_lo = 0;
+  i64 k_hi = big_d - 1;
+  if (major_dir > 0) {
+    k_lo = std::max(k_lo, -major0);
+    k_hi = std::min(k_hi, major_size - 1 - major0);
+  } else {
+    k_lo = std::max(k_lo, major0 - (major_size - 1));
+    k_hi = std::min(k_hi, major0);
+  }
+  if (k_lo > k_hi) return;
+
+  // v-range whose minor coordinate is inside; v is never negative.
+  i64 v_lo = minor_dir > 0 ? -minor0 : minor0 - (minor_size - 1);
+  const i64 v_hi = minor_dir > 0 ? minor_size - 1 - minor0 : minor0;
+  if (v_hi < 0) return;
+  v_lo = std::max<i64>(v_lo, 0);
+  const i64 offset = big_d - 1 + bias;
+  if (small_d == 0) {
+    if (v_lo > 0) return;  // v stays 0
+  } else {
+    const i128 two_d = i128{2} * small_d;
+    const i128 lo_num = i128{2} * big_d * v_lo - offset;
+    if (lo_num > 0) {
+      const i128 first = (lo_num + two_d - 1) / two_d;
+      if (first > k_hi) return;
+      k_lo = std::max(k_lo, static_cast<i64>(first));
+    }
+    const i128 hi_num = i128{2} * big_d * (i128{v_hi} + 1) - big_d - bias;  // >= 0
+    const i128 last = hi_num / two_d;
+    if (last < k_lo) return;
+    if (last < k_hi) k_hi = static_cast<i64>(last);
+  }
+  if (k_lo > k_hi) return;
+
+  // Walk k_lo .. k_hi; the remainder r of (2kd + offset) / 2D decides the minor steps.
+  const i64 two_big = 2 * big_d;
+  const i64 two_small = 2 * small_d;
+  const i128 num = i128{two_small} * k_lo + offset;
+  const i64 v = static_cast<i64>(num / two_big);
+  i64 r = static_cast<i64>(num % two_big);
+  const i64 major = major0 + major_dir * k_lo;
+  const i64 minor = minor0 + minor_dir * v;
+  std::int32_t x = static_cast<std::int32_t>(x_major ? major : minor);
+  std::int32_t y = static_cast<std::int32_t>(x_major ? minor : major);
+  const std::int32_t major_dx = x_major ? static_cast<std::int32_t>(major_dir) : 0;
+  const std::int32_t major_dy = x_major ? 0 : static_cast<std::int32_t>(major_dir);
+  const std::int32_t minor_dx = x_major ? 0 : static_cast<std::int32_t>(minor_dir);
+  const std::int32_t minor_dy = x_major ? static_cast<std::int32_t>(minor_dir) : 0;
+  for (i64 k = k_lo;; ++k) {
+    plot(x, y);
+    if (k == k_hi) break;  // stepping past the last pixel could leave the int32 range
+    x += major_dx;
+    y += major_dy;
+    r += two_small;
+    if (r >= two_big) {
+      r -= two_big;
+      x += minor_dx;
+      y += minor_dy;
+    }
+  }
+}
+
+}  // namespace fpu

@@ -1,0 +1,387 @@
+#include "platform/soft/soft_platform.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "platform/soft/png_writer.h"
+
+namespace fpu {
+namespace {
+
+constexpr std::uint32_t px_white = 0xFFFFFF;
+constexpr std::uint32_t px_silver = 0xC0C0C0;
+
+// A memory DC with a fresh bitmap of the given size selected.
+struct Canvas {
+  explicit Canvas(std::int32_t w = 16, std::int32_t h = 12) {
+    dc = platform.create_compatible_dc(platform.window_dc());
+    bitmap = platform.create_compatible_bitmap(platform.window_dc(), w, h);
+    platform.select_object(dc, bitmap);
+  }
+  const Surface& surface() const { return *platform.dc_surface(dc); }
+  std::size_t count(std::uint32_t pixel) const {
+    std::size_t n = 0;
+    for (std::uint32_t p : surface().pixels) n += p == pixel ? 1 : 0;
+    return n;
+  }
+  void fill(ColorRef color) {
+    const Handle brush = platform.create_solid_brush(color);
+    platform.fill_rect(dc, Rect{0, 0, surface().width, surface().height}, brush);
+    platform.delete_object(brush);
+  }
+  SoftPlatform platform;
+  Handle dc = 0;
+  Handle bitmap = 0;
+};
+
+TEST(SoftPlatform, NewSurfacesAreBlackAndWindowIsFixedSize) {
+  Canvas c;
+  EXPECT_EQ(c.count(0), 16u * 12u);
+  const Surface& w = c.platform.window_surface();
+  EXPECT_EQ(w.width, 700);
+  EXPECT_EQ(w.height, 654);
+  EXPECT_EQ(c.platform.begin_paint(1), c.platform.window_dc());
+  EXPECT_EQ(c.platform.get_dc(1), c.platform.window_dc());
+  EXPECT_EQ(c.platform.live_objects(), 2u);
+}
+
+TEST(SoftPlatform, ColorsAreStoredAsRgbPixels) {
+  Canvas c;
+  c.platform.set_pixel(c.dc, 1, 1, color::red);
+  c.platform.set_pixel(c.dc, 2, 1, color::blue);
+  EXPECT_EQ(c.surface().at(1, 1), 0xFF0000u);
+  EXPECT_EQ(c.surface().at(2, 1), 0x0000FFu);
+  // Outside the bitmap nothing happens.
+  for (auto [x, y] : {std::pair{-1, 0},
+                      {16, 0},
+                      {0, -1},
+                      {0, 12},
+                      {std::numeric_limits<int>::min(), std::numeric_limits<int>::max()}}) {
+    c.platform.set_pixel(c.dc, x, y, color::white);
+  }
+  EXPECT_EQ(c.count(px_white), 0u);
+}
+
+TEST(SoftPlatform, SelectReturnsPreviousObjectOfThatKind) {
+  Canvas c;
+  SoftPlatform& p = c.platform;
+  const Handle pen1 = p.create_pen(pen_style_solid, 1, color::white);
+  const Handle pen2 = p.create_pen(pen_style_solid, 1, color::red);
+  const Handle brush = p.create_solid_brush(color::green);
+  const Handle stock_pen = p.select_object(c.dc, pen1);
+  EXPECT_NE(stock_pen, 0u);
+  EXPECT_EQ(p.select_object(c.dc, brush) != 0, true);
+  EXPECT_EQ(p.select_object(c.dc, pen2), pen1);
+  EXPECT_EQ(p.select_object(c.dc, stock_pen), pen2);
+  const Handle other = p.create_compatible_bitmap(c.dc, 4, 4);
+  EXPECT_EQ(p.select_object(c.dc, other), c.bitmap);
+  EXPECT_EQ(p.invalid_handle_calls(), 0u);
+}
+
+TEST(SoftPlatform, LineToUsesSelectedPenAndMovesCurrentPosition) {
+  Canvas c;
+  SoftPlatform& p = c.platform;
+  std::int32_t x = -1, y = -1;
+  ASSERT_TRUE(p.current_position(c.dc, x, y));
+  EXPECT_EQ(std::pair(x, y), std::pair(0, 0));
+  p.select_object(c.dc, p.create_pen(pen_style_solid, 1, color::white));
+  p.line_to(c.dc, 5, 2);  // from (0, 0)
+  EXPECT_EQ(c.count(px_white), 5u);
+  EXPECT_EQ(c.surface().at(4, 2), px_white);
+  EXPECT_EQ(c.surface().at(5, 2), 0u);  // end point excluded
+  p.current_position(c.dc, x, y);
+  EXPECT_EQ(std::pair(x, y), std::pair(5, 2));
+  // Far outside: nothing visible, the position still moves.
+  p.move_to(c.dc, -1000, -1000);
+  p.line_to(c.dc, -2000, 3000);
+  p.current_position(c.dc, x, y);
+  EXPECT_EQ(std::pair(x, y), std::pair(-2000, 3000));
+  EXPECT_EQ(c.count(px_white), 5u);
+  p.line_to(c.dc, -2000, 3000);  // zero length
+  EXPECT_EQ(c.count(px_white), 5u);
+}
+
+struct FillCase {
+  const char* name;
+  Rect rect;
+  std::size_t filled;
+};
+
+TEST(SoftPlatform, FillRectEdges) {
+  const FillCase cases[] = {
+      {"right and bottom exclusive", {2, 3, 5, 7}, 3 * 4},
+      {"single pixel", {0, 0, 1, 1}, 1},
+      {"empty width", {4, 4, 4, 9}, 0},
+      {"empty height", {4, 4, 9, 4}, 0},
+      {"reversed", {9, 9, 4, 4}, 0},
+      {"clipped left/top", {-5, -5, 2, 3}, 2 * 3},
+      {"clipped right/bottom", {14, 10, 100, 100}, 2 * 2},
+      {"covers all",
+       {std::numeric_limits<int>::min(), std::numeric_limits<int>::min(),
+        std::numeric_limits<int>::max(), std::numeric_limits<int>::max()},
+       16 * 12},
+      {"entirely outside", {20, 0, 30, 5}, 0},
+  };
+  for (const auto& fc : cases) {
+    Canvas c;
+    const Handle brush = c.platform.create_solid_brush(color::white);
+    c.platform.fill_rect(c.dc, fc.rect, brush);
+    EXPECT_EQ(c.count(px_white), fc.filled) << fc.name;
+  }
+  Canvas c;
+  const Handle brush = c.platform.create_solid_brush(color::white);
+  c.platform.fill_rect(c.dc, {2, 3, 5, 7}, brush);
+  EXPECT_EQ(c.surface().at(2, 3), px_white);
+  EXPECT_EQ(c.surface().at(4, 6), px_white);
+  EXPECT_EQ(c.surface().at(5, 6), 0u);
+  EXPECT_EQ(c.surface().at(4, 7), 0u);
+}
+
+TEST(SoftPlatform, TextWritesOnlySilverSetBits) {
+  Canvas c(60, 20);
+  SoftPlatform& p = c.platform;
+  c.fill(0x123456);
+  p.set_bk_mode(c.dc, bk_mode_transparent);
+  p.set_text_color(c.dc, color::silver);
+  const char text[6] = {'-', '0', ' ', '\0', '8', '9'};
+  p.text_out(c.dc, 2, 2, text, 6);
+  const std::uint32_t fill = pixel_from_colorref(0x123456);
+  std::size_t silver = 0;
+  for (std::int32_t y = 0; y < 20; ++y) {
+    for (std::int32_t x = 0; x < 60; ++x) {
+      const std::uint32_t v = c.surface().at(x, y);
+      ASSERT_TRUE(v == fill || v == px_silver) << x << "," << y;
+      if (v == px_silver) {
+        ++silver;
+        // Inside the six cells' glyph rows.
+        EXPECT_GE(x, 2);
+        EXPECT_LT(x, 2 + 6 * 6);
+        EXPECT_GE(y, 2 + 3);
+        EXPECT_LE(y, 2 + 12);
+      }
+    }
+  }
+  EXPECT_GT(silver, 60u);
+  // The blank cell is empty; the NUL cell shows a visible glyph.
+  auto cell_pixels = [&](int cell) {
+    std::size_t n = 0;
+    for (std::int32_t y = 0; y < 20; ++y) {
+      for (std::int32_t x = 2 + 6 * cell; x < 2 + 6 * cell + 6; ++x) {
+        n += c.surface().at(x, y) == px_silver ? 1 : 0;
+      }
+    }
+    return n;
+  };
+  EXPECT_EQ(cell_pixels(2), 0u);
+  EXPECT_GT(cell_pixels(3), 10u);
+  EXPECT_GT(cell_pixels(0), 0u);
+  // Exactly `count` bytes: a shorter count draws fewer cells.
+  Canvas d(60, 20);
+  d.platform.set_bk_mode(d.dc, bk_mode_transparent);
+  d.platform.set_text_color(d.dc, color::silver);
+  d.platform.text_out(d.dc, 2, 2, text, 2);
+  EXPECT_EQ(d.count(px_silver), static_cast<std::size_t>(cell_pixels(0) + cell_pixels(1)));
+}
+
+TEST(SoftPlatform, TextIsClipped) {
+  Canvas c(8, 8);
+  c.platform.set_bk_mode(c.dc, bk_mode_transparent);
+  c.platform.set_text_color(c.dc, color::silver);
+  const char text[] = "888";
+  c.platform.text_out(c.dc, -3, -6, text, 3);
+  c.platform.text_out(c.dc, 5, 5, text, 3);
+  c.platform.text_out(c.dc, std::numeric_limits<int>::max(), std::numeric_limits<int>::max(), text,
+                      3);
+  c.platform.text_out(c.dc, std::numeric_limits<int>::min(), 0, text, 3);
+  EXPECT_GT(c.count(px_silver), 0u);
+  EXPECT_EQ(c.count(px_silver) + c.count(0), 64u);
+}
+
+TEST(SoftPlatform, BitBltCopiesAndClipsToBothBitmaps) {
+  SoftPlatform p;
+  const Handle src = p.create_compatible_dc(0);
+  const Handle dst = p.create_compatible_dc(0);
+  p.select_object(src, p.create_compatible_bitmap(p.window_dc(), 4, 3));
+  p.select_object(dst, p.create_compatible_bitmap(p.window_dc(), 5, 5));
+  // Source pixel (x, y) holds 10 * y + x + 1 (as a colour).
+  for (int y = 0; y < 3; ++y) {
+    for (int x = 0; x < 4; ++x) p.set_pixel(src, x, y, pixel_from_colorref(10 * y + x + 1));
+  }
+  const Surface& d = *p.dc_surface(dst);
+  // Larger than both, offset: only pixels with both ends inside are written.
+  p.bit_blt(dst, 2, 1, 100, 100, src, 1, 0);
+  for (int y = 0; y < 5; ++y) {
+    for (int x = 0; x < 5; ++x) {
+      const int sx = x - 2 + 1, sy = y - 1;
+      const bool copied = x >= 2 && y >= 1 && sx < 4 && sy < 3;
+      EXPECT_EQ(d.at(x, y), copied ? static_cast<std::uint32_t>(10 * sy + sx + 1) : 0u)
+          << x << "," << y;
+    }
+  }
+  // Negative source offsets and far positions are clipped without effect outside.
+  p.bit_blt(dst, 0, 0, 5, 5, src, -4, -3);
+  EXPECT_EQ(d.at(0, 0), 0u);
+  EXPECT_EQ(d.at(4, 3), 1u);
+  p.bit_blt(dst, std::numeric_limits<int>::max(), 0, std::numeric_limits<int>::max(), 5, src, 0, 0);
+  p.bit_blt(dst, std::numeric_limits<int>::min(), std::numeric_limits<int>::min(),
+            std::numeric_limits<int>::max(), std::numeric_limits<int>::max(), src,
+            std::numeric_limits<int>::min(), 0);
+  p.bit_blt(dst, 0, 0, -5, -5, src, 0, 0);
+  EXPECT_EQ(p.invalid_handle_calls(), 0u);
+}
+
+TEST(SoftPlatform, BitBltWithinOneBitmapBehavesLikeMemmove) {
+  Canvas c(4, 4);
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) c.platform.set_pixel(c.dc, x, y, pixel_from_colorref(4 * y + x));
+  }
+  c.platform.bit_blt(c.dc, 1, 1, 3, 3, c.dc, 0, 0);  // down-right by one
+  for (int y = 1; y < 4; ++y) {
+    for (int x = 1; x < 4; ++x) EXPECT_EQ(c.surface().at(x, y), std::uint32_t(4 * (y - 1) + x - 1));
+  }
+  c.platform.bit_blt(c.dc, 0, 0, 3, 3, c.dc, 1, 1);  // and back
+  EXPECT_EQ(c.surface().at(0, 0), 0u);
+  EXPECT_EQ(c.surface().at(2, 2), 10u);
+}
+
+TEST(SoftPlatform, InvalidHandlesHaveNoEffectAndAreCounted) {
+  Canvas c;
+  SoftPlatform& p = c.platform;
+  const Handle pen = p.create_pen(pen_style_solid, 1, color::white);
+  const Handle brush = p.create_solid_brush(color::white);
+  ASSERT_TRUE(p.delete_object(pen));
+  EXPECT_FALSE(p.delete_object(pen));  // twice
+  const Handle dead_dc = p.create_compatible_dc(0);
+  ASSERT_TRUE(p.delete_dc(dead_dc));
+  EXPECT_FALSE(p.delete_dc(dead_dc));
+  EXPECT_EQ(p.invalid_handle_calls(), 2u);
+  // A new object may reuse the slot; the old handle stays dead.
+  const Handle reused = p.create_pen(pen_style_solid, 1, color::red);
+  EXPECT_NE(reused, pen);
+
+  const std::uint64_t before = p.invalid_handle_calls();
+  EXPECT_EQ(p.select_object(c.dc, pen), 0u);       // deleted
+  EXPECT_EQ(p.select_object(c.dc, 0), 0u);         // null
+  EXPECT_EQ(p.select_object(dead_dc, brush), 0u);  // deleted DC
+  EXPECT_EQ(p.select_object(c.dc, c.dc), 0u);      // a DC is not selectable
+  EXPECT_FALSE(p.delete_object(c.dc));             // wrong kind
+  EXPECT_FALSE(p.delete_dc(brush));                // wrong kind
+  EXPECT_FALSE(p.delete_dc(p.window_dc()));        // not a memory DC
+  p.set_pixel(dead_dc, 1, 1, color::white);
+  p.line_to(0, 5, 5);
+  p.move_to(pen, 5, 5);
+  p.fill_rect(c.dc, {0, 0, 5, 5}, pen);  // a pen is no brush
+  p.fill_rect(c.dc, {0, 0, 5, 5}, 0);
+  p.text_out(brush, 0, 0, "8", 1);
+  p.bit_blt(c.dc, 0, 0, 5, 5, dead_dc, 0, 0);
+  p.set_bk_mode(0, bk_mode_transparent);
+  p.set_text_color(pen, color::white);
+  EXPECT_EQ(p.create_compatible_bitmap(dead_dc, 4, 4), 0u);
+  EXPECT_EQ(p.create_compatible_dc(brush), 0u);
+  EXPECT_EQ(p.invalid_handle_calls() - before, 18u);
+  EXPECT_EQ(c.count(px_white), 0u);
+  EXPECT_EQ(p.window_surface().pixels, std::vector<std::uint32_t>(700 * 654, 0));
+}
+
+TEST(SoftPlatform, LiveObjectsTrackCreationAndDeletion) {
+  SoftPlatform p;
+  EXPECT_EQ(p.live_objects(), 0u);
+  const Handle dc = p.create_compatible_dc(p.get_dc(1));
+  const Handle bitmap = p.create_compatible_bitmap(p.get_dc(1), 700, 654);
+  const Handle pen = p.create_pen(pen_style_solid, 1, color::white);
+  const Handle brush = p.create_solid_brush(color::black);
+  p.select_object(dc, bitmap);
+  p.select_object(dc, pen);
+  EXPECT_EQ(p.live_objects(), 4u);
+  EXPECT_TRUE(p.delete_dc(dc));
+  EXPECT_TRUE(p.delete_object(bitmap));
+  EXPECT_TRUE(p.delete_object(pen));
+  EXPECT_TRUE(p.delete_object(brush));
+  EXPECT_EQ(p.live_objects(), 0u);
+  EXPECT_EQ(p.bitmap_surface(bitmap), nullptr);
+  EXPECT_EQ(p.dc_surface(dc), nullptr);
+  EXPECT_EQ(p.create_compatible_bitmap(p.get_dc(1), 0, 10), 0u);
+  EXPECT_EQ(p.create_compatible_bitmap(p.get_dc(1), -1, 10), 0u);
+}
+
+TEST(SoftPlatform, WindowServicesAreRecorded) {
+  SoftPlatform p;
+  EXPECT_FALSE(p.invalidated());
+  p.redraw_window(1, {0, 0, 700, 654});
+  EXPECT_TRUE(p.invalidated());
+  p.clear_invalidated();
+  EXPECT_FALSE(p.invalidated());
+  p.set_timer(1, 1, 50);
+  EXPECT_TRUE(p.timer_running(1));
+  EXPECT_EQ(p.timer_period(1), 50u);
+  p.kill_timer(1, 1);
+  EXPECT_FALSE(p.timer_running(1));
+  EXPECT_EQ(p.timer_period(1), 0u);
+  EXPECT_EQ(p.default_window_proc(1, msg::paint, 0, 0), 0);
+  EXPECT_FALSE(p.window_destroyed());
+  EXPECT_EQ(p.default_window_proc(1, msg::close, 0, 0), 0);
+  EXPECT_TRUE(p.window_destroyed());
+  p.post_quit_message(3);
+  EXPECT_TRUE(p.quit_posted());
+  EXPECT_EQ(p.quit_code(), 3);
+  p.set_tick_count(1234);
+  EXPECT_EQ(p.get_tick_count(), 1234u);
+}
+
+TEST(PngWriter, WritesRgbAndReadsBack) {
+  Surface s;
+  s.width = 3;
+  s.height = 2;
+  s.pixels = {0xFF0000, 0x00FF00, 0x0000FF, 0xC0C0C0, 0x000000, 0x123456};
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("draw_tests_" + std::to_string(::getpid()) + ".png"))
+                               .string();
+  std::string error;
+  ASSERT_TRUE(write_png(path, s, &error)) << error;
+
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  ASSERT_NE(png_image_begin_read_from_file(&image, path.c_str()), 0) << image.message;
+  EXPECT_EQ(image.width, 3u);
+  EXPECT_EQ(image.height, 2u);
+  EXPECT_EQ(image.format, static_cast<png_uint_32>(PNG_FORMAT_RGB));
+  image.format = PNG_FORMAT_RGB;
+  std::vector<std::uint8_t> rgb(PNG_IMAGE_SIZE(image));
+  ASSERT_NE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr), 0) << image.message;
+  std::filesystem::remove(path);
+  for (std::size_t i = 0; i < s.pixels.size(); ++i) {
+    const std::uint32_t got =
+        (std::uint32_t{rgb[3 * i]} << 16) | (std::uint32_t{rgb[3 * i + 1]} << 8) | rgb[3 * i + 2];
+    EXPECT_EQ(got, s.pixels[i]) << i;
+  }
+}
+
+TEST(PngWriter, ReportsFailures) {
+  Surface s;
+  s.width = 2;
+  s.height = 2;
+  s.pixels = {0, 0, 0, 0};
+  std::string error;
+  EXPECT_FALSE(write_png("/nonexistent-folder/x/out.png", s, &error));
+  EXPECT_NE(error.find("/nonexistent-folder/x/out.png"), std::string::npos) << error;
+  EXPECT_FALSE(error.empty());
+  Surface bad;
+  bad.width = 2;
+  bad.height = 2;  // no pixels
+  error.clear();
+  EXPECT_FALSE(write_png("/tmp/never-written.png", bad, &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(write_png("/nonexistent-folder/y.png", s));  // no error text wanted
+}
+
+}  // namespace
+}  // namespace fpu
