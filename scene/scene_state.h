@@ -23,13 +23,13 @@ struct Point {
 // A 16-bit mode flag: on when non-zero, toggled by exclusive-or with 1.
 using Flag = std::uint16_t;
 
-inline constexpr int ring_ab_size = 70;     // entries 0..62 generated, 63 closing copy, 64..69 spare
+inline constexpr int ring_ab_size = 70;  // entries 0..62 generated, 63 closing copy, 64..69 spare
 inline constexpr int ring_c_size = 63;
 inline constexpr int ring_point_count = 63;  // points one angle walk produces with the default step
 
 // The float constants are given by their exact bit patterns.
-inline constexpr float step_forward_value = std::bit_cast<float>(0x3DB2BA9Du);   // +0.08727
-inline constexpr float step_backward_value = std::bit_cast<float>(0xBDB2BA9Du);  // -0.08727
+inline constexpr float step_forward_value = std::bit_cast<float>(0x3DB2BA9Du);        // +0.08727
+inline constexpr float step_backward_value = std::bit_cast<float>(0xBDB2BA9Du);       // -0.08727
 inline constexpr float degrees_per_radian_value = std::bit_cast<float>(0x42652EE1u);  // 57.29578
 inline constexpr float ring_angle_step_value = std::bit_cast<float>(0x3DCC2F83u);     // 0.0997
 
