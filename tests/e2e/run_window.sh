@@ -1,0 +1,170 @@
+#!/usr/bin/env bash
+# End-to-end test of the Linux window: the real fpu-sample on its own Xvfb screen, driven
+# with xdotool, compared pixel for pixel with what fpu-sample-replay draws for the same
+# messages; then Escape, and in a second run the close button, must end it with status 0
+# within one second.
+#   run_window.sh FPU_SAMPLE FPU_SAMPLE_REPLAY SEND_CLOSE SCENARIO
+#
+# The close button: without a window manager nobody draws one, so SEND_CLOSE sends what a
+# window manager sends when it is clicked, a WM_PROTOCOLS / WM_DELETE_WINDOW client message
+# (SDL reports it as a window close event). `xdotool windowclose` is not used: it destroys
+# the X window under the client, which is not what the button does.
+set -euo pipefail
+
+sample=$(realpath "$1")
+replay=$(realpath "$2")
+send_close=$(realpath "$3")
+scenario=$(realpath "$4")
+here=$(dirname "$(realpath "$0")")
+
+WORK=$(mktemp -d)
+SAMPLE_PID=
+cleanup() {
+  if [[ -n "$SAMPLE_PID" ]]; then kill "$SAMPLE_PID" 2>/dev/null || true; fi
+  stop_xvfb
+  if [[ "${KEEP_E2E_WORK:-}" == 1 ]]; then echo "work files kept in $WORK" >&2; else rm -rf "$WORK"; fi
+}
+trap cleanup EXIT
+
+# shellcheck source=x_session.sh
+source "$here/x_session.sh"
+require_tools Xvfb xdotool import compare
+
+# Where the window sits on a 1920x1080 screen: (1920/2 - 350, 1080/2 - 327).
+readonly origin_x=610 origin_y=213 client_width=700 client_height=654
+
+# Trace lines would go to a viewer found through this directory; keep it private to the run.
+export XDG_RUNTIME_DIR="$WORK/run"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+
+start_xvfb
+
+# --- translating the scenario ---
+
+replay_key_name() {
+  case "$1" in
+    Left | Right | Up | Down) echo "${1^^}" ;;
+    space) echo SPACE ;;
+    Return) echo RETURN ;;
+    BackSpace) echo BACK ;;
+    Escape) echo ESCAPE ;;
+    comma) echo OEM_COMMA ;;
+    period) echo OEM_PERIOD ;;
+    minus) echo OEM_MINUS ;;
+    grave) echo OEM_3 ;;
+    F[0-9] | F1[0-2]) echo "$1" ;;
+    [a-z] | [0-9]) echo "${1^^}" ;;
+    *) fail "scenario: no replay name for key '$1'" ;;
+  esac
+}
+
+inside() {
+  (($1 >= 0 && $2 >= 0 && $1 < client_width && $2 < client_height))
+}
+
+# Appends to the replay script and sends the X input for one scenario line. Each message
+# that runs a frame tail is followed by the paint the window then gets.
+play_line() {
+  local verb=$1
+  shift
+  case "$verb" in
+    key)
+      echo "key $(replay_key_name "$1")" >>"$WORK/replay.txt"
+      echo "paint" >>"$WORK/replay.txt"
+      xdotool key "$1"
+      ;;
+    drag)
+      local button=$1
+      shift
+      local down up flags
+      case "$button" in
+        1) down=ldown up=lup flags=1 ;;
+        3) down=rdown up=rup flags=2 ;;
+        *) fail "scenario: drag with unsupported button $button" ;;
+      esac
+      local first=1 x y point
+      for point in "$@"; do
+        x=${point%,*}
+        y=${point#*,}
+        if ((first)); then
+          # Buttonless motion there changes nothing, so the script leaves it out.
+          xdotool mousemove $((origin_x + x)) $((origin_y + y)) mousedown "$button"
+          echo "mouse $down $x $y $flags" >>"$WORK/replay.txt"
+          first=0
+        else
+          xdotool mousemove $((origin_x + x)) $((origin_y + y))
+          if inside "$x" "$y"; then echo "mouse move $x $y $flags" >>"$WORK/replay.txt"; fi
+        fi
+        echo "paint" >>"$WORK/replay.txt"
+      done
+      xdotool mouseup "$button"
+      if inside "$x" "$y"; then echo "mouse $up $x $y 0" >>"$WORK/replay.txt"; fi
+      ;;
+    *) fail "scenario: unknown line '$verb $*'" ;;
+  esac
+}
+
+# Polls the window until it shows exactly EXPECTED (up to 5 s); fails with the pixel count.
+expect_window() {
+  local window=$1 expected=$2 label=$3
+  local shot="$WORK/$label-window.png" differing=unknown i
+  for ((i = 0; i < 50; i++)); do
+    if screenshot "$window" "$shot"; then
+      differing=$(compare -metric AE "$shot" "$expected" "$WORK/$label-diff.png" 2>&1 >/dev/null) &&
+        return 0
+    fi
+    sleep 0.1
+  done
+  cp "$shot" "$expected" "$WORK/$label-diff.png" "$PWD/" 2>/dev/null || true
+  fail "$label: window differs from the replay in $differing pixels (images copied to $PWD)"
+}
+
+check_geometry() {
+  local window=$1
+  local geometry
+  geometry=$(xdotool getwindowgeometry --shell "$window")
+  local X Y WIDTH HEIGHT
+  eval "$(grep -E '^(X|Y|WIDTH|HEIGHT)=[0-9]+$' <<<"$geometry")"
+  [[ "$X,$Y" == "$origin_x,$origin_y" ]] || fail "window at ($X, $Y), expected ($origin_x, $origin_y)"
+  [[ "${WIDTH}x$HEIGHT" == "${client_width}x$client_height" ]] ||
+    fail "client area ${WIDTH}x$HEIGHT, expected ${client_width}x$client_height"
+}
+
+# --- run 1: input, pixels, Escape ---
+
+"$sample" 2>"$WORK/sample1.err" &
+SAMPLE_PID=$!
+window=$(find_window)
+check_geometry "$window"
+
+echo "png $WORK/start.png" | "$replay" --trace none - >/dev/null
+expect_window "$window" "$WORK/start.png" start-up
+
+# The pointer rests inside the window: without a window manager, keys follow it.
+xdotool mousemove $((origin_x + client_width / 2)) $((origin_y + client_height / 2))
+: >"$WORK/replay.txt"
+while read -r line; do
+  [[ -z "$line" || "$line" == \#* ]] && continue
+  # shellcheck disable=SC2086
+  play_line $line
+done <"$scenario"
+echo "png $WORK/after-input.png" >>"$WORK/replay.txt"
+"$replay" --trace none "$WORK/replay.txt" >/dev/null
+expect_window "$window" "$WORK/after-input.png" after-input
+
+xdotool key Escape
+wait_exit_within "$SAMPLE_PID" 1
+SAMPLE_PID=
+[[ "$EXIT_STATUS" -eq 0 ]] || fail "Escape: exit status $EXIT_STATUS"
+echo "run 1: start-up frame and input frame equal the replay's; Escape exits with 0"
+
+# --- run 2: the close button ---
+
+"$sample" 2>"$WORK/sample2.err" &
+SAMPLE_PID=$!
+window=$(find_window)
+"$send_close" "$window"
+wait_exit_within "$SAMPLE_PID" 1
+SAMPLE_PID=
+[[ "$EXIT_STATUS" -eq 0 ]] || fail "close button: exit status $EXIT_STATUS"
+echo "run 2: the close button exits with 0"

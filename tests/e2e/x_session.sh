@@ -1,0 +1,80 @@
+# Shell helpers for driving fpu-sample on a private Xvfb screen (sourced by the end-to-end
+# test and the window bench). Callers set WORK to a scratch directory first.
+
+# The exact window title; the leading blank is part of it.
+FPU_TITLE_PATTERN='^ FPU SAMPLE by JUX \.:\. Press any key for rotation Or use Mouse\.:\.$'
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# Fails (does not skip) when a tool is missing, naming the package step that installs it.
+require_tools() {
+  local missing=()
+  local tool
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
+  done
+  if [[ ${#missing[@]} -gt 0 ]]; then
+    fail "missing ${missing[*]}; install them with: bash scripts/install-deps.sh --test"
+  fi
+}
+
+# Starts Xvfb on a free display number (Xvfb picks it and reports it through -displayfd),
+# 1920x1080x24, without resetting when the last client leaves. Sets XVFB_PID and DISPLAY.
+start_xvfb() {
+  local number_file="$WORK/xvfb.display"
+  : >"$number_file"
+  Xvfb -displayfd 3 -screen 0 1920x1080x24 -noreset -nolisten tcp \
+    3>"$number_file" 2>"$WORK/xvfb.log" &
+  XVFB_PID=$!
+  local i
+  for ((i = 0; i < 200; i++)); do
+    [[ -s "$number_file" ]] && break
+    kill -0 "$XVFB_PID" 2>/dev/null || fail "Xvfb did not start: $(tail -3 "$WORK/xvfb.log")"
+    sleep 0.05
+  done
+  [[ -s "$number_file" ]] || fail "Xvfb reported no display number within 10 s"
+  export DISPLAY=":$(head -n 1 "$number_file")"
+}
+
+stop_xvfb() {
+  if [[ -n "${XVFB_PID:-}" ]]; then
+    kill "$XVFB_PID" 2>/dev/null || true
+    wait "$XVFB_PID" 2>/dev/null || true
+    XVFB_PID=
+  fi
+}
+
+# Prints the id of the one window with the program's title, waiting up to 10 s for it.
+find_window() {
+  local ids
+  ids=$(timeout 10 xdotool search --sync --name "$FPU_TITLE_PATTERN" 2>/dev/null) ||
+    fail "no window titled ' FPU SAMPLE by JUX ...' appeared within 10 s"
+  [[ $(wc -l <<<"$ids") -eq 1 ]] || fail "more than one window with the program's title: $ids"
+  echo "$ids"
+}
+
+# Waits up to SECONDS for process PID (a child of this shell) to end and sets EXIT_STATUS
+# to its exit status. Fails on timeout. Not for $(...): a subshell cannot wait for it.
+wait_exit_within() {
+  local pid=$1 seconds=$2
+  local steps=$((seconds * 50))
+  local i
+  for ((i = 0; i < steps; i++)); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      EXIT_STATUS=0
+      wait "$pid" || EXIT_STATUS=$?
+      return 0
+    fi
+    sleep 0.02
+  done
+  fail "process $pid still running ${seconds} s later"
+}
+
+# Writes the window's client area (the whole X window: SDL draws no frame) to a PNG.
+screenshot() {
+  local window=$1 out=$2
+  import -window "$window" "png24:$out" 2>>"$WORK/import.log"
+}
