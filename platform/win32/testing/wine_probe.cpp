@@ -5,6 +5,8 @@
 //   fpu-wine-probe viewer-caret-home          put the viewer's caret at the start (as a click does)
 //   fpu-wine-probe viewer-close [WAIT_MS]     close the viewer and wait until it is gone
 // Exit status 0 on success, 1 when the window is missing or the wait ran out, 2 on bad usage.
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -80,7 +82,9 @@ int viewer_text(std::size_t lines, DWORD wait_ms) {
   for (;;) {
     if (HWND edit = viewer_edit()) {
       text = window_text(edit);
-      if (line_count(text) >= lines) break;
+      // A separator without its line yet means a line is being inserted right now.
+      bool mid_line = text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0;
+      if (line_count(text) >= lines && !mid_line) break;
     }
     if (GetTickCount() - start >= wait_ms) {
       std::fwrite(text.data(), 1, text.size(), stdout);
@@ -120,6 +124,8 @@ int viewer_close(DWORD wait_ms) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Plain LF line ends, as on Linux, so outputs compare byte for byte.
+  _setmode(_fileno(stdout), _O_BINARY);
   if (argc < 2) {
     std::fprintf(stderr,
                  "usage: fpu-wine-probe main-window|viewer-text|viewer-caret-home|viewer-close\n");

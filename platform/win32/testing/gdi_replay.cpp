@@ -1,0 +1,194 @@
+// fpu-sample-replay-gdi.exe: the replay tool's script runner on the real Windows drawing
+// services, for comparing GDI's pixels with the software back buffer's (tests/wine).
+//
+//   fpu-sample-replay-gdi [--ticks N] [--seed N] [SCRIPT]
+//
+// Trace lines go to standard output as JSON lines, as with fpu-sample-replay. `png FILE`
+// lines write the back buffer as a binary PPM; FILE must end in ".ppm".
+// The scripted window is a hidden window of its own; the program's window procedure runs
+// for it exactly as in the replay tool, while paint and window DCs come from that window.
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/window.h"
+#include "platform/win32/win32_platform.h"
+#include "tools/replay/replay_runner.h"
+
+namespace {
+
+using Pixels = std::vector<std::uint32_t>;  // 0x00RRGGBB, top row first
+
+// The real drawing services, with the runner's window mapped to a hidden real window and
+// the tick count set by the script.
+class ScriptedWin32Platform : public fpu::Win32Platform {
+ public:
+  explicit ScriptedWin32Platform(HWND window)
+      : window_(reinterpret_cast<fpu::WindowHandle>(window)) {}
+  void set_ticks(std::uint32_t ms) { ticks_ = ms; }
+
+  fpu::Handle get_dc(fpu::WindowHandle) override { return Win32Platform::get_dc(window_); }
+  void release_dc(fpu::WindowHandle, fpu::Handle dc) override {
+    Win32Platform::release_dc(window_, dc);
+  }
+  fpu::Handle begin_paint(fpu::WindowHandle) override {
+    return Win32Platform::begin_paint(window_);
+  }
+  void end_paint(fpu::WindowHandle) override { Win32Platform::end_paint(window_); }
+  void redraw_window(fpu::WindowHandle, const fpu::Rect& rect) override {
+    Win32Platform::redraw_window(window_, rect);
+  }
+  void set_timer(fpu::WindowHandle, std::uint32_t id, std::uint32_t ms) override {
+    Win32Platform::set_timer(window_, id, ms);
+  }
+  void kill_timer(fpu::WindowHandle, std::uint32_t id) override {
+    Win32Platform::kill_timer(window_, id);
+  }
+  std::intptr_t default_window_proc(fpu::WindowHandle, std::uint32_t message, fpu::WParam wparam,
+                                    fpu::LParam lparam) override {
+    return Win32Platform::default_window_proc(window_, message, wparam, lparam);
+  }
+  std::uint32_t get_tick_count() override { return ticks_; }
+
+ private:
+  fpu::WindowHandle window_;
+  std::uint32_t ticks_ = 0;
+};
+
+// Copies the bitmap selected into `dc` out through a 32-bpp top-down DIB section.
+std::optional<Pixels> read_back_buffer(HDC dc) {
+  const int w = fpu::back_buffer_width;
+  const int h = fpu::back_buffer_height;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!dib) return std::nullopt;
+  HDC copy = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(copy, dib);
+  bool ok = BitBlt(copy, 0, 0, w, h, dc, 0, 0, SRCCOPY) != FALSE;
+  GdiFlush();
+  std::optional<Pixels> pixels;
+  if (ok) {
+    const auto* p = static_cast<const std::uint32_t*>(bits);
+    pixels = Pixels(p, p + static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    for (std::uint32_t& px : *pixels) px &= 0xFFFFFFu;
+  }
+  SelectObject(copy, old);
+  DeleteDC(copy);
+  DeleteObject(dib);
+  return pixels;
+}
+
+bool write_ppm(const std::string& path, const Pixels& pixels, std::string* error) {
+  std::ofstream out(path, std::ios::binary);
+  if (!out) {
+    *error = "cannot open the file";
+    return false;
+  }
+  out << "P6\n" << fpu::back_buffer_width << ' ' << fpu::back_buffer_height << "\n255\n";
+  std::string row;
+  for (std::uint32_t px : pixels) {
+    row += static_cast<char>((px >> 16) & 0xFF);
+    row += static_cast<char>((px >> 8) & 0xFF);
+    row += static_cast<char>(px & 0xFF);
+  }
+  out << row;
+  if (!out.flush()) {
+    *error = "write failed";
+    return false;
+  }
+  return true;
+}
+
+class GdiReplayHost : public fpu::ReplayHost {
+ public:
+  explicit GdiReplayHost(HWND window) : platform_(window) {}
+  fpu::Platform& platform() override { return platform_; }
+  void set_tick_count(std::uint32_t ms) override { platform_.set_ticks(ms); }
+  bool write_image(const std::string& path, fpu::Handle back_buffer, std::string* error) override {
+    if (path.size() < 4 || path.compare(path.size() - 4, 4, ".ppm") != 0) {
+      *error = "this tool writes PPM images only; name the file *.ppm";
+      return false;
+    }
+    std::optional<Pixels> pixels = read_back_buffer(reinterpret_cast<HDC>(back_buffer));
+    if (!pixels) pixels = last_frame_;
+    if (!pixels) {
+      *error = "there is no back buffer";
+      return false;
+    }
+    return write_ppm(path, *pixels, error);
+  }
+  void keep_last_frame(fpu::Handle back_buffer) override {
+    last_frame_ = read_back_buffer(reinterpret_cast<HDC>(back_buffer));
+  }
+
+ private:
+  ScriptedWin32Platform platform_;
+  std::optional<Pixels> last_frame_;
+};
+
+int fail(int code, const std::string& message) {
+  std::cerr << "fpu-sample-replay-gdi: " << message << '\n';
+  return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Plain LF line ends, as on Linux, so outputs compare byte for byte.
+  _setmode(_fileno(stdout), _O_BINARY);
+  fpu::ReplayOptions options;
+  std::string script_path = "-";
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    std::uint32_t value = 0;
+    if ((arg == "--ticks" || arg == "--seed") &&
+        !(i + 1 < argc && fpu::parse_script_number(argv[++i], &value))) {
+      return fail(1, arg + " needs a number");
+    }
+    if (arg == "--ticks") {
+      options.start_ticks = value;
+    } else if (arg == "--seed") {
+      options.noise_seed = value;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return fail(1, "unknown option '" + arg + "'");
+    } else {
+      script_path = arg;
+    }
+  }
+  std::ifstream file;
+  std::istream* script = &std::cin;
+  if (script_path != "-") {
+    file.open(script_path);
+    if (!file) return fail(1, "cannot open script '" + script_path + "'");
+    script = &file;
+  }
+
+  // A plain hidden window: its DC gives the back buffer the display's format.
+  HWND window =
+      CreateWindowExA(0, "Static", "fpu replay", WS_OVERLAPPEDWINDOW, 0, 0, fpu::window_width,
+                      fpu::window_height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  if (!window) return fail(1, "cannot create a window (is there a display?)");
+
+  GdiReplayHost host(window);
+  fpu::JsonTraceSink trace(std::cout);
+  fpu::ReplayResult result = fpu::run_replay(host, trace, *script, std::cout, options);
+  std::cout.flush();
+  if (IsWindow(window)) DestroyWindow(window);
+  if (result.exit_code != 0) return fail(result.exit_code, result.error);
+  return 0;
+}

@@ -1,0 +1,86 @@
+# Shared by the Wine tests (sourced, not run). The caller sets:
+#   FPU_WIN_BUILD  a Windows build folder (build/mingw32 or build/mingw64)
+#   WINEPREFIX, DISPLAY  a prepared Wine prefix and a running X server
+# (.ci/extra/50-windows.sh sets all of them up.)
+set -euo pipefail
+
+: "${FPU_WIN_BUILD:?set FPU_WIN_BUILD to a Windows build folder}"
+: "${WINEPREFIX:?set WINEPREFIX to a prepared Wine prefix}"
+: "${DISPLAY:?set DISPLAY to a running X server}"
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+WIN_BUILD=$(cd "$FPU_WIN_BUILD" && pwd)
+TEST_NAME=$(basename "$0" .sh)
+# The program's title, matched exactly (it begins with a blank).
+TITLE_REGEX='^ FPU SAMPLE by JUX \.:\. Press any key for rotation Or use Mouse\.:\.$'
+
+work=$(mktemp -d)
+program_pid=""
+
+ok() { echo "ok   ${TEST_NAME}: $*"; }
+fail() {
+  echo "FAIL ${TEST_NAME}: $*" >&2
+  exit 1
+}
+
+probe() { wine "$WIN_BUILD/fpu-wine-probe.exe" "$@"; }
+
+cleanup() {
+  if [[ -n "$program_pid" ]] && kill -0 "$program_pid" 2>/dev/null; then
+    kill "$program_pid" 2>/dev/null || true
+  fi
+  probe viewer-close 3000 >/dev/null 2>&1 || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# start_program DIR: runs DIR/fpu-sample.exe in the background and waits for its window;
+# sets program_pid and window (the X window id).
+start_program() {
+  local dir=$1
+  (cd "$dir" && exec wine fpu-sample.exe) &
+  program_pid=$!
+  window=""
+  for _ in $(seq 100); do
+    window=$(xdotool search --name "$TITLE_REGEX" 2>/dev/null | head -1 || true)
+    [[ -n "$window" ]] && break
+    sleep 0.2
+  done
+  [[ -n "$window" ]] || fail "the program's window did not appear"
+  sleep 0.5  # the first paint
+}
+
+# wait_exit SECONDS: waits for the program to end and sets exit_status, or fails.
+# (Not run in a command substitution: only this shell can wait for its own child.)
+wait_exit() {
+  local limit=$1
+  for _ in $(seq $((limit * 10))); do
+    if ! kill -0 "$program_pid" 2>/dev/null; then
+      exit_status=0
+      wait "$program_pid" || exit_status=$?
+      program_pid=""
+      return 0
+    fi
+    sleep 0.1
+  done
+  fail "the program did not exit within ${limit} s"
+}
+
+# shot FILE: a screenshot of the program's window.
+shot() { import -window "$window" "$1"; }
+
+# changes_after ACTION...: runs the action and succeeds if the window's picture changes
+# within 3 s.
+changes_after() {
+  local before="$work/before.png" after="$work/after.png"
+  shot "$before"
+  "$@"
+  for _ in $(seq 15); do
+    sleep 0.2
+    shot "$after"
+    local differing
+    differing=$(compare -metric AE "$before" "$after" null: 2>&1 || true)
+    [[ "$differing" != "0" ]] && return 0
+  done
+  return 1
+}
