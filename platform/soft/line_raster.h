@@ -6,7 +6,8 @@
 
 namespace fpu {
 
-// Calls plot(x, y) for each pixel of the line from (x0, y0) towards (x1, y1), end point
+// clip_line works out the visible part of the line from (x0, y0) towards (x1, y1);
+// raster_line calls plot(x, y) for each pixel of the line from (x0, y0) towards (x1, y1), end point
 // excluded, that lies inside [0, width) x [0, height), in drawing order. Every int32 end
 // point is accepted; the work is bounded by the visible length, never the full length.
 //
@@ -28,12 +29,28 @@ namespace fpu {
 // the pixels are exactly the unclipped line's and at most one bitmap width or height of
 // them is visited. D and d reach 2^32 and 2D*v reaches 2^66, so the bounds are worked out
 // in 128 bits; the walk's remainder stays below 2D < 2^33.
-template <class Plot>
-void raster_line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
-                 std::int32_t width, std::int32_t height, Plot&& plot) {
+// The visible part of a line, ready to walk: `count` pixels starting at (x, y). After each
+// pixel: step by (major_dx, major_dy), add two_small to r, and when r reaches two_big,
+// subtract it and also step by (minor_dx, minor_dy).
+struct LineWalk {
+  std::int32_t x = 0;
+  std::int32_t y = 0;
+  std::int64_t count = 0;
+  std::int32_t major_dx = 0;
+  std::int32_t major_dy = 0;
+  std::int32_t minor_dx = 0;
+  std::int32_t minor_dy = 0;
+  std::int64_t r = 0;
+  std::int64_t two_small = 0;
+  std::int64_t two_big = 1;
+};
+
+inline LineWalk clip_line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
+                          std::int32_t width, std::int32_t height) {
   using i64 = std::int64_t;
   using i128 = __int128;
-  if (width <= 0 || height <= 0) return;
+  LineWalk walk;
+  if (width <= 0 || height <= 0) return walk;
 
   const i64 dx = i64{x1} - x0;
   const i64 dy = i64{y1} - y0;
@@ -41,7 +58,7 @@ void raster_line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t
   const i64 ady = dy < 0 ? -dy : dy;
   const bool x_major = adx > ady;
   const i64 big_d = x_major ? adx : ady;
-  if (big_d == 0) return;  // zero length: nothing drawn
+  if (big_d == 0) return walk;  // zero length: nothing drawn
   const i64 small_d = x_major ? ady : adx;
   const i64 major0 = x_major ? x0 : y0;
   const i64 minor0 = x_major ? y0 : x0;
@@ -61,55 +78,63 @@ void raster_line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t
     k_lo = std::max(k_lo, major0 - (major_size - 1));
     k_hi = std::min(k_hi, major0);
   }
-  if (k_lo > k_hi) return;
+  if (k_lo > k_hi) return walk;
 
   // v-range whose minor coordinate is inside; v is never negative.
   i64 v_lo = minor_dir > 0 ? -minor0 : minor0 - (minor_size - 1);
   const i64 v_hi = minor_dir > 0 ? minor_size - 1 - minor0 : minor0;
-  if (v_hi < 0) return;
+  if (v_hi < 0) return walk;
   v_lo = std::max<i64>(v_lo, 0);
   const i64 offset = big_d - 1 + bias;
   if (small_d == 0) {
-    if (v_lo > 0) return;  // v stays 0
+    if (v_lo > 0) return walk;  // v stays 0
   } else {
     const i128 two_d = i128{2} * small_d;
     const i128 lo_num = i128{2} * big_d * v_lo - offset;
     if (lo_num > 0) {
       const i128 first = (lo_num + two_d - 1) / two_d;
-      if (first > k_hi) return;
+      if (first > k_hi) return walk;
       k_lo = std::max(k_lo, static_cast<i64>(first));
     }
     const i128 hi_num = i128{2} * big_d * (i128{v_hi} + 1) - big_d - bias;  // >= 0
     const i128 last = hi_num / two_d;
-    if (last < k_lo) return;
+    if (last < k_lo) return walk;
     if (last < k_hi) k_hi = static_cast<i64>(last);
   }
-  if (k_lo > k_hi) return;
+  if (k_lo > k_hi) return walk;
 
-  // Walk k_lo .. k_hi; the remainder r of (2kd + offset) / 2D decides the minor steps.
-  const i64 two_big = 2 * big_d;
-  const i64 two_small = 2 * small_d;
-  const i128 num = i128{two_small} * k_lo + offset;
-  const i64 v = static_cast<i64>(num / two_big);
-  i64 r = static_cast<i64>(num % two_big);
+  // Start at k_lo with the remainder r of (2kd + offset) / 2D.
+  walk.two_big = 2 * big_d;
+  walk.two_small = 2 * small_d;
+  const i128 num = i128{walk.two_small} * k_lo + offset;
+  const i64 v = static_cast<i64>(num / walk.two_big);
+  walk.r = static_cast<i64>(num % walk.two_big);
   const i64 major = major0 + major_dir * k_lo;
   const i64 minor = minor0 + minor_dir * v;
-  std::int32_t x = static_cast<std::int32_t>(x_major ? major : minor);
-  std::int32_t y = static_cast<std::int32_t>(x_major ? minor : major);
-  const std::int32_t major_dx = x_major ? static_cast<std::int32_t>(major_dir) : 0;
-  const std::int32_t major_dy = x_major ? 0 : static_cast<std::int32_t>(major_dir);
-  const std::int32_t minor_dx = x_major ? 0 : static_cast<std::int32_t>(minor_dir);
-  const std::int32_t minor_dy = x_major ? static_cast<std::int32_t>(minor_dir) : 0;
-  for (i64 k = k_lo;; ++k) {
-    plot(x, y);
-    if (k == k_hi) break;  // stepping past the last pixel could leave the int32 range
-    x += major_dx;
-    y += major_dy;
-    r += two_small;
-    if (r >= two_big) {
-      r -= two_big;
-      x += minor_dx;
-      y += minor_dy;
+  walk.x = static_cast<std::int32_t>(x_major ? major : minor);
+  walk.y = static_cast<std::int32_t>(x_major ? minor : major);
+  walk.count = k_hi - k_lo + 1;
+  walk.major_dx = x_major ? static_cast<std::int32_t>(major_dir) : 0;
+  walk.major_dy = x_major ? 0 : static_cast<std::int32_t>(major_dir);
+  walk.minor_dx = x_major ? 0 : static_cast<std::int32_t>(minor_dir);
+  walk.minor_dy = x_major ? static_cast<std::int32_t>(minor_dir) : 0;
+  return walk;
+}
+
+template <class Plot>
+void raster_line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
+                 std::int32_t width, std::int32_t height, Plot&& plot) {
+  LineWalk w = clip_line(x0, y0, x1, y1, width, height);
+  for (std::int64_t n = w.count; n > 0; --n) {
+    plot(w.x, w.y);
+    if (n == 1) break;  // stepping past the last pixel could leave the int32 range
+    w.x += w.major_dx;
+    w.y += w.major_dy;
+    w.r += w.two_small;
+    if (w.r >= w.two_big) {
+      w.r -= w.two_big;
+      w.x += w.minor_dx;
+      w.y += w.minor_dy;
     }
   }
 }

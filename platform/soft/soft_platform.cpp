@@ -285,12 +285,22 @@ void SoftPlatform::line_to(Handle dc, std::int32_t x, std::int32_t y) {
     return;
   }
   Surface& s = *d->surface;
+  LineWalk w = clip_line(d->pos_x, d->pos_y, x, y, s.width, s.height);
+  // Walk by index: one add per pixel, one more when the minor coordinate steps.
   std::uint32_t* const pixels = s.pixels.data();
-  const std::size_t stride = static_cast<std::size_t>(s.width);
   const std::uint32_t pixel = d->pen_pixel;
-  raster_line(d->pos_x, d->pos_y, x, y, s.width, s.height, [=](std::int32_t px, std::int32_t py) {
-    pixels[static_cast<std::size_t>(py) * stride + static_cast<std::size_t>(px)] = pixel;
-  });
+  const std::ptrdiff_t stride = s.width;
+  const std::ptrdiff_t major_step = w.major_dy * stride + w.major_dx;
+  const std::ptrdiff_t minor_step = w.minor_dy * stride + w.minor_dx;
+  std::ptrdiff_t at = w.y * stride + w.x;
+  for (std::int64_t n = w.count; n > 0; --n) {
+    pixels[at] = pixel;
+    at += major_step;
+    w.r += w.two_small;
+    const bool minor = w.r >= w.two_big;
+    w.r -= minor ? w.two_big : 0;
+    at += minor ? minor_step : 0;
+  }
   d->pos_x = x;
   d->pos_y = y;
 }
