@@ -10,14 +10,24 @@
 #include "platform/sdl/sdl_platform.h"
 #include "trace/trace.h"
 
+#ifdef FPU_HAVE_VIEWER_DELIVERY
+#include "trace/unix/viewer_endpoint.h"
+#include "trace/unix/viewer_trace_sink.h"
+#endif
+
 namespace {
 
 constexpr int exit_no_display = 2;
 
-class DropTraceSink final : public fpu::TraceSink {
+#ifdef FPU_HAVE_VIEWER_DELIVERY
+using WindowTraceSink = fpu::ViewerTraceSink;
+#else
+// A build without viewer delivery drops trace lines, as the program does with no viewer.
+class WindowTraceSink final : public fpu::TraceSink {
  public:
   std::intptr_t send_trace_line(const char*) override { return 0; }
 };
+#endif
 
 bool set(const char* name) {
   const char* value = std::getenv(name);
@@ -58,7 +68,12 @@ int main() {
       SDL_Quit();
       return 1;
     }
-    DropTraceSink trace;
+#ifdef FPU_HAVE_VIEWER_DELIVERY
+    // The viewer program is looked for (and started) beside this executable.
+    WindowTraceSink trace(fpu::viewer::running_executable_dir());
+#else
+    WindowTraceSink trace;
+#endif
     fpu::Program program(platform, trace);
     code = platform.run(program);
   }
