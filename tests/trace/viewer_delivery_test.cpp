@@ -1,0 +1,294 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <thread>
+
+#include "tests/trace/viewer_harness.h"
+#include "trace/trace.h"
+#include "trace/unix/viewer_endpoint.h"
+#include "trace/unix/viewer_trace_sink.h"
+
+namespace fpu {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using testing::PrivateDir;
+
+class ViewerDelivery : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { testing::prepare_process(); }
+  void TearDown() override {
+    testing::stop_viewer(dir.path());
+    // Anything else we started (or that was handed to us as reaper) goes too.
+    while (::waitpid(-1, nullptr, WNOHANG) > 0) {
+    }
+  }
+  // True when no child process of ours exists.
+  static bool no_children() { return ::waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD; }
+
+  PrivateDir dir;
+};
+
+// The eight lines of the W key, with values as a scene would have them.
+void emit_dump(TraceSink& sink) {
+  emit_trace(sink, TraceLabel::rot1, 25);
+  emit_trace(sink, TraceLabel::rot2, 5);
+  emit_trace(sink, TraceLabel::rol1, 0);
+  emit_trace(sink, TraceLabel::rol2, -1);
+  emit_trace(sink, TraceLabel::rayon1, 241);
+  emit_trace(sink, TraceLabel::rayon2, 150);
+  emit_trace(sink, TraceLabel::eAX, -200);
+  emit_trace(sink, TraceLabel::separator, 0);
+}
+
+const std::vector<std::string> kDumpLines = {
+    "rot1 = 25",    "rot2 = 5",     "rol1 = 0",           "rol2 = -1",
+    "rayon1 = 241", "rayon2 = 150", "eAX = -200, Dist Z", std::string(40, '-')};
+
+std::string joined(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& line : lines) text += (text.empty() ? "" : "\r\n") + line;
+  return text;
+}
+
+TEST_F(ViewerDelivery, DumpArrivesExactlyAtALiveViewer) {
+  int out = -1;
+  testing::start_headless_viewer(dir.path(), &out);
+  ViewerTraceSink sink("", dir.path());
+  emit_dump(sink);
+  EXPECT_EQ(sink.delivered_lines(), 8u);
+  EXPECT_EQ(testing::read_lines(out, 8), kDumpLines);
+  // The first line of the empty viewer has no "\r\n" before it; every later one has.
+  EXPECT_EQ(testing::wait_for_text(dir.path(), joined(kDumpLines)), joined(kDumpLines));
+  ::close(out);
+}
+
+TEST_F(ViewerDelivery, FirstLineStartsTheViewer) {
+  ViewerTraceSink sink(testing::viewer_program_dir(), dir.path());
+  EXPECT_NE(sink.send_trace_line("xopc = 5, ---- Z"), 0);
+  EXPECT_EQ(sink.viewer_starts(), 1u);
+  EXPECT_NE(sink.send_trace_line("xopc = 10, ---- Z"), 0);
+  EXPECT_EQ(sink.viewer_starts(), 1u);
+  EXPECT_EQ(testing::wait_for_text(dir.path(), "xopc = 5, ---- Z\r\nxopc = 10, ---- Z"),
+            "xopc = 5, ---- Z\r\nxopc = 10, ---- Z");
+}
+
+TEST_F(ViewerDelivery, MissingProgramDropsLinesWithoutStartingAnything) {
+  ViewerTraceSink sink(dir.path(), dir.path());  // no viewer program in there
+  const auto start = Clock::now();
+  for (int i = 0; i < 200; ++i) EXPECT_EQ(sink.send_trace_line("rol1 = 1"), 0);
+  // Nothing waited for a viewer to appear (that would take a second per line).
+  EXPECT_LT(Clock::now() - start, 1s);
+  EXPECT_EQ(sink.dropped_lines(), 200u);
+  EXPECT_EQ(sink.viewer_starts(), 0u);
+  EXPECT_TRUE(no_children());
+}
+
+TEST_F(ViewerDelivery, KilledViewerIsStartedAgainByTheNextLine) {
+  ViewerTraceSink sink(testing::viewer_program_dir(), dir.path());
+  ASSERT_NE(sink.send_trace_line("before"), 0);
+  const auto pid = testing::viewer_pid(dir.path());
+  ASSERT_TRUE(pid.has_value());
+  ::kill(*pid, SIGKILL);
+  ASSERT_TRUE(testing::reap(*pid));
+
+  EXPECT_NE(sink.send_trace_line("after"), 0);
+  EXPECT_EQ(sink.viewer_starts(), 2u);
+  EXPECT_NE(testing::viewer_pid(dir.path()), pid);
+  EXPECT_EQ(testing::wait_for_text(dir.path(), "after"), "after");
+}
+
+TEST_F(ViewerDelivery, ViewerThatExitedIsFoundAgain) {
+  testing::start_headless_viewer(dir.path());
+  ViewerTraceSink sink("", dir.path());
+  ASSERT_NE(sink.send_trace_line("to the first"), 0);
+  testing::stop_viewer(dir.path());
+  EXPECT_EQ(sink.send_trace_line("nobody listens"), 0);
+  testing::start_headless_viewer(dir.path());
+  EXPECT_NE(sink.send_trace_line("to the second"), 0);
+  EXPECT_EQ(testing::wait_for_text(dir.path(), "to the second"), "to the second");
+}
+
+TEST_F(ViewerDelivery, StoppedViewerCostsBoundedTimeAndDeliveryResumes) {
+  const pid_t pid = testing::start_headless_viewer(dir.path());
+  ViewerTraceSink sink("", dir.path());
+  ASSERT_NE(sink.send_trace_line("first"), 0);
+  ::kill(pid, SIGSTOP);
+
+  // String-art frames with tracing on, until the socket buffer is full and lines are dropped.
+  std::uint64_t sent = 1;
+  for (int frame = 0; frame < 100 && sink.dropped_lines() == 0; ++frame) {
+    const auto start = Clock::now();
+    for (int i = 0; i < 1400; ++i) emit_trace(sink, TraceLabel::rol1, i);
+    EXPECT_LT(Clock::now() - start, 1s) << "frame " << frame;
+    sent += 1400;
+  }
+  EXPECT_GT(sink.dropped_lines(), 0u);
+  // Once the viewer is known to be stuck, a frame costs little more than the failed sends.
+  const auto start = Clock::now();
+  for (int i = 0; i < 1400; ++i) emit_trace(sink, TraceLabel::rol1, i);
+  EXPECT_LT(Clock::now() - start, 1s);
+  sent += 1400;
+  EXPECT_EQ(sink.delivered_lines() + sink.dropped_lines(), sent);
+
+  ::kill(pid, SIGCONT);
+  const auto deadline = Clock::now() + 5s;
+  while (sink.send_trace_line("resumed") == 0 && Clock::now() < deadline) {
+    std::this_thread::sleep_for(10ms);
+  }
+  std::string text;
+  for (auto until = Clock::now() + 5s; Clock::now() < until; std::this_thread::sleep_for(5ms)) {
+    text = testing::viewer_text(dir.path()).value_or("");
+    if (text.ends_with("\r\nresumed")) break;
+  }
+  EXPECT_TRUE(text.starts_with("first\r\nrol1 = 0\r\n"));
+  EXPECT_TRUE(text.ends_with("\r\nresumed"));
+}
+
+TEST_F(ViewerDelivery, RegularFileAtTheEndpointIsNoViewer) {
+  { std::ofstream(dir.socket()) << "not a socket"; }
+  ViewerTraceSink sink(testing::viewer_program_dir(), dir.path());
+  EXPECT_EQ(sink.send_trace_line("line"), 0);
+  EXPECT_EQ(sink.viewer_starts(), 0u);
+
+  // The viewer itself leaves such a file alone and refuses to start.
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::execl(testing::viewer_program().c_str(), "fpu-trace-viewer", "--headless", "--dir",
+            dir.path().c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
+  struct stat st {};
+  ASSERT_EQ(::lstat(dir.socket().c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+}
+
+TEST_F(ViewerDelivery, EndpointOfAnotherUserIsNoViewer) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to give the endpoint to another user";
+  testing::start_headless_viewer(dir.path());
+  ASSERT_EQ(::chown(dir.socket().c_str(), 65534, 65534), 0);
+  ViewerTraceSink sink(testing::viewer_program_dir(), dir.path());
+  EXPECT_EQ(sink.send_trace_line("line"), 0);
+  EXPECT_EQ(sink.viewer_starts(), 0u);
+  EXPECT_EQ(testing::viewer_text(dir.path()), "");
+}
+
+TEST_F(ViewerDelivery, DirectoryOthersCanEnterIsNotUsed) {
+  testing::start_headless_viewer(dir.path());
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+  ViewerTraceSink sink(testing::viewer_program_dir(), dir.path());
+  EXPECT_EQ(sink.send_trace_line("line"), 0);
+  EXPECT_EQ(sink.viewer_starts(), 0u);
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0700), 0);
+  EXPECT_EQ(testing::viewer_text(dir.path()), "");
+}
+
+TEST_F(ViewerDelivery, GarbageDoesNotStopTheViewer) {
+  int out = -1;
+  testing::start_headless_viewer(dir.path(), &out);
+  const int fd = testing::connect_viewer(dir.path());
+  ASSERT_GE(fd, 0);
+  const std::string garbage[] = {
+      "?unknown tag", std::string("Lline\nwith break"), std::string("Lnul\0inside", 11),
+      "T with extra", "L" + std::string(100000, 'x'),   std::string(1, '\xff')};
+  for (const auto& message : garbage) {
+    ASSERT_EQ(::send(fd, message.data(), message.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(message.size()));
+  }
+  ::close(fd);
+  // A client of the wrong socket type, and one that leaves at once.
+  const int stream = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ::close(stream);
+  ::close(testing::connect_viewer(dir.path()));
+
+  ViewerTraceSink sink("", dir.path());
+  EXPECT_NE(sink.send_trace_line("still here"), 0);
+  EXPECT_EQ(testing::read_lines(out, 1), std::vector<std::string>{"still here"});
+  EXPECT_EQ(testing::wait_for_text(dir.path(), "still here"), "still here");
+  ::close(out);
+}
+
+TEST_F(ViewerDelivery, LinesFromManySendersStayWhole) {
+  testing::start_headless_viewer(dir.path());
+  constexpr int kSenders = 4;
+  constexpr int kLines = 300;
+  std::vector<std::thread> senders;
+  for (int s = 0; s < kSenders; ++s) {
+    senders.emplace_back([&, s] {
+      ViewerTraceSink sink("", dir.path());
+      for (int i = 0; i < kLines; ++i) {
+        emit_trace(sink, TraceLabel::rayon1, s * 100000 + i);
+      }
+    });
+  }
+  for (auto& sender : senders) sender.join();
+
+  std::string text;
+  const auto expected_lines = static_cast<std::size_t>(kSenders * kLines);
+  for (auto until = Clock::now() + 5s; Clock::now() < until; std::this_thread::sleep_for(5ms)) {
+    text = testing::viewer_text(dir.path()).value_or("");
+    if (static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1 ==
+        expected_lines) {
+      break;
+    }
+  }
+  const std::regex line("rayon1 = [0-9]+");
+  std::size_t count = 0;
+  std::size_t begin = 0;
+  for (;;) {
+    const auto end = text.find("\r\n", begin);
+    EXPECT_TRUE(std::regex_match(text.substr(begin, end - begin), line));
+    ++count;
+    if (end == std::string::npos) break;
+    begin = end + 2;
+  }
+  EXPECT_EQ(count, expected_lines);
+}
+
+TEST(ViewerEndpoint, RuntimeDirectoryIsUsedOnlyWhenPrivate) {
+  PrivateDir runtime;
+  const char* saved = std::getenv("XDG_RUNTIME_DIR");
+  const std::string saved_value = saved != nullptr ? saved : "";
+  const char* tmp = std::getenv("TMPDIR");
+  const std::string fallback = std::string(tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp") +
+                               "/fpu-trace-" + std::to_string(::geteuid());
+
+  ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+  EXPECT_EQ(viewer::default_endpoint_dir(), runtime.path());
+  ::chmod(runtime.path().c_str(), 0755);
+  EXPECT_EQ(viewer::default_endpoint_dir(), fallback);
+  ::setenv("XDG_RUNTIME_DIR", "relative/dir", 1);
+  EXPECT_EQ(viewer::default_endpoint_dir(), fallback);
+
+  if (saved != nullptr) {
+    ::setenv("XDG_RUNTIME_DIR", saved_value.c_str(), 1);
+  } else {
+    ::unsetenv("XDG_RUNTIME_DIR");
+  }
+}
+
+TEST(ViewerEndpoint, SymlinkToAPrivateDirectoryIsNotPrivate) {
+  PrivateDir real;
+  const std::string link = real.path() + "/link";
+  const std::string target = real.path() + "/target";
+  ASSERT_EQ(::mkdir(target.c_str(), 0700), 0);
+  ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+  EXPECT_TRUE(viewer::is_private_dir(target));
+  EXPECT_FALSE(viewer::is_private_dir(link));
+  EXPECT_FALSE(viewer::ensure_private_dir(link));
+}
+
+}  // namespace
+}  // namespace fpu

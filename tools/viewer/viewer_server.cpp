@@ -1,0 +1,234 @@
+#include "tools/viewer/viewer_server.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include "trace/unix/viewer_endpoint.h"
+
+namespace fpu::viewer {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Past this many clients new connections are closed at once (file descriptors are finite).
+constexpr std::size_t kMaxClients = 512;
+// Messages read from one client before the others get their turn.
+constexpr int kBurst = 256;
+// After a wake-up that brought at least this many messages, the viewer pauses briefly so
+// that a stream of lines is read in batches rather than with a wake-up per line (a wake-up
+// costs the sender more than the line itself).
+constexpr int kStreamBatch = 32;
+constexpr auto kStreamPause = 1ms;
+// How often the viewer checks that its endpoint is still on disk.
+constexpr auto kCheckInterval = 1s;
+
+sockaddr_un address_of(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  return address;
+}
+
+bool valid_line(const char* data, std::size_t size) {
+  return std::none_of(data, data + size,
+                      [](char c) { return c == '\0' || c == '\r' || c == '\n'; });
+}
+
+}  // namespace
+
+ViewerServer::ViewerServer(ViewerText& text, LineHandler on_line)
+    : text_(text), on_line_(std::move(on_line)) {}
+
+ViewerServer::~ViewerServer() {
+  for (int fd : clients_) ::close(fd);
+  if (listen_fd_ >= 0) {
+    struct stat st {};
+    // Remove the endpoint only while it is still ours.
+    if (::lstat(socket_path_.c_str(), &st) == 0 && st.st_dev == endpoint_dev_ &&
+        st.st_ino == endpoint_ino_) {
+      ::unlink(socket_path_.c_str());
+    }
+    ::close(listen_fd_);
+  }
+  if (lock_fd_ >= 0) ::close(lock_fd_);
+}
+
+bool ViewerServer::open(const std::string& dir, std::string& error) {
+  if (!ensure_private_dir(dir)) {
+    error = "the directory " + dir + " is not private to this user (owner and mode 0700)";
+    return false;
+  }
+  socket_path_ = socket_path(dir);
+  if (socket_path_.empty()) {
+    error = "the directory name " + dir + " is too long for a socket";
+    return false;
+  }
+  // One viewer per directory: the lock is held for the viewer's life and dies with it.
+  const std::string lock_path = dir + "/" + kLockName;
+  lock_fd_ = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (lock_fd_ < 0) {
+    error = "cannot open " + lock_path + ": " + std::strerror(errno);
+    return false;
+  }
+  if (::flock(lock_fd_, LOCK_EX | LOCK_NB) != 0) {
+    error = "another viewer is serving " + dir;
+    return false;
+  }
+  return bind_endpoint(error);
+}
+
+bool ViewerServer::bind_endpoint(std::string& error) {
+  struct stat st {};
+  if (::lstat(socket_path_.c_str(), &st) == 0) {
+    if (!S_ISSOCK(st.st_mode)) {
+      error = socket_path_ + " exists and is not a socket; not touching it";
+      return false;
+    }
+    const int probe = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const sockaddr_un address = address_of(socket_path_);
+    const bool live = probe >= 0 && (::connect(probe, reinterpret_cast<const sockaddr*>(&address),
+                                               sizeof address) == 0 ||
+                                     errno == EAGAIN);
+    if (probe >= 0) ::close(probe);
+    if (live) {
+      error = "a live endpoint already answers at " + socket_path_;
+      return false;
+    }
+    ::unlink(socket_path_.c_str());  // stale, left by a viewer that died
+  }
+  const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  const sockaddr_un address = address_of(socket_path_);
+  if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(fd, SOMAXCONN) != 0 || ::lstat(socket_path_.c_str(), &st) != 0) {
+    error = "cannot listen at " + socket_path_ + ": " + std::strerror(errno);
+    if (fd >= 0) ::close(fd);
+    return false;
+  }
+  if (listen_fd_ >= 0) ::close(listen_fd_);
+  listen_fd_ = fd;
+  endpoint_dev_ = st.st_dev;
+  endpoint_ino_ = st.st_ino;
+  next_check_ = std::chrono::steady_clock::now() + kCheckInterval;
+  return true;
+}
+
+// An endpoint deleted from under a running viewer is put back, so programs keep finding it.
+void ViewerServer::check_endpoint() {
+  const auto now = std::chrono::steady_clock::now();
+  if (now < next_check_) return;
+  next_check_ = now + kCheckInterval;
+  struct stat st {};
+  if (::lstat(socket_path_.c_str(), &st) != 0 && errno == ENOENT) {
+    std::string error;
+    if (!bind_endpoint(error)) std::fprintf(stderr, "fpu-trace-viewer: %s\n", error.c_str());
+  }
+}
+
+bool ViewerServer::serve(int timeout_ms, int stop_fd) {
+  std::vector<pollfd> fds;
+  fds.reserve(clients_.size() + 2);
+  fds.push_back({stop_fd, POLLIN, 0});
+  fds.push_back({listen_fd_, POLLIN, 0});
+  for (int fd : clients_) fds.push_back({fd, POLLIN, 0});
+  // Wake at least once per check interval to look after the endpoint.
+  const int check_ms = static_cast<int>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(kCheckInterval).count());
+  const int wait_ms = timeout_ms < 0 ? check_ms : std::min(timeout_ms, check_ms);
+  const int ready = ::poll(fds.data(), fds.size(), wait_ms);
+  check_endpoint();
+  if (ready <= 0) return false;
+  if (fds[0].revents != 0) return true;
+
+  std::vector<int> closed;
+  int handled = 0;
+  for (std::size_t i = 2; i < fds.size(); ++i) {
+    if (fds[i].revents != 0 && !read_client(fds[i].fd, handled)) closed.push_back(fds[i].fd);
+  }
+  for (int fd : closed) {
+    ::close(fd);
+    clients_.erase(std::find(clients_.begin(), clients_.end(), fd));
+  }
+  if (fds[1].revents != 0) accept_clients();
+  if (handled >= kStreamBatch) std::this_thread::sleep_for(kStreamPause);
+  return false;
+}
+
+void ViewerServer::accept_clients() {
+  for (;;) {
+    const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) {
+      if (errno == EINTR || errno == ECONNABORTED) continue;
+      if (errno != EAGAIN && errno != EWOULDBLOCK) {
+        std::fprintf(stderr, "fpu-trace-viewer: accept: %s\n", std::strerror(errno));
+      }
+      return;
+    }
+    if (clients_.size() >= kMaxClients) {
+      std::fprintf(stderr, "fpu-trace-viewer: too many clients, closing a new connection\n");
+      ::close(fd);
+      continue;
+    }
+    // Room for the longest text reply.
+    const int buffer = static_cast<int>(kMaxTextReply + kMaxMessage);
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
+    clients_.push_back(fd);
+  }
+}
+
+bool ViewerServer::read_client(int fd, int& handled) {
+  char buffer[kMaxMessage];
+  for (int i = 0; i < kBurst; ++i) {
+    const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT | MSG_TRUNC);
+    if (n == 0) return false;  // the client closed its end
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno == EAGAIN || errno == EWOULDBLOCK;
+    }
+    const auto size = static_cast<std::size_t>(n);
+    if (size > sizeof buffer) {
+      std::fprintf(stderr, "fpu-trace-viewer: dropped an oversized message (%zu bytes)\n", size);
+      continue;
+    }
+    handle_message(fd, buffer, size);
+    ++handled;
+  }
+  return true;
+}
+
+void ViewerServer::handle_message(int fd, const char* data, std::size_t size) {
+  const char tag = data[0];
+  if (tag == kTagLine && valid_line(data + 1, size - 1)) {
+    const std::string_view line(data + 1, size - 1);
+    text_.append(line);
+    if (on_line_) on_line_(line);
+    return;
+  }
+  if (size == 1 && (tag == kTagText || tag == kTagPing)) {
+    std::string reply(1, tag);
+    if (tag == kTagText) {
+      if (text_.text().size() < kMaxTextReply) {
+        reply += text_.text();
+      } else {
+        reply[0] = kTagError;
+      }
+    }
+    // A client that does not read its replies loses them; the viewer never waits.
+    ::send(fd, reply.data(), reply.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    return;
+  }
+  std::fprintf(stderr, "fpu-trace-viewer: dropped a garbled message (%zu bytes)\n", size);
+}
+
+}  // namespace fpu::viewer

@@ -1,0 +1,56 @@
+// The viewer's endpoint: a SOCK_SEQPACKET Unix socket in the private directory. Each message
+// is one line (or a query); lines from any number of clients are appended whole.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/viewer/viewer_text.h"
+
+namespace fpu::viewer {
+
+class ViewerServer {
+ public:
+  using LineHandler = std::function<void(std::string_view)>;
+  // `on_line` is called for every line after it was appended to `text`.
+  ViewerServer(ViewerText& text, LineHandler on_line);
+  ~ViewerServer();
+  ViewerServer(const ViewerServer&) = delete;
+  ViewerServer& operator=(const ViewerServer&) = delete;
+
+  // Takes the endpoint in `dir` (created 0700 when missing). Refuses when the directory is
+  // not private, another viewer holds it, or the endpoint path is something else than a
+  // stale socket. On failure `error` says why.
+  bool open(const std::string& dir, std::string& error);
+
+  // Handles what arrives within `timeout_ms` (-1: until something arrives). Returns true when
+  // `stop_fd` became readable.
+  bool serve(int timeout_ms, int stop_fd);
+
+  std::size_t client_count() const { return clients_.size(); }
+
+ private:
+  bool bind_endpoint(std::string& error);
+  void accept_clients();
+  // Returns false when the client is to be closed; counts the messages in `handled`.
+  bool read_client(int fd, int& handled);
+  void handle_message(int fd, const char* data, std::size_t size);
+  void check_endpoint();
+
+  ViewerText& text_;
+  LineHandler on_line_;
+  std::string socket_path_;
+  int lock_fd_ = -1;
+  int listen_fd_ = -1;
+  dev_t endpoint_dev_ = 0;
+  ino_t endpoint_ino_ = 0;
+  std::vector<int> clients_;
+  std::chrono::steady_clock::time_point next_check_{};
+};
+
+}  // namespace fpu::viewer

@@ -1,0 +1,25 @@
+// The viewer's window: the text scrolled to its end, in a monospaced font.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "tools/viewer/viewer_text.h"
+
+namespace fpu::viewer {
+
+class ViewerWindow {
+ public:
+  // Null when there is no display or the window cannot be made; `error` says why.
+  static std::unique_ptr<ViewerWindow> open(ViewerText& text, std::string& error);
+  virtual ~ViewerWindow() = default;
+
+  // Handles pending window events (Delete or Ctrl+L clear, Ctrl+S saves). Returns false
+  // once the window was closed.
+  virtual bool handle_events() = 0;
+  virtual void text_changed() = 0;
+  // Redraws when something changed, at most a few dozen times a second.
+  virtual void present() = 0;
+};
+
+}  // namespace fpu::viewer
