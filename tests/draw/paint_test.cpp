@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <set>
 #include <string>
 #include <utility>
@@ -277,6 +278,19 @@ TEST(PaintFrame, FarRingsAfterFullRingOffRebuilds) {
   paint_frame(f.program, window);
   EXPECT_EQ(f.platform.invalid_handle_calls(), 0u);
   EXPECT_GT(f.count(px_white), 0u);
+}
+
+// The marker steps the projected position by one pixel; at the edge of the int32 range it
+// wraps instead of overflowing.
+TEST(PaintFrame, MarkerAtTheEdgeOfTheIntRange) {
+  Fixture f;
+  SceneState& scene = f.program.scene;
+  scene.angle_x = scene.angle_y = scene.angle_z = 0.0f;
+  scene.centre_x = std::numeric_limits<std::int32_t>::max();
+  scene.centre_y = std::numeric_limits<std::int32_t>::max();
+  paint_frame(f.program, window);
+  EXPECT_EQ(f.platform.invalid_handle_calls(), 0u);
+  EXPECT_EQ(f.count(px_green), 0u);
 }
 
 }  // namespace

@@ -8,9 +8,11 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "platform/soft/line_raster.h"
 #include "platform/soft/png_writer.h"
 
 namespace fpu {
@@ -107,6 +109,28 @@ TEST(SoftPlatform, LineToUsesSelectedPenAndMovesCurrentPosition) {
   EXPECT_EQ(c.count(px_white), 5u);
   p.line_to(c.dc, -2000, 3000);  // zero length
   EXPECT_EQ(c.count(px_white), 5u);
+}
+
+// line_to walks the visible span its own way; it must light exactly raster_line's pixels.
+TEST(SoftPlatform, LineToLightsTheRasterisersPixels) {
+  constexpr int lo = std::numeric_limits<int>::min();
+  constexpr int hi = std::numeric_limits<int>::max();
+  std::mt19937 rng(99);
+  std::uniform_int_distribution<int> small(-30, 90);
+  std::uniform_int_distribution<int> any(lo, hi);
+  for (int n = 0; n < 3000; ++n) {
+    Canvas c(64, 48);
+    c.platform.select_object(c.dc, c.platform.create_pen(pen_style_solid, 1, color::white));
+    const bool far = n % 3 == 0;
+    const int x0 = far ? any(rng) : small(rng), y0 = far ? any(rng) : small(rng);
+    const int x1 = n % 2 ? small(rng) : any(rng), y1 = n % 2 ? small(rng) : any(rng);
+    c.platform.move_to(c.dc, x0, y0);
+    c.platform.line_to(c.dc, x1, y1);
+    std::vector<std::uint32_t> want(64 * 48, 0);
+    raster_line(x0, y0, x1, y1, 64, 48, [&](int x, int y) { want[y * 64 + x] = px_white; });
+    ASSERT_EQ(c.surface().pixels, want)
+        << "(" << x0 << "," << y0 << ")->(" << x1 << "," << y1 << ")";
+  }
 }
 
 struct FillCase {
