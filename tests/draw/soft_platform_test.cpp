@@ -118,9 +118,10 @@ TEST(SoftPlatform, LineToLightsTheRasterisersPixels) {
   std::mt19937 rng(99);
   std::uniform_int_distribution<int> small(-30, 90);
   std::uniform_int_distribution<int> any(lo, hi);
+  Canvas c(64, 48);
+  c.platform.select_object(c.dc, c.platform.create_pen(pen_style_solid, 1, color::white));
   for (int n = 0; n < 3000; ++n) {
-    Canvas c(64, 48);
-    c.platform.select_object(c.dc, c.platform.create_pen(pen_style_solid, 1, color::white));
+    c.fill(color::black);
     const bool far = n % 3 == 0;
     const int x0 = far ? any(rng) : small(rng), y0 = far ? any(rng) : small(rng);
     const int x1 = n % 2 ? small(rng) : any(rng), y1 = n % 2 ? small(rng) : any(rng);
