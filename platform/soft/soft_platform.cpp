@@ -389,9 +389,12 @@ void SoftPlatform::fill_rect(Handle dc, const Rect& rect, Handle brush) {
   const std::int32_t right = std::min(rect.right, s.width);
   const std::int32_t bottom = std::min(rect.bottom, s.height);
   if (left >= right || top >= bottom) return;
-  for (std::int32_t row = top; row < bottom; ++row) {
-    auto first = s.pixels.begin() + static_cast<std::ptrdiff_t>(row) * s.width;
-    std::fill(first + left, first + right, b->pixel);
+  // Fill the first row, then copy it: memcpy is much faster than a per-pixel loop.
+  std::uint32_t* const first = s.pixels.data() + static_cast<std::ptrdiff_t>(top) * s.width + left;
+  std::fill(first, first + (right - left), b->pixel);
+  const std::size_t row_bytes = static_cast<std::size_t>(right - left) * sizeof(std::uint32_t);
+  for (std::int32_t row = top + 1; row < bottom; ++row) {
+    std::memcpy(first + static_cast<std::ptrdiff_t>(row - top) * s.width, first, row_bytes);
   }
 }
 
