@@ -337,30 +337,6 @@ TEST(SoftPlatform, LiveObjectsTrackCreationAndDeletion) {
   EXPECT_EQ(p.create_compatible_bitmap(p.get_dc(1), -1, 10), 0u);
 }
 
-TEST(SoftPlatform, WindowServicesAreRecorded) {
-  SoftPlatform p;
-  EXPECT_FALSE(p.invalidated());
-  p.redraw_window(1, {0, 0, 700, 654});
-  EXPECT_TRUE(p.invalidated());
-  p.clear_invalidated();
-  EXPECT_FALSE(p.invalidated());
-  p.set_timer(1, 1, 50);
-  EXPECT_TRUE(p.timer_running(1));
-  EXPECT_EQ(p.timer_period(1), 50u);
-  p.kill_timer(1, 1);
-  EXPECT_FALSE(p.timer_running(1));
-  EXPECT_EQ(p.timer_period(1), 0u);
-  EXPECT_EQ(p.default_window_proc(1, msg::paint, 0, 0), 0);
-  EXPECT_FALSE(p.window_destroyed());
-  EXPECT_EQ(p.default_window_proc(1, msg::close, 0, 0), 0);
-  EXPECT_TRUE(p.window_destroyed());
-  p.post_quit_message(3);
-  EXPECT_TRUE(p.quit_posted());
-  EXPECT_EQ(p.quit_code(), 3);
-  p.set_tick_count(1234);
-  EXPECT_EQ(p.get_tick_count(), 1234u);
-}
-
 TEST(PngWriter, WritesRgbAndReadsBack) {
   Surface s;
   s.width = 3;
