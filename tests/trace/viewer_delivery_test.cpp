@@ -27,7 +27,7 @@ class ViewerDelivery : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { testing::prepare_process(); }
   void TearDown() override {
-    testing::stop_viewer(dir.path());
+    EXPECT_TRUE(testing::stop_viewer(dir.path())) << "the viewer did not end cleanly";
     // Anything else we started (or that was handed to us as reaper) goes too.
     while (::waitpid(-1, nullptr, WNOHANG) > 0) {
     }
@@ -116,6 +116,38 @@ TEST_F(ViewerDelivery, ViewerThatExitedIsFoundAgain) {
   testing::start_headless_viewer(dir.path());
   EXPECT_NE(sink.send_trace_line("to the second"), 0);
   EXPECT_EQ(testing::wait_for_text(dir.path(), "to the second"), "to the second");
+}
+
+TEST_F(ViewerDelivery, ReplacedEndpointIsFollowed) {
+  const pid_t first = testing::start_headless_viewer(dir.path());
+  ViewerTraceSink sink("", dir.path());
+  ASSERT_NE(sink.send_trace_line("to the first"), 0);
+  // The first viewer, frozen, loses its endpoint and its lock to a second one.
+  ::kill(first, SIGSTOP);
+  ASSERT_EQ(::rename(dir.socket().c_str(), (dir.socket() + ".old").c_str()), 0);
+  ASSERT_EQ(::unlink((dir.path() + "/" + viewer::kLockName).c_str()), 0);
+  const pid_t second = testing::start_headless_viewer(dir.path());
+
+  EXPECT_NE(sink.send_trace_line("to the second"), 0);
+  EXPECT_EQ(testing::wait_for_text(dir.path(), "to the second"), "to the second");
+  ::kill(first, SIGCONT);
+  ::kill(first, SIGTERM);
+  int status = -1;
+  EXPECT_TRUE(testing::reap(first, 5s, &status));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  // The first viewer leaves the second one's endpoint in place.
+  EXPECT_EQ(testing::viewer_pid(dir.path()), second);
+}
+
+TEST_F(ViewerDelivery, ViewerPutsBackADeletedEndpoint) {
+  testing::start_headless_viewer(dir.path());
+  ASSERT_EQ(::unlink(dir.socket().c_str()), 0);
+  ViewerTraceSink sink("", dir.path());
+  const auto deadline = Clock::now() + 5s;
+  while (sink.send_trace_line("found again") == 0 && Clock::now() < deadline) {
+    std::this_thread::sleep_for(20ms);
+  }
+  EXPECT_EQ(testing::wait_for_text(dir.path(), "found again"), "found again");
 }
 
 TEST_F(ViewerDelivery, StoppedViewerCostsBoundedTimeAndDeliveryResumes) {

@@ -159,11 +159,10 @@ std::vector<std::string> read_lines(int fd, std::size_t count, std::chrono::mill
   return lines;
 }
 
-bool reap(pid_t pid, std::chrono::milliseconds timeout) {
+bool reap(pid_t pid, std::chrono::milliseconds timeout, int* status) {
   const auto deadline = Clock::now() + timeout;
   for (;;) {
-    int status = 0;
-    const pid_t done = ::waitpid(pid, &status, WNOHANG);
+    const pid_t done = ::waitpid(pid, status, WNOHANG);
     if (done == pid) return true;
     // Not our child: wait until it is gone.
     if (done < 0 && errno == ECHILD && ::kill(pid, 0) != 0) return true;
@@ -172,15 +171,18 @@ bool reap(pid_t pid, std::chrono::milliseconds timeout) {
   }
 }
 
-void stop_viewer(const std::string& dir) {
+bool stop_viewer(const std::string& dir) {
   const auto pid = viewer_pid(dir);
-  if (!pid) return;
+  if (!pid) return true;
   ::kill(*pid, SIGCONT);
   ::kill(*pid, SIGTERM);
-  if (!reap(*pid)) {
+  int status = 0;
+  if (!reap(*pid, std::chrono::seconds(5), &status)) {
     ::kill(*pid, SIGKILL);
     reap(*pid);
+    return false;
   }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace fpu::testing

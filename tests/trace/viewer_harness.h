@@ -50,9 +50,12 @@ std::string wait_for_text(const std::string& dir, const std::string& expected,
 // Reads `count` lines from `fd` (waiting at most `timeout` in all).
 std::vector<std::string> read_lines(int fd, std::size_t count,
                                     std::chrono::milliseconds timeout = std::chrono::seconds(5));
-// Stops the viewer answering in `dir` (SIGCONT then SIGTERM) and reaps it.
-void stop_viewer(const std::string& dir);
+// Stops the viewer answering in `dir` (SIGCONT then SIGTERM) and reaps it. True when none
+// answers or it ended with status 0 (which under the sanitizers also means no leak).
+bool stop_viewer(const std::string& dir);
 // Waits for the process to end and reaps it; false when it did not end within `timeout`.
-bool reap(pid_t pid, std::chrono::milliseconds timeout = std::chrono::seconds(5));
+// `status` gets the wait status when the process was our child, else stays untouched.
+bool reap(pid_t pid, std::chrono::milliseconds timeout = std::chrono::seconds(5),
+          int* status = nullptr);
 
 }  // namespace fpu::testing

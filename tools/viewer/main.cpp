@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -66,7 +67,12 @@ int main(int argc, char** argv) {
 
   // The endpoint is open before the window, so senders that started us find it early.
   std::unique_ptr<fpu::viewer::ViewerWindow> window;
-  if (!headless) {
+  // Without a display there is nothing for the window system to connect to.
+  const bool display =
+      std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
+  if (!headless && !display) {
+    std::fprintf(stderr, "fpu-trace-viewer: no display; running headless\n");
+  } else if (!headless) {
     window = fpu::viewer::ViewerWindow::open(text, error);
     if (window == nullptr) {
       std::fprintf(stderr, "fpu-trace-viewer: %s; running headless\n", error.c_str());
