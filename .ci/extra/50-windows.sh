@@ -57,6 +57,7 @@ xdpyinfo >/dev/null 2>&1 || { cat "$state/xvfb.log"; exit 1; }
 # every window hide or destroy. A persistent wineserver makes each later start quick.
 wineboot -i >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
+wineserver -w
 wineserver -p 600
 
 failed=()
