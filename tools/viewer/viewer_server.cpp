@@ -132,7 +132,10 @@ void ViewerServer::check_endpoint() {
   struct stat st {};
   if (::lstat(socket_path_.c_str(), &st) != 0 && errno == ENOENT) {
     std::string error;
-    if (!bind_endpoint(error)) std::fprintf(stderr, "fpu-trace-viewer: %s\n", error.c_str());
+    const bool bound = bind_endpoint(error);
+    // Said once per outage, not every second.
+    if (!bound && !rebind_failed_) std::fprintf(stderr, "fpu-trace-viewer: %s\n", error.c_str());
+    rebind_failed_ = !bound;
   }
 }
 

@@ -51,6 +51,7 @@ class ViewerServer {
   ino_t endpoint_ino_ = 0;
   std::vector<int> clients_;
   std::chrono::steady_clock::time_point next_check_{};
+  bool rebind_failed_ = false;
 };
 
 }  // namespace fpu::viewer

@@ -1,5 +1,14 @@
 // Delivers trace lines to the trace viewer, a separate program listening on a Unix-domain
 // socket in a directory private to the user. Starts the viewer when none is listening.
+// One sink serves one thread (the user-interface thread).
+//
+// Lines travel as one SOCK_SEQPACKET message each over a connection kept open, without a
+// reply, so a frame of 1,400 lines costs a few milliseconds. The connection is dropped as
+// soon as the endpoint on disk changes, so delivery behaves as if the viewer were looked up
+// for every line. A viewer that stops reading costs the caller at most 50 ms of waiting at
+// once (and a tenth of the time in the long run); meanwhile lines are dropped and counted.
+// A missing viewer is started (waiting up to 1 s for its endpoint); a missing viewer
+// program costs a stat.
 #pragma once
 
 #include <sys/types.h>
