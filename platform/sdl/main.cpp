@@ -8,6 +8,7 @@
 
 #include "app/program.h"
 #include "platform/sdl/sdl_platform.h"
+#include "platform/sdl/x11_errors.h"
 #include "trace/trace.h"
 
 #ifdef FPU_HAVE_VIEWER_DELIVERY
@@ -57,6 +58,9 @@ int main() {
   // OpenGL renderer behind the window surface, which under Xvfb means loading a
   // software GL stack (100 MB) for one 700 x 654 copy per frame.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // An ordinary window does not keep the screen saver away.
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  fpu::install_x11_error_filter();
   if (SDL_Init(SDL_INIT_VIDEO) != 0) return no_display(SDL_GetError());
 
   int code = 0;
@@ -76,6 +80,7 @@ int main() {
 #endif
     fpu::Program program(platform, trace);
     code = platform.run(program);
+    fpu::ignore_x11_errors();
   }
   SDL_Quit();
   return code;
