@@ -4,6 +4,7 @@
 //   fpu-wine-probe viewer-text [LINES [WAIT_MS]]  the viewer's text, once it has LINES lines
 //   fpu-wine-probe viewer-caret-home          put the viewer's caret at the start (as a click does)
 //   fpu-wine-probe viewer-close [WAIT_MS]     close the viewer and wait until it is gone
+//   fpu-wine-probe font-info                  the font a new memory DC draws the counter with
 // Exit status 0 on success, 1 when the window is missing or the wait ran out, 2 on bad usage.
 #include <fcntl.h>
 #include <io.h>
@@ -121,14 +122,38 @@ int viewer_close(DWORD wait_ms) {
   return 0;
 }
 
+// What TextOutA on a new memory DC draws with: face, metrics, and the glyph used for NUL.
+int font_info() {
+  HDC dc = CreateCompatibleDC(nullptr);
+  char face[LF_FACESIZE] = {};
+  GetTextFaceA(dc, sizeof face, face);
+  TEXTMETRICA tm{};
+  GetTextMetricsA(dc, &tm);
+  SIZE nul{};
+  GetTextExtentPoint32A(dc, "\0", 1, &nul);
+  SIZE digit{};
+  GetTextExtentPoint32A(dc, "0", 1, &digit);
+  std::printf(
+      "face=%s\nheight=%ld ascent=%ld descent=%ld internal_leading=%ld\n"
+      "average_width=%ld max_width=%ld first=%d last=%d default=%d\n"
+      "truetype=%s vector=%s\nadvance_nul=%ld advance_digit=%ld\n",
+      face, tm.tmHeight, tm.tmAscent, tm.tmDescent, tm.tmInternalLeading, tm.tmAveCharWidth,
+      tm.tmMaxCharWidth, tm.tmFirstChar, tm.tmLastChar, tm.tmDefaultChar,
+      (tm.tmPitchAndFamily & TMPF_TRUETYPE) ? "yes" : "no",
+      (tm.tmPitchAndFamily & TMPF_VECTOR) ? "yes" : "no", nul.cx, digit.cx);
+  DeleteDC(dc);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   // Plain LF line ends, as on Linux, so outputs compare byte for byte.
   _setmode(_fileno(stdout), _O_BINARY);
   if (argc < 2) {
-    std::fprintf(stderr,
-                 "usage: fpu-wine-probe main-window|viewer-text|viewer-caret-home|viewer-close\n");
+    std::fprintf(
+        stderr,
+        "usage: fpu-wine-probe main-window|viewer-text|viewer-caret-home|viewer-close|font-info\n");
     return 2;
   }
   const std::string command = argv[1];
@@ -138,6 +163,7 @@ int main(int argc, char** argv) {
   }
   if (command == "viewer-caret-home") return viewer_caret_home();
   if (command == "viewer-close") return viewer_close(arg_ms(argc, argv, 2, 5000));
+  if (command == "font-info") return font_info();
   std::fprintf(stderr, "unknown command: %s\n", command.c_str());
   return 2;
 }

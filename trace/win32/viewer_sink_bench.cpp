@@ -1,0 +1,100 @@
+// fpu-viewer-sink-bench.exe: what a trace line costs the user-interface thread, delivered
+// synchronously (the viewer protocol run on the calling thread, the baseline) and through
+// the sink's queue, with the real fpu-trace-viewer.exe from beside this program.
+// Run under Wine by tests/wine/bench/trace-delivery.sh. Figures are medians of 5 runs.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "trace/win32/viewer_sink.h"
+
+namespace {
+
+constexpr int runs = 5;
+constexpr int sync_lines = 40;     // synchronous delivery is slow: a few dozen lines suffice
+constexpr int frame_lines = 1400;  // what one traced string-art frame sends
+
+double now_us() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
+}
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+HWND viewer_edit() {
+  HWND viewer = FindWindowA("DbgWinClass", nullptr);
+  return viewer ? FindWindowExA(viewer, nullptr, "Edit", nullptr) : nullptr;
+}
+
+// The protocol as a synchronous sender runs it: look-ups and messages on this thread.
+void send_synchronously(const char* text) {
+  HWND viewer = FindWindowA("DbgWinClass", nullptr);
+  HWND edit = FindWindowExA(viewer, nullptr, "Edit", nullptr);
+  LRESULT length = SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0);
+  SendMessageA(edit, EM_SETSEL, static_cast<WPARAM>(length), length);
+  if (length != 0) SendMessageA(edit, EM_REPLACESEL, 0, reinterpret_cast<LPARAM>("\r\n"));
+  SendMessageA(edit, EM_REPLACESEL, 0, reinterpret_cast<LPARAM>(text));
+  SendMessageA(edit, EM_SCROLLCARET, 0, 0);
+}
+
+void clear_viewer() {
+  SendMessageA(viewer_edit(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+}
+
+}  // namespace
+
+int main() {
+  const std::string viewer = fpu::default_viewer_path();
+  if (!FindWindowA("DbgWinClass", nullptr)) WinExec(viewer.c_str(), SW_SHOWNORMAL);
+  for (int i = 0; i < 100 && !viewer_edit(); ++i) Sleep(50);
+  if (!viewer_edit()) {
+    std::fprintf(stderr, "no viewer window (is %s there?)\n", viewer.c_str());
+    return 1;
+  }
+
+  std::vector<double> sync_us;
+  for (int run = 0; run < runs; ++run) {
+    clear_viewer();
+    double start = now_us();
+    for (int i = 0; i < sync_lines; ++i) send_synchronously("xopc = 62, ---- Z");
+    sync_us.push_back((now_us() - start) / sync_lines);
+  }
+
+  std::vector<double> queued_us;
+  std::vector<double> delivered_per_s;
+  for (int run = 0; run < runs; ++run) {
+    clear_viewer();
+    fpu::ViewerSinkOptions options;
+    options.drain_ms = 0;  // what is left after the measurement is not delivered
+    fpu::ViewerTraceSink sink(options);
+    double start = now_us();
+    for (int i = 0; i < frame_lines; ++i) sink.send_trace_line("xopc = 62, ---- Z");
+    queued_us.push_back((now_us() - start) / frame_lines);
+    Sleep(1000);
+    delivered_per_s.push_back(static_cast<double>(sink.stats().delivered) /
+                              ((now_us() - start) / 1e6));
+  }
+
+  const double sync = median(sync_us);
+  const double queued = median(queued_us);
+  std::printf("UI thread per line, synchronous delivery (baseline): median %.1f us\n", sync);
+  std::printf("UI thread per line, queued delivery:                 median %.2f us\n", queued);
+  std::printf("ratio baseline / queued: %.0fx\n", sync / queued);
+  std::printf("a %d-line traced frame holds the UI thread: %.0f ms synchronous, %.2f ms queued\n",
+              frame_lines, sync * frame_lines / 1000, queued * frame_lines / 1000);
+  std::printf("lines the worker delivers to the visible viewer: median %.0f per second\n",
+              median(delivered_per_s));
+  return 0;
+}
