@@ -28,7 +28,7 @@ trap cleanup EXIT
 
 # shellcheck source=x_session.sh
 source "$here/x_session.sh"
-require_tools Xvfb xdotool import compare
+require_tools Xvfb xdotool import compare convert
 
 # Where the window sits on a 1920x1080 screen: (1920/2 - 350, 1080/2 - 327).
 readonly origin_x=610 origin_y=213 client_width=700 client_height=654
@@ -155,11 +155,26 @@ echo "png $WORK/after-input.png" >>"$WORK/replay.txt"
 "$replay" --trace none "$WORK/replay.txt" >/dev/null
 expect_window "$window" "$WORK/after-input.png" after-input
 
+# A resize repaints without clearing: string-art mode is on, so each resize draws the next
+# pattern over the last, exactly once. The window shows the bitmap 1:1 at the top-left and
+# black beyond it.
+resize_step() {
+  local width=$1 height=$2 label=$3
+  xdotool windowsize "$window" "$width" "$height"
+  printf 'paint\npng %s\n' "$WORK/$label-bitmap.png" >>"$WORK/replay.txt"
+  "$replay" --trace none "$WORK/replay.txt" >/dev/null
+  convert -size "${width}x$height" xc:black "$WORK/$label-bitmap.png" -geometry +0+0 -composite \
+    -crop "${width}x$height+0+0" +repage "png24:$WORK/$label.png"
+  expect_window "$window" "$WORK/$label.png" "$label"
+}
+resize_step 900 800 grown
+resize_step 400 300 shrunk
+
 xdotool key Escape
 wait_exit_within "$SAMPLE_PID" 1
 SAMPLE_PID=
 [[ "$EXIT_STATUS" -eq 0 ]] || fail "Escape: exit status $EXIT_STATUS"
-echo "run 1: start-up frame and input frame equal the replay's; Escape exits with 0"
+echo "run 1: start-up, input and resize frames equal the replay's; Escape exits with 0"
 
 # --- run 2: the close button ---
 
