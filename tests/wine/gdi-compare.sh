@@ -81,5 +81,5 @@ for name in sorted(f[:-4] for f in os.listdir(win_dir) if f.endswith(".ppm")):
 sys.exit(1 if failed else 0)
 PY
 ok "every frame matches outside the counter area"
-font=$(probe font-info | tr -d '\r' | tr '\n' ' ')
+font=$(probe font-info | tr -d '\r' | tr '\n' ' ') || font="(unknown)"
 echo "     (the counter under Wine is drawn with: ${font})"
