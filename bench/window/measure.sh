@@ -10,17 +10,23 @@
 #              S: Left first so that no frame turns about Z and no trace line is sent), from
 #              utime + stime in /proc/PID/stat; the target is under 5 %;
 #   memory     peak resident set (VmHWM) at the end.
-# Baseline measured in the same run: xlogo (a minimal X client from x11-apps) for start-up
-# and memory. Prints the median of RUNS runs and the ratios.
-#   measure.sh [FPU_SAMPLE]      (default: build/default/fpu-sample)
+# Baselines measured in the same run: xlogo (a minimal X client from x11-apps) for start-up
+# and memory; for CPU, the same auto + string-art frames drawn headless by fpu-sample-replay
+# (so the ratio is what showing a frame costs on top of drawing it). Prints the median of
+# RUNS runs and the ratios.
+#   measure.sh [FPU_SAMPLE [FPU_SAMPLE_REPLAY]]   (default: build/default/fpu-sample and
+#                                                  the replay tool beside it)
 set -euo pipefail
 
 root=$(realpath "$(dirname "$0")/../..")
 sample=$(realpath "${1:-$root/build/default/fpu-sample}")
-[[ -x "$sample" ]] || {
-  echo "no program at $sample; build it first" >&2
-  exit 1
-}
+replay=$(realpath "${2:-$(dirname "$sample")/fpu-sample-replay}")
+for program in "$sample" "$replay"; do
+  [[ -x "$program" ]] || {
+    echo "no program at $program; build it first" >&2
+    exit 1
+  }
+done
 RUNS=${RUNS:-3}
 IDLE_SECONDS=${IDLE_SECONDS:-5}
 BUSY_SECONDS=${BUSY_SECONDS:-10}
@@ -127,8 +133,23 @@ run_baseline() {
   PID=
 }
 
+# CPU milliseconds per frame headless: the same keys, then one tick and one paint per frame.
+frames=200
+{
+  printf 'key LEFT\npaint\nkey T\npaint\nkey S\npaint\nrepeat %d\ntick\npaint\nend\n' "$frames"
+} >"$WORK/frames.txt"
+run_headless() {
+  local before after
+  before=$(awk '{print $14 + $15 + $16 + $17}' /proc/$$/stat)  # includes waited-for children
+  "$replay" --trace none "$WORK/frames.txt" >/dev/null
+  after=$(awk '{print $14 + $15 + $16 + $17}' /proc/$$/stat)
+  awk -v t="$((after - before))" -v hz="$ticks_per_second" -v n="$frames" \
+    'BEGIN {printf "%.3f\n", 1000 * t / hz / n}' >>"$WORK/headless"
+}
+
 for ((run = 0; run < RUNS; run++)); do
   run_baseline
+  run_headless
   run_sample
 done
 
@@ -139,6 +160,9 @@ base_mapped=$(median <"$WORK/base_mapped")
 idle=$(median <"$WORK/idle")
 busy=$(median <"$WORK/busy")
 peak=$(median <"$WORK/peak")
+headless=$(median <"$WORK/headless")
+# 20 frames a second in auto mode: busy % of a core -> CPU ms per frame.
+windowed=$(awk -v p="$busy" 'BEGIN {printf "%.3f", p / 100 * 1000 / 20}')
 base_peak=$(median <"$WORK/base_peak")
 
 echo "fpu-sample window bench, median of $RUNS runs ($(nproc) cores, Xvfb 1920x1080x24)"
@@ -146,5 +170,6 @@ echo "  start -> window mapped:        ${mapped} ms   (xlogo ${base_mapped} ms, 
 echo "  start -> first frame on screen: <= ${shown} ms (screenshot polling)"
 echo "  CPU idle, auto mode off:       ${idle} % of one core over ${IDLE_SECONDS} s"
 echo "  CPU auto + string-art:         ${busy} % of one core over ${BUSY_SECONDS} s (target < 5 %)"
+echo "    per frame: ${windowed} ms windowed, ${headless} ms drawn headless (ratio $(ratio "$windowed" "$headless"))"
 echo "  peak memory (VmHWM):           ${peak} kB  (xlogo ${base_peak} kB, ratio $(ratio "$peak" "$base_peak"))"
 echo "  per-run values: mapped [$(paste -sd' ' "$WORK/mapped")] busy [$(paste -sd' ' "$WORK/busy")]"
