@@ -38,6 +38,9 @@ trap cleanup EXIT
 # sets program_pid and window (the X window id).
 start_program() {
   local dir=$1
+  if xdotool search --name "$TITLE_REGEX" >/dev/null 2>&1; then
+    fail "a program window from before is still open"
+  fi
   (cd "$dir" && exec wine fpu-sample.exe) &
   program_pid=$!
   window=""

@@ -15,6 +15,23 @@ ok "placed at (610, 213), 700 x 680"
 
 changes_after xdotool key Left || fail "the Left key does not turn the picture"
 ok "keys turn the scene"
+
+# The window shows what the replay tool draws for the same key, pixel for pixel, outside
+# the counter's text (Wine draws that with a font of its own).
+if [[ -n "${FPU_LINUX_REPLAY:-}" ]]; then
+  printf 'key LEFT\npaint\npng %s\n' "$work/replay.png" |
+    "$FPU_LINUX_REPLAY" --trace none >/dev/null || fail "the replay tool failed"
+  client=$(sed -n 's/^client=//p' <<<"$info")
+  origin=$(sed -n 's/^client_origin=//p' <<<"$info")
+  shot "$work/window.png"
+  hide_text=(-fill black -draw 'rectangle 0,0 63,17')
+  convert "$work/window.png" -crop "${client}+${origin/,/+}" +repage "${hide_text[@]}" \
+    "$work/client.png"
+  convert "$work/replay.png" -crop "${client}+0+0" +repage "${hide_text[@]}" "$work/expected.png"
+  differing=$(compare -metric AE "$work/client.png" "$work/expected.png" null: 2>&1 || true)
+  [[ "$differing" == 0 ]] || fail "the window differs from the replay frame in $differing pixels"
+  ok "the window's client area equals the replay frame (${client})"
+fi
 # A right-button drag moves the whole picture (positions are relative to the window).
 drag_right() {
   xdotool mousemove --window "$window" 300 300 mousedown 3 mousemove --window "$window" 360 340 \

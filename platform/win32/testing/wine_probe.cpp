@@ -1,6 +1,7 @@
 // fpu-wine-probe.exe: looks at the program's windows from inside Wine for the end-to-end
 // scripts (tests/wine), through the same window services the program itself uses.
 //   fpu-wine-probe main-window [WAIT_MS]      class, title and rectangles of the program's window
+//                                             (client_origin: the client area within the window)
 //   fpu-wine-probe viewer-text [LINES [WAIT_MS]]  the viewer's text, once it has LINES lines
 //   fpu-wine-probe viewer-caret-home          put the viewer's caret at the start (as a click does)
 //   fpu-wine-probe viewer-close [WAIT_MS]     close the viewer and wait until it is gone
@@ -72,8 +73,11 @@ int main_window(DWORD wait_ms) {
   RECT c{};
   GetWindowRect(w, &r);
   GetClientRect(w, &c);
-  std::printf("class=%s\ntitle=%s\nwindow=%ld,%ld,%ld,%ld\nclient=%ldx%ld\n", cls, title, r.left,
-              r.top, r.right - r.left, r.bottom - r.top, c.right, c.bottom);
+  POINT origin{0, 0};
+  ClientToScreen(w, &origin);
+  std::printf("class=%s\ntitle=%s\nwindow=%ld,%ld,%ld,%ld\nclient=%ldx%ld\nclient_origin=%ld,%ld\n",
+              cls, title, r.left, r.top, r.right - r.left, r.bottom - r.top, c.right, c.bottom,
+              origin.x - r.left, origin.y - r.top);
   return 0;
 }
 
