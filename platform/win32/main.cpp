@@ -42,6 +42,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   window_class.lpszClassName = fpu::window_class_name;
   window_class.hIconSm = nullptr;
   static_assert((CS_VREDRAW | CS_HREDRAW | CS_BYTEALIGNWINDOW) == 0x2003);
+  static_assert(sizeof(void*) != 4 || sizeof(WNDCLASSEXA) == 48);
   RegisterClassExA(&window_class);
 
   int x = fpu::window_x_for_screen(static_cast<std::uint32_t>(GetSystemMetrics(SM_CXSCREEN)));
