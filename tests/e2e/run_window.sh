@@ -72,7 +72,7 @@ play_line() {
   shift
   case "$verb" in
     key)
-      echo "key $(replay_key_name "$1")" >>"$WORK/replay.txt"
+      echo "key ${2:-$(replay_key_name "$1")}" >>"$WORK/replay.txt"
       echo "paint" >>"$WORK/replay.txt"
       xdotool key "$1"
       ;;
