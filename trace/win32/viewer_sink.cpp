@@ -160,6 +160,7 @@ ViewerTraceSink::~ViewerTraceSink() {
 }
 
 std::intptr_t ViewerTraceSink::send_trace_line(const char* text) {
+  if (!text) text = "";  // no text is an empty line, not a crash
   ViewerSinkShared& s = *shared_;
   AcquireSRWLockExclusive(&s.lock);
   bool room = s.thread != nullptr && s.lines.size() < s.options.capacity;
