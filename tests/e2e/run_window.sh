@@ -72,8 +72,10 @@ play_line() {
   shift
   case "$verb" in
     key)
-      echo "key ${2:-$(replay_key_name "$1")}" >>"$WORK/replay.txt"
-      echo "paint" >>"$WORK/replay.txt"
+      if [[ "${2:-}" != - ]]; then
+        echo "key ${2:-$(replay_key_name "$1")}" >>"$WORK/replay.txt"
+        echo "paint" >>"$WORK/replay.txt"
+      fi
       xdotool key "$1"
       ;;
     drag)
