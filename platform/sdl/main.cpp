@@ -63,25 +63,24 @@ int main() {
   fpu::install_x11_error_filter();
   if (SDL_Init(SDL_INIT_VIDEO) != 0) return no_display(SDL_GetError());
 
-  int code = 0;
+  int code = 1;
   {
     fpu::SdlPlatform platform;
     std::string error;
-    if (!platform.open_window(error)) {
-      std::fprintf(stderr, "fpu-sample: cannot create the window: %s\n", error.c_str());
-      SDL_Quit();
-      return 1;
-    }
+    if (platform.open_window(error)) {
 #ifdef FPU_HAVE_VIEWER_DELIVERY
-    // The viewer program is looked for (and started) beside this executable.
-    WindowTraceSink trace(fpu::viewer::running_executable_dir());
+      // The viewer program is looked for (and started) beside this executable.
+      WindowTraceSink trace(fpu::viewer::running_executable_dir());
 #else
-    WindowTraceSink trace;
+      WindowTraceSink trace;
 #endif
-    fpu::Program program(platform, trace);
-    code = platform.run(program);
-    fpu::ignore_x11_errors();
-  }
+      fpu::Program program(platform, trace);
+      code = platform.run(program);
+      fpu::ignore_x11_errors();
+    } else {
+      std::fprintf(stderr, "fpu-sample: cannot create the window: %s\n", error.c_str());
+    }
+  }  // the window goes before SDL does
   SDL_Quit();
   return code;
 }
