@@ -87,6 +87,7 @@ void SdlPlatform::present() {
     if (rect.w > 0 && rect.h > 0) SDL_RenderFillRect(renderer_, &rect);
   }
   SDL_RenderPresent(renderer_);
+  ++frames_presented_;
 }
 
 void SdlPlatform::end_paint(WindowHandle window) {

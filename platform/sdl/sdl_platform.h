@@ -37,6 +37,9 @@ class SdlPlatform final : public SoftPlatform {
   void kill_timer(WindowHandle window, std::uint32_t id) override;
   std::uint32_t get_tick_count() override { return SDL_GetTicks(); }
 
+  // Frames shown so far (one per paint).
+  std::uint64_t frames_presented() const { return frames_presented_; }
+
  private:
   struct Timer {
     std::uint32_t id;
@@ -58,6 +61,7 @@ class SdlPlatform final : public SoftPlatform {
   std::vector<Timer> timers_;
   std::uint32_t buttons_ = 0;  // SDL button mask as the events so far left it
   bool exposed_ = false;       // part of the window needs painting again
+  std::uint64_t frames_presented_ = 0;
 };
 
 }  // namespace fpu
