@@ -5,6 +5,7 @@
 
 #include <SDL.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -35,7 +36,13 @@ class SdlPlatform final : public SoftPlatform {
   void end_paint(WindowHandle window) override;
   void set_timer(WindowHandle window, std::uint32_t id, std::uint32_t milliseconds) override;
   void kill_timer(WindowHandle window, std::uint32_t id) override;
-  std::uint32_t get_tick_count() override { return SDL_GetTicks(); }
+  // Milliseconds since the machine started, wrapping at 2^32, like the platform tick count
+  // the random seed was made for (the time since SDL started would vary far less).
+  std::uint32_t get_tick_count() override {
+    const auto since_boot = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<std::uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(since_boot).count());
+  }
 
   // Frames shown so far (one per paint).
   std::uint64_t frames_presented() const { return frames_presented_; }
