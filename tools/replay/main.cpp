@@ -20,9 +20,6 @@
 
 namespace {
 
-constexpr const char* usage =
-    "usage: fpu-sample-replay [--ticks N] [--seed N] [--trace stdout|viewer|none] [SCRIPT]";
-
 // The software back buffer as the replay's platform. It keeps the last frame at shutdown,
 // so that `png` still shows it after the drawing objects are gone.
 class SoftReplayHost : public fpu::ReplayHost {
@@ -55,41 +52,18 @@ int fail(int code, const std::string& message) {
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
-  fpu::ReplayOptions options;
-  std::string trace_mode = "stdout";
-  std::string script_path = "-";
-  bool have_script = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    auto value = [&](std::uint32_t* out) {
-      if (i + 1 >= argc) return false;
-      return fpu::parse_script_number(argv[++i], out);
-    };
-    if (arg == "--ticks") {
-      if (!value(&options.start_ticks))
-        return fail(1, "--ticks needs a number\n" + std::string(usage));
-    } else if (arg == "--seed") {
-      std::uint32_t seed = 0;
-      if (!value(&seed)) return fail(1, "--seed needs a number\n" + std::string(usage));
-      options.noise_seed = seed;
-    } else if (arg == "--trace") {
-      if (i + 1 >= argc) return fail(1, "--trace needs stdout, viewer or none");
-      trace_mode = argv[++i];
-      if (trace_mode != "stdout" && trace_mode != "viewer" && trace_mode != "none") {
-        return fail(1, "--trace takes stdout, viewer or none, not '" + trace_mode + "'");
-      }
-    } else if (arg == "--help" || arg == "-h") {
-      std::cerr << usage << '\n';
-      return 0;
-    } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
-      return fail(1, "unknown option '" + arg + "'\n" + usage);
-    } else if (have_script) {
-      return fail(1, "more than one script given\n" + std::string(usage));
-    } else {
-      script_path = arg;
-      have_script = true;
-    }
+  fpu::ReplayCommandLine line;
+  std::string error;
+  if (!fpu::parse_replay_command_line(argc, argv, &line, &error)) {
+    return fail(1, error + "\n" + fpu::replay_usage);
   }
+  if (line.help) {
+    std::cerr << fpu::replay_usage << '\n';
+    return 0;
+  }
+  const fpu::ReplayOptions& options = line.options;
+  const std::string& trace_mode = line.trace_mode;
+  const std::string& script_path = line.script_path;
 
   std::ifstream file;
   std::istream* script = &std::cin;

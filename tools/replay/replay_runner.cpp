@@ -442,6 +442,46 @@ void append_json_string(std::string& out, const std::string& text) {
   out += '"';
 }
 
+bool parse_replay_command_line(int argc, const char* const* argv, ReplayCommandLine* line,
+                               std::string* error) {
+  bool have_script = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool has_value = i + 1 < argc;
+    if (arg == "--ticks" || arg == "--seed") {
+      std::uint32_t value = 0;
+      if (!has_value || !parse_script_number(argv[++i], &value)) {
+        *error = arg + " needs a number";
+        return false;
+      }
+      if (arg == "--ticks") {
+        line->options.start_ticks = value;
+      } else {
+        line->options.noise_seed = value;
+      }
+    } else if (arg == "--trace") {
+      line->trace_mode = has_value ? argv[++i] : "";
+      if (line->trace_mode != "stdout" && line->trace_mode != "viewer" &&
+          line->trace_mode != "none") {
+        *error = "--trace takes stdout, viewer or none, not '" + line->trace_mode + "'";
+        return false;
+      }
+    } else if (arg == "--help" || arg == "-h") {
+      line->help = true;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      *error = "unknown option '" + arg + "'";
+      return false;
+    } else if (have_script) {
+      *error = "more than one script given";
+      return false;
+    } else {
+      line->script_path = arg;
+      have_script = true;
+    }
+  }
+  return true;
+}
+
 ReplayResult run_replay(ReplayHost& host, TraceSink& trace, std::istream& script, std::ostream& out,
                         const ReplayOptions& options) {
   Runner runner(host, trace, out, options);

@@ -53,6 +53,22 @@ class NullTraceSink : public TraceSink {
   std::intptr_t send_trace_line(const char*) override { return 0; }
 };
 
+// The command line shared by the replay programs:
+//   [--ticks N] [--seed N] [--trace stdout|viewer|none] [SCRIPT]
+struct ReplayCommandLine {
+  ReplayOptions options;
+  std::string trace_mode = "stdout";
+  std::string script_path = "-";  // standard input
+  bool help = false;
+};
+
+inline constexpr const char* replay_usage =
+    "usage: fpu-sample-replay [--ticks N] [--seed N] [--trace stdout|viewer|none] [SCRIPT]";
+
+// Returns false with `error` set for an option or value it cannot take.
+bool parse_replay_command_line(int argc, const char* const* argv, ReplayCommandLine* line,
+                               std::string* error);
+
 ReplayResult run_replay(ReplayHost& host, TraceSink& trace, std::istream& script, std::ostream& out,
                         const ReplayOptions& options);
 

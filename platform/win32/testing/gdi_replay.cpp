@@ -151,25 +151,11 @@ int fail(int code, const std::string& message) {
 int main(int argc, char** argv) {
   // Plain LF line ends, as on Linux, so outputs compare byte for byte.
   _setmode(_fileno(stdout), _O_BINARY);
-  fpu::ReplayOptions options;
-  std::string script_path = "-";
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    std::uint32_t value = 0;
-    if ((arg == "--ticks" || arg == "--seed") &&
-        !(i + 1 < argc && fpu::parse_script_number(argv[++i], &value))) {
-      return fail(1, arg + " needs a number");
-    }
-    if (arg == "--ticks") {
-      options.start_ticks = value;
-    } else if (arg == "--seed") {
-      options.noise_seed = value;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return fail(1, "unknown option '" + arg + "'");
-    } else {
-      script_path = arg;
-    }
-  }
+  fpu::ReplayCommandLine line;
+  std::string error;
+  if (!fpu::parse_replay_command_line(argc, argv, &line, &error)) return fail(1, error);
+  if (line.trace_mode == "viewer") return fail(1, "--trace viewer is not supported here");
+  const std::string& script_path = line.script_path;
   std::ifstream file;
   std::istream* script = &std::cin;
   if (script_path != "-") {
@@ -185,8 +171,11 @@ int main(int argc, char** argv) {
   if (!window) return fail(1, "cannot create a window (is there a display?)");
 
   GdiReplayHost host(window);
-  fpu::JsonTraceSink trace(std::cout);
-  fpu::ReplayResult result = fpu::run_replay(host, trace, *script, std::cout, options);
+  fpu::JsonTraceSink json_trace(std::cout);
+  fpu::NullTraceSink no_trace;
+  fpu::TraceSink& trace =
+      line.trace_mode == "none" ? static_cast<fpu::TraceSink&>(no_trace) : json_trace;
+  fpu::ReplayResult result = fpu::run_replay(host, trace, *script, std::cout, line.options);
   std::cout.flush();
   if (IsWindow(window)) DestroyWindow(window);
   if (result.exit_code != 0) return fail(result.exit_code, result.error);
