@@ -15,6 +15,7 @@
 #include "platform/soft/soft_platform.h"
 #include "scene/projection.h"
 #include "scene/rings.h"
+#include "tests/support/collecting_trace_sink.h"
 
 namespace fpu {
 namespace {
@@ -27,14 +28,7 @@ constexpr WindowHandle window = 1;
 
 using Pixel = std::pair<std::int32_t, std::int32_t>;
 
-class CollectingSink : public TraceSink {
- public:
-  std::intptr_t send_trace_line(const char* text) override {
-    lines.emplace_back(text);
-    return 1;
-  }
-  std::vector<std::string> lines;
-};
+using CollectingSink = testing::CollectingTraceSink;
 
 // A program right after start-up: window created, pen made, axis points copied.
 struct Fixture {

@@ -9,7 +9,7 @@
 
 #include "scene/counter.h"
 #include "scene/random.h"
-#include "tests/input/program_fixture.h"
+#include "tests/support/started_program.h"
 
 namespace fpu {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "input/input.h"
-#include "tests/input/program_fixture.h"
+#include "tests/support/started_program.h"
 
 namespace fpu {
 namespace {

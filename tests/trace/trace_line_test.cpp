@@ -4,19 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/collecting_trace_sink.h"
 #include "trace/trace.h"
 
 namespace fpu {
 namespace {
 
-class CollectingSink : public TraceSink {
- public:
-  std::intptr_t send_trace_line(const char* text) override {
-    lines.emplace_back(text);
-    return 1;
-  }
-  std::vector<std::string> lines;
-};
+using CollectingSink = testing::CollectingTraceSink;
 
 struct LineCase {
   TraceLabel label;

@@ -7,18 +7,9 @@
 #include "app/program.h"
 #include "app/window.h"
 #include "platform/soft/soft_platform.h"
-#include "trace/trace.h"
+#include "tests/support/collecting_trace_sink.h"
 
 namespace fpu::testing {
-
-class CollectingTraceSink : public TraceSink {
- public:
-  std::intptr_t send_trace_line(const char* text) override {
-    lines.emplace_back(text);
-    return 1;
-  }
-  std::vector<std::string> lines;
-};
 
 inline constexpr WindowHandle test_window = 1;
 
