@@ -45,7 +45,23 @@ TEST_P(TraceLineText, ComposedAndEmittedAlike) {
   EXPECT_EQ(sink.lines, std::vector<std::string>{c.text});
 }
 
-INSTANTIATE_TEST_SUITE_P(AllLabels, TraceLineText, ::testing::ValuesIn(kLineCases));
+// Named after the expected text ("xopc = -1, ---- Z" gives xopc_m1____Z).
+std::string case_name(const ::testing::TestParamInfo<LineCase>& info) {
+  std::string name;
+  for (const char* p = info.param.text; *p; ++p) {
+    const char c = *p;
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
+      name += c;
+    } else if (c == '-') {
+      name += 'm';
+    } else if (c == ' ' && !name.empty() && name.back() != '_') {
+      name += '_';
+    }
+  }
+  return name + "_" + std::to_string(info.index);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllLabels, TraceLineText, ::testing::ValuesIn(kLineCases), case_name);
 
 TEST(TraceLine, SeparatorIsFortyHyphens) {
   EXPECT_EQ(compose_trace_line(TraceLabel::separator, 0), std::string(40, '-'));
