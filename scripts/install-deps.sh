@@ -6,7 +6,8 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-ttf-dev libpng-dev fonts-dejavu-core)
 if [[ "${1:-}" == "--test" ]]; then
-  packages+=(clang libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-apps imagemagick)
+  # libclang-rt-14-dev: the sanitizer and libFuzzer runtimes clang needs (only recommended by it).
+  packages+=(clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-apps imagemagick)
 fi
 
 missing=()
