@@ -66,12 +66,8 @@ int main(int argc, char** argv) {
   const std::string& script_path = line.script_path;
 
   std::ifstream file;
-  std::istream* script = &std::cin;
-  if (script_path != "-") {
-    file.open(script_path);
-    if (!file) return fail(1, "cannot open script '" + script_path + "'");
-    script = &file;
-  }
+  std::istream* script = fpu::open_replay_script(script_path, file);
+  if (!script) return fail(1, "cannot open script '" + script_path + "'");
 
   std::unique_ptr<fpu::TraceSink> trace;
   if (trace_mode == "stdout") {

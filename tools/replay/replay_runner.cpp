@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <iostream>
 #include <istream>
 #include <memory>
 #include <ostream>
@@ -480,6 +481,12 @@ bool parse_replay_command_line(int argc, const char* const* argv, ReplayCommandL
     }
   }
   return true;
+}
+
+std::istream* open_replay_script(const std::string& path, std::ifstream& file) {
+  if (path == "-") return &std::cin;
+  file.open(path);
+  return file ? &file : nullptr;
 }
 
 ReplayResult run_replay(ReplayHost& host, TraceSink& trace, std::istream& script, std::ostream& out,

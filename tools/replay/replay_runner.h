@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
 #include <iosfwd>
 #include <string>
 
@@ -68,6 +69,10 @@ inline constexpr const char* replay_usage =
 // Returns false with `error` set for an option or value it cannot take.
 bool parse_replay_command_line(int argc, const char* const* argv, ReplayCommandLine* line,
                                std::string* error);
+
+// The script stream for `path` ("-": standard input), opened into `file` when it is a
+// file; nullptr when the file cannot be opened.
+std::istream* open_replay_script(const std::string& path, std::ifstream& file);
 
 ReplayResult run_replay(ReplayHost& host, TraceSink& trace, std::istream& script, std::ostream& out,
                         const ReplayOptions& options);

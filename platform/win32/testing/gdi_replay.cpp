@@ -157,12 +157,8 @@ int main(int argc, char** argv) {
   if (line.trace_mode == "viewer") return fail(1, "--trace viewer is not supported here");
   const std::string& script_path = line.script_path;
   std::ifstream file;
-  std::istream* script = &std::cin;
-  if (script_path != "-") {
-    file.open(script_path);
-    if (!file) return fail(1, "cannot open script '" + script_path + "'");
-    script = &file;
-  }
+  std::istream* script = fpu::open_replay_script(script_path, file);
+  if (!script) return fail(1, "cannot open script '" + script_path + "'");
 
   // A plain hidden window: its DC gives the back buffer the display's format.
   HWND window =
