@@ -1,6 +1,7 @@
 // fpu-sample-replay: drives the program headless from a script of messages.
 //
-//   fpu-sample-replay [--ticks N] [--seed N] [--trace stdout|viewer|none] [SCRIPT]
+//   fpu-sample-replay [--ticks N] [--seed N] [--trace stdout|viewer|none]
+//                     [--record FILE.gif] [--scale N] [SCRIPT]
 //
 // Exit status: 0 when the script ran to its end, 2 for a line that cannot be parsed,
 // 1 for any other failure.
@@ -9,9 +10,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/soft/png_writer.h"
 #include "platform/soft/soft_platform.h"
+#include "tools/replay/gif_writer.h"
 #include "tools/replay/replay_runner.h"
 #ifdef FPU_HAVE_VIEWER_DELIVERY
 #include "trace/unix/viewer_endpoint.h"
@@ -20,26 +23,43 @@
 
 namespace {
 
+// The software back buffer, handing every frame it shows to the recording, if any.
+class RecordingSoftPlatform : public fpu::SoftPlatform {
+ public:
+  explicit RecordingSoftPlatform(fpu::GifRecorder* recorder) : recorder_(recorder) {}
+  void end_paint(fpu::WindowHandle window) override {
+    fpu::SoftPlatform::end_paint(window);
+    if (recorder_ != nullptr) recorder_->add_frame(window_surface());
+  }
+
+ private:
+  fpu::GifRecorder* recorder_;
+};
+
 // The software back buffer as the replay's platform. It keeps the last frame at shutdown,
 // so that `png` still shows it after the drawing objects are gone.
 class SoftReplayHost : public fpu::ReplayHost {
  public:
+  SoftReplayHost(int scale, fpu::GifRecorder* recorder) : platform_(recorder), scale_(scale) {}
   fpu::Platform& platform() override { return platform_; }
   void set_tick_count(std::uint32_t ms) override { platform_.set_tick_count(ms); }
   bool write_image(const std::string& path, fpu::Handle back_buffer, std::string* error) override {
-    if (const fpu::Surface* live = platform_.dc_surface(back_buffer)) {
-      return fpu::write_png(path, *live, error);
+    const fpu::Surface* frame = platform_.dc_surface(back_buffer);
+    if (frame == nullptr && last_frame_) frame = &*last_frame_;
+    if (frame == nullptr) {
+      *error = "there is no back buffer";
+      return false;
     }
-    if (last_frame_) return fpu::write_png(path, *last_frame_, error);
-    *error = "there is no back buffer";
-    return false;
+    if (scale_ == 1) return fpu::write_png(path, *frame, error);
+    return fpu::write_png(path, fpu::scale_nearest(*frame, scale_), error);
   }
   void keep_last_frame(fpu::Handle back_buffer) override {
     if (const fpu::Surface* live = platform_.dc_surface(back_buffer)) last_frame_ = *live;
   }
 
  private:
-  fpu::SoftPlatform platform_;
+  RecordingSoftPlatform platform_;
+  int scale_;
   std::optional<fpu::Surface> last_frame_;
 };
 
@@ -52,13 +72,20 @@ int fail(int code, const std::string& message) {
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
-  fpu::ReplayCommandLine line;
+  const std::string usage = std::string(fpu::replay_usage) + fpu::output_usage;
+  // This tool's output options come out first; the rest is the shared command line.
+  std::vector<std::string> args(argv + 1, argv + argc);
+  fpu::OutputOptions output;
   std::string error;
-  if (!fpu::parse_replay_command_line(argc, argv, &line, &error)) {
-    return fail(1, error + "\n" + fpu::replay_usage);
+  if (!fpu::take_output_options(args, &output, &error)) return fail(1, error + "\n" + usage);
+  std::vector<const char*> rest{argv[0]};
+  for (const std::string& a : args) rest.push_back(a.c_str());
+  fpu::ReplayCommandLine line;
+  if (!fpu::parse_replay_command_line(static_cast<int>(rest.size()), rest.data(), &line, &error)) {
+    return fail(1, error + "\n" + usage);
   }
   if (line.help) {
-    std::cerr << fpu::replay_usage << '\n';
+    std::cerr << usage << '\n';
     return 0;
   }
   const fpu::ReplayOptions& options = line.options;
@@ -82,10 +109,15 @@ int main(int argc, char** argv) {
     trace = std::make_unique<fpu::NullTraceSink>();
   }
 
-  SoftReplayHost host;
+  fpu::GifRecorder recorder;
+  if (!output.record_path.empty() && !recorder.open(output.record_path, output.scale, &error)) {
+    return fail(1, error);
+  }
+  SoftReplayHost host(output.scale, output.record_path.empty() ? nullptr : &recorder);
   fpu::ReplayResult result = fpu::run_replay(host, *trace, *script, std::cout, options);
   std::cout.flush();
   if (result.exit_code != 0) return fail(result.exit_code, result.error);
+  if (!output.record_path.empty() && !recorder.finish(&error)) return fail(1, error);
   if (!std::cout) return fail(1, "cannot write standard output");
   return 0;
 }

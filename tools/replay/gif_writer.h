@@ -1,0 +1,66 @@
+// Output writers of fpu-sample-replay beyond the single PNG frame: nearest-neighbour
+// enlargement and an animated GIF of every painted frame.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/soft/soft_platform.h"
+
+struct GifFileType;
+
+namespace fpu {
+
+// Largest --scale: a 700 x 654 frame at 8x is already about 88 MB of RGB.
+inline constexpr int max_output_scale = 8;
+
+// Each pixel becomes a scale x scale block.
+Surface scale_nearest(const Surface& source, int scale);
+
+// Options the replay tool adds to the shared command line: taken out of argv before the
+// shared parser sees it.
+struct OutputOptions {
+  std::string record_path;  // empty: no recording
+  int scale = 1;
+};
+
+// Removes --record FILE and --scale N from `args` (argv[1..]) into `out`. Returns false with
+// `error` set for a missing or bad value.
+bool take_output_options(std::vector<std::string>& args, OutputOptions* out, std::string* error);
+
+inline constexpr const char* output_usage = "  [--record FILE.gif] [--scale N]";
+
+// Streams frames into an animated GIF, 50 ms a frame, looping. Each frame carries its own
+// colour table, so frames with up to 256 colours are stored exactly; only the rectangle that
+// changed since the previous frame is written. The file appears under its name only when
+// finish() succeeds; until then it is a temporary file beside it, so a failed run leaves an
+// existing file as it was.
+class GifRecorder {
+ public:
+  GifRecorder() = default;
+  ~GifRecorder();
+  GifRecorder(const GifRecorder&) = delete;
+  GifRecorder& operator=(const GifRecorder&) = delete;
+
+  bool open(const std::string& path, int scale, std::string* error);
+  // After the first failure, further frames are ignored and finish() reports it.
+  void add_frame(const Surface& frame);
+  bool finish(std::string* error);
+  std::size_t frames() const { return frames_; }
+
+ private:
+  bool write_frame(const Surface& frame);
+  bool fail(const std::string& what);
+  void discard();
+
+  std::string path_;
+  std::string temp_path_;
+  GifFileType* gif_ = nullptr;
+  int scale_ = 1;
+  std::size_t frames_ = 0;
+  Surface previous_;
+  std::string error_;
+};
+
+}  // namespace fpu
