@@ -8,6 +8,7 @@
 
 #include "app/program.h"
 #include "platform/sdl/sdl_platform.h"
+#include "platform/sdl/window_icon.h"
 #include "platform/sdl/x11_errors.h"
 #include "trace/trace.h"
 
@@ -68,6 +69,7 @@ int main() {
     fpu::SdlPlatform platform;
     std::string error;
     if (platform.open_window(error)) {
+      platform.set_icon(fpu::window_icon_pixels, fpu::window_icon_size);
 #ifdef FPU_HAVE_VIEWER_DELIVERY
       // The viewer program is looked for (and started) beside this executable.
       WindowTraceSink trace(fpu::viewer::running_executable_dir());

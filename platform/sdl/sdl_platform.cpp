@@ -57,6 +57,14 @@ bool SdlPlatform::open_window(std::string& error) {
   return true;
 }
 
+void SdlPlatform::set_icon(const std::uint32_t* argb, int size) {
+  SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(
+      const_cast<std::uint32_t*>(argb), size, size, 32, size * 4, SDL_PIXELFORMAT_ARGB8888);
+  if (icon == nullptr) return;  // the window just keeps the desktop's default icon
+  SDL_SetWindowIcon(window_, icon);
+  SDL_FreeSurface(icon);
+}
+
 void SdlPlatform::show_window() {
   SDL_ShowWindow(window_);
   // The first paint below stands for everything showing uncovers (UpdateWindow validates

@@ -26,6 +26,8 @@ class SdlPlatform final : public SoftPlatform {
   // its renderer. On failure returns false with SDL's reason in `error`.
   bool open_window(std::string& error);
   void show_window();
+  // Sets the window's icon from size x size ARGB words (the window must be open).
+  void set_icon(const std::uint32_t* argb, int size);
   // The handle the window procedure receives.
   WindowHandle window_handle() const { return 1; }
 
