@@ -3,6 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh --test
-cmake --preset default >/dev/null
+cmake --preset default -DFPU_BUILD_BENCH=ON >/dev/null
 cmake --build --preset default
 ctest --preset default
