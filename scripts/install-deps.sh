@@ -2,12 +2,16 @@
 # Installs the Debian packages the project needs, only those not yet installed.
 #   install-deps.sh          build and run the program
 #   install-deps.sh --test   also everything the tests, benchmarks and fuzzers need
+#   install-deps.sh --package  also what scripts/package.sh needs (Debian tools, mingw-w64)
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-ttf-dev libpng-dev libgif-dev fonts-dejavu-core)
+packages=(cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-ttf-dev libpng-dev libgif-dev scdoc fonts-dejavu-core)
 if [[ "${1:-}" == "--test" ]]; then
   # libclang-rt-14-dev: the sanitizer and libFuzzer runtimes clang needs (only recommended by it).
-  packages+=(clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-apps imagemagick)
+  packages+=(clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-apps imagemagick desktop-file-utils man-db)
+fi
+if [[ "${1:-}" == "--package" ]]; then
+  packages+=(dpkg-dev file g++-mingw-w64-i686 g++-mingw-w64-x86-64)
 fi
 
 missing=()

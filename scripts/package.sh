@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Makes the packages into dist/: the Debian package (from the default build) and the Windows
+# archive holding the 32-bit and the 64-bit programs with their viewers.
+#   scripts/package.sh [--deb-only]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+bash scripts/install-deps.sh --package
+mkdir -p dist
+
+cmake --preset default >/dev/null
+cmake --build --preset default -j2
+(cd build/default && cpack -G DEB -B "$root/dist" >/dev/null)
+rm -rf dist/_CPack_Packages
+[[ "${1:-}" == "--deb-only" ]] && { ls dist/*.deb; exit 0; }
+
+for preset in mingw32 mingw64; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j2
+done
+# One archive from both builds: each installs into its own folder inside it.
+(cd build/mingw64 && cpack -G ZIP -B "$root/dist" \
+  -D "CPACK_INSTALL_CMAKE_PROJECTS=$root/build/mingw32;fpu_sample;ALL;/32-bit;$root/build/mingw64;fpu_sample;ALL;/64-bit" \
+  >/dev/null)
+rm -rf dist/_CPack_Packages
+ls dist/*.deb dist/*.zip
