@@ -1,8 +1,8 @@
 #include "trace/trace.h"
 
-#include <cstdio>
-#include <memory>
 #include <new>
+#include <optional>
+#include <string_view>
 
 namespace fpu {
 
@@ -10,67 +10,56 @@ namespace {
 
 constexpr const char kSeparator[] = "----------------------------------------";
 
-// printf pattern of each label's line; the value is a 32-bit signed number shown by "%li".
-const char* line_pattern(TraceLabel label) {
+// The text around the value in each label's line.
+struct LinePattern {
+  std::string_view before;
+  std::string_view after;
+};
+
+std::optional<LinePattern> line_pattern(TraceLabel label) {
   switch (label) {
     case TraceLabel::rot1:
-      return "rot1 = %li";
+      return LinePattern{"rot1 = ", ""};
     case TraceLabel::rot2:
-      return "rot2 = %li";
+      return LinePattern{"rot2 = ", ""};
     case TraceLabel::rol1:
-      return "rol1 = %li";
+      return LinePattern{"rol1 = ", ""};
     case TraceLabel::rol2:
-      return "rol2 = %li";
+      return LinePattern{"rol2 = ", ""};
     case TraceLabel::rayon1:
-      return "rayon1 = %li";
+      return LinePattern{"rayon1 = ", ""};
     case TraceLabel::rayon2:
-      return "rayon2 = %li";
+      return LinePattern{"rayon2 = ", ""};
     case TraceLabel::eAX:
-      return "eAX = %li, Dist Z";
+      return LinePattern{"eAX = ", ", Dist Z"};
     case TraceLabel::xopc:
-      return "xopc = %li, ---- Z";
+      return LinePattern{"xopc = ", ", ---- Z"};
     case TraceLabel::separator:
       break;
   }
-  return nullptr;
-}
-
-// Writes the line into `out` (which may be null when `size` is 0); returns its length, or a
-// negative number for a label outside the table.
-int format_line(TraceLabel label, std::int32_t value, char* out, std::size_t size) {
-  const char* pattern = line_pattern(label);
-  if (pattern == nullptr) return -1;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-  return std::snprintf(out, size, pattern, static_cast<long>(value));
-#pragma GCC diagnostic pop
+  return std::nullopt;  // the separator, or a label outside the table
 }
 
 }  // namespace
 
 std::string compose_trace_line(TraceLabel label, std::int32_t value) {
   if (label == TraceLabel::separator) return kSeparator;
-  const int length = format_line(label, value, nullptr, 0);
-  if (length < 0) return {};
-  std::string line(static_cast<std::size_t>(length) + 1, '\0');
-  format_line(label, value, line.data(), line.size());
-  line.resize(static_cast<std::size_t>(length));
+  const std::optional<LinePattern> pattern = line_pattern(label);
+  if (!pattern) return {};
+  std::string line(pattern->before);
+  line += std::to_string(value);
+  line += pattern->after;
   return line;
 }
 
 void emit_trace(TraceSink& sink, TraceLabel label, std::int32_t value) {
-  if (label == TraceLabel::separator) {
-    sink.send_trace_line(kSeparator);
-    return;
+  std::string line;
+  try {
+    line = compose_trace_line(label, value);
+  } catch (const std::bad_alloc&) {
+    return;  // out of memory: the line is dropped, the program goes on
   }
-  const int length = format_line(label, value, nullptr, 0);
-  if (length < 0) return;
-  // A zero-filled block of exactly the line plus its terminator, released before returning.
-  const std::size_t size = static_cast<std::size_t>(length) + 1;
-  std::unique_ptr<char[]> block(new (std::nothrow) char[size]());
-  if (!block) return;  // out of memory: the line is dropped, the program goes on
-  format_line(label, value, block.get(), size);
-  sink.send_trace_line(block.get());
+  if (!line.empty()) sink.send_trace_line(line.c_str());
 }
 
 }  // namespace fpu
