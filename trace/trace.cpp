@@ -1,7 +1,6 @@
 #include "trace/trace.h"
 
 #include <new>
-#include <optional>
 #include <string_view>
 
 namespace fpu {
@@ -10,46 +9,32 @@ namespace {
 
 constexpr const char kSeparator[] = "----------------------------------------";
 
-// The text around the value in each label's line.
+// Each label's line: the text around its value.
 struct LinePattern {
+  TraceLabel label;
   std::string_view before;
   std::string_view after;
 };
 
-std::optional<LinePattern> line_pattern(TraceLabel label) {
-  switch (label) {
-    case TraceLabel::rot1:
-      return LinePattern{"rot1 = ", ""};
-    case TraceLabel::rot2:
-      return LinePattern{"rot2 = ", ""};
-    case TraceLabel::rol1:
-      return LinePattern{"rol1 = ", ""};
-    case TraceLabel::rol2:
-      return LinePattern{"rol2 = ", ""};
-    case TraceLabel::rayon1:
-      return LinePattern{"rayon1 = ", ""};
-    case TraceLabel::rayon2:
-      return LinePattern{"rayon2 = ", ""};
-    case TraceLabel::eAX:
-      return LinePattern{"eAX = ", ", Dist Z"};
-    case TraceLabel::xopc:
-      return LinePattern{"xopc = ", ", ---- Z"};
-    case TraceLabel::separator:
-      break;
-  }
-  return std::nullopt;  // the separator, or a label outside the table
-}
+constexpr LinePattern kPatterns[] = {
+    {TraceLabel::rot1, "rot1 = ", ""},       {TraceLabel::rot2, "rot2 = ", ""},
+    {TraceLabel::rol1, "rol1 = ", ""},       {TraceLabel::rol2, "rol2 = ", ""},
+    {TraceLabel::rayon1, "rayon1 = ", ""},   {TraceLabel::rayon2, "rayon2 = ", ""},
+    {TraceLabel::eAX, "eAX = ", ", Dist Z"}, {TraceLabel::xopc, "xopc = ", ", ---- Z"},
+};
 
 }  // namespace
 
 std::string compose_trace_line(TraceLabel label, std::int32_t value) {
   if (label == TraceLabel::separator) return kSeparator;
-  const std::optional<LinePattern> pattern = line_pattern(label);
-  if (!pattern) return {};
-  std::string line(pattern->before);
-  line += std::to_string(value);
-  line += pattern->after;
-  return line;
+  for (const LinePattern& pattern : kPatterns) {
+    if (pattern.label != label) continue;
+    std::string line(pattern.before);
+    line += std::to_string(value);
+    line += pattern.after;
+    return line;
+  }
+  return {};  // a label outside the table
 }
 
 void emit_trace(TraceSink& sink, TraceLabel label, std::int32_t value) {
