@@ -15,8 +15,9 @@ cmake --build --preset default -j2
 rm -rf dist/_CPack_Packages
 [[ "${1:-}" == "--deb-only" ]] && { ls dist/*.deb; exit 0; }
 
+# The Windows programs carry the icon the Linux build made.
 for preset in mingw32 mingw64; do
-  cmake --preset "$preset" >/dev/null
+  cmake --preset "$preset" -DFPU_WINDOWS_ICON="$root/build/default/tools/icon/fpu-sample.ico" >/dev/null
   cmake --build --preset "$preset" -j2
 done
 # One archive from both builds: each installs into its own folder inside it.

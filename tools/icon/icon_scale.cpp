@@ -1,9 +1,9 @@
 // fpu-icon-scale: turns a frame of the demo into the application icon. Build-time only.
 //
-//   fpu-icon-scale FRAME.png OUT_DIR PIXELS.cpp
+//   fpu-icon-scale FRAME.png OUT_DIR PIXELS.cpp ICON.ico
 //
-// Writes OUT_DIR/NxN/apps/fpu-sample.png for the hicolor sizes and PIXELS.cpp, the 64 x 64
-// icon the window shows, as ARGB words.
+// Writes OUT_DIR/NxN/apps/fpu-sample.png for the hicolor sizes, PIXELS.cpp, the 64 x 64
+// icon the window shows, as ARGB words, and ICON.ico for the Windows build's resource.
 #include "tools/icon/icon_scale.h"
 
 #include <png.h>
@@ -14,7 +14,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/sdl/window_icon.h"
@@ -44,6 +46,38 @@ bool write_rgb(const std::string& path, const fpu::RgbImage& image) {
   return png_image_write_to_file(&png, path.c_str(), 0, image.rgb.data(), 0, nullptr) != 0;
 }
 
+// A Windows icon file whose images are the PNG files (the form Windows takes since Vista).
+bool write_ico(const std::string& path, const std::vector<std::pair<int, std::string>>& pngs) {
+  std::string out;
+  const auto u16 = [&out](unsigned v) {
+    out += static_cast<char>(v & 0xFF);
+    out += static_cast<char>((v >> 8) & 0xFF);
+  };
+  const auto u32 = [&](std::size_t v) {
+    u16(static_cast<unsigned>(v & 0xFFFF));
+    u16(static_cast<unsigned>((v >> 16) & 0xFFFF));
+  };
+  u16(0);
+  u16(1);  // an icon, not a cursor
+  u16(static_cast<unsigned>(pngs.size()));
+  std::size_t offset = 6 + 16 * pngs.size();
+  for (const auto& [size, data] : pngs) {
+    out += static_cast<char>(size >= 256 ? 0 : size);  // 0 stands for 256
+    out += static_cast<char>(size >= 256 ? 0 : size);
+    out += '\0';  // no palette
+    out += '\0';
+    u16(1);   // planes
+    u16(32);  // bits per pixel
+    u32(data.size());
+    u32(offset);
+    offset += data.size();
+  }
+  for (const auto& entry : pngs) out += entry.second;
+  std::ofstream file(path, std::ios::binary);
+  file.write(out.data(), static_cast<std::streamsize>(out.size()));
+  return static_cast<bool>(file);
+}
+
 int fail(const std::string& message) {
   std::fprintf(stderr, "fpu-icon-scale: %s\n", message.c_str());
   return 1;
@@ -52,7 +86,7 @@ int fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) return fail("usage: fpu-icon-scale FRAME.png OUT_DIR PIXELS.cpp");
+  if (argc != 5) return fail("usage: fpu-icon-scale FRAME.png OUT_DIR PIXELS.cpp ICON.ico");
   fpu::RgbImage frame;
   if (!read_rgb(argv[1], &frame)) return fail(std::string("cannot read ") + argv[1]);
   // The rings at their radii in the icon script, without the counter in the corner.
@@ -61,6 +95,7 @@ int main(int argc, char** argv) {
       fpu::crop_square(frame, fpu::view_centre_x, fpu::view_centre_y, half);
 
   namespace fs = std::filesystem;
+  std::vector<std::pair<int, std::string>> ico_images;
   for (const int size : fpu::icon_sizes) {
     const fs::path dir =
         fs::path(argv[2]) / (std::to_string(size) + "x" + std::to_string(size)) / "apps";
@@ -70,7 +105,12 @@ int main(int argc, char** argv) {
     if (ec || !write_rgb(file.string(), fpu::downscale(square, size))) {
       return fail("cannot write " + file.string());
     }
+    if (size == 16 || size == 32 || size == 48 || size == 256) {
+      std::ifstream png(file, std::ios::binary);
+      ico_images.emplace_back(size, std::string(std::istreambuf_iterator<char>(png), {}));
+    }
   }
+  if (!write_ico(argv[4], ico_images)) return fail(std::string("cannot write ") + argv[4]);
 
   const fpu::RgbImage window = fpu::downscale(square, fpu::window_icon_size);
   std::ofstream out(argv[3]);
