@@ -95,6 +95,12 @@ std::string read_text(const fs::path& path) {
 
 class GifRecordTest : public ::testing::Test {
  protected:
+  fs::path frame_png(int i) const {
+    std::string name = "f";
+    name += std::to_string(i);
+    return dir_ / (name + ".png");
+  }
+
   void SetUp() override {
     dir_ = fs::temp_directory_path() /
            ("fpu-gif-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
@@ -125,8 +131,7 @@ TEST_F(GifRecordTest, FramesAreExactlyThePaintedPngs) {
   std::string script = "png " + (dir_ / "f0.png").string() + "\nkey V\nkey B\nkey S\nkey T\n";
   int n = 1;
   const auto painted = [&](const std::string& before) {
-    script +=
-        before + "paint\npng " + (dir_ / ("f" + std::to_string(n++) + ".png")).string() + "\n";
+    script += before + "paint\npng " + frame_png(n++).string() + "\n";
   };
   for (int i = 0; i < 4; ++i) painted("tick\n");
   painted("");
@@ -136,14 +141,15 @@ TEST_F(GifRecordTest, FramesAreExactlyThePaintedPngs) {
   for (const int scale : {1, 2}) {
     SCOPED_TRACE("scale " + std::to_string(scale));
     const fs::path gif_path = dir_ / "out.gif";
-    ASSERT_EQ(replay("--record " + gif_path.string() + " --scale " + std::to_string(scale), script),
-              0)
-        << err_;
+    std::string args = "--record ";
+    args += gif_path.string();
+    args += " --scale " + std::to_string(scale);
+    ASSERT_EQ(replay(args, script), 0) << err_;
     const Gif gif = read_gif(gif_path);
     ASSERT_EQ(gif.frames.size(), static_cast<std::size_t>(n));
     EXPECT_TRUE(gif.loops);
     for (int i = 0; i < n; ++i) {
-      const Image png = read_png(dir_ / ("f" + std::to_string(i) + ".png"));
+      const Image png = read_png(frame_png(i));
       ASSERT_EQ(png.width, 700 * scale);
       EXPECT_TRUE(gif.frames[static_cast<std::size_t>(i)] == png) << "frame " << i;
       EXPECT_EQ(gif.delays[static_cast<std::size_t>(i)], 5);
