@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/trace/viewer_harness.h"
+#include "tests/harness/viewer_harness.h"
 #include "trace/unix/viewer_trace_sink.h"
 
 namespace fpu {
@@ -46,7 +46,7 @@ std::size_t threads() {
 // Notices a sink gives, collected.
 struct Notices {
   std::vector<std::string> said;
-  void attach(ViewerTraceSink& sink) {
+  void attach(UnixViewerTraceSink& sink) {
     sink.set_notice_handler([this](const std::string& text) { said.push_back(text); });
   }
 };
@@ -75,7 +75,7 @@ TEST_F(HostileDelivery, SinksGiveBackTheirDescriptorsAndThreads) {
   testing::start_headless_viewer(dir.path());
   const std::size_t fds = open_descriptors();
   for (int i = 0; i < 40; ++i) {
-    ViewerTraceSink sink("", dir.path());
+    UnixViewerTraceSink sink("", dir.path());
     ASSERT_NE(sink.send_trace_line("line"), 0);
   }
   EXPECT_EQ(open_descriptors(), fds);
@@ -84,7 +84,7 @@ TEST_F(HostileDelivery, SinksGiveBackTheirDescriptorsAndThreads) {
   // A sink that started a viewer and went away at once.
   const std::size_t task_count = threads();
   {
-    ViewerTraceSink sink(testing::viewer_program_dir(), dir.path());
+    UnixViewerTraceSink sink(testing::viewer_program_dir(), dir.path());
     sink.send_trace_line("started");
   }
   EXPECT_EQ(open_descriptors(), fds);
@@ -106,7 +106,7 @@ TEST_F(HostileDelivery, ViewerThatDoesNotComeUpCostsTheCallerNothing) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.script);
-    ViewerTraceSink sink(fake_viewer(c.script), dir.path());
+    UnixViewerTraceSink sink(fake_viewer(c.script), dir.path());
     Notices notices;
     notices.attach(sink);
     const auto start = Clock::now();
@@ -148,7 +148,7 @@ TEST_F(HostileDelivery, UnusableFolderIsSaidOnceAndCostsNoStart) {
     PrivateDir base;
     const std::string folder = c.prepare(base.path());
     if (folder.empty()) continue;  // not root: cannot give the folder away
-    ViewerTraceSink sink(testing::viewer_program_dir(), folder);
+    UnixViewerTraceSink sink(testing::viewer_program_dir(), folder);
     Notices notices;
     notices.attach(sink);
     const auto start = Clock::now();
@@ -225,7 +225,7 @@ TEST_F(HostileDelivery, ViewerOutOfDescriptorsWaitsQuietly) {
   // Clients leave; the ones that waited are served.
   for (std::size_t i = 0; i < 20; ++i) ::close(clients[i]);
   {
-    ViewerTraceSink sink("", dir.path());
+    UnixViewerTraceSink sink("", dir.path());
     EXPECT_NE(sink.send_trace_line("served"), 0);
     EXPECT_TRUE(sink.wait_until_read(5s));
   }

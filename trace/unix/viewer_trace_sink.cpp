@@ -52,7 +52,7 @@ std::string parent_of(const std::string& dir) {
 
 }  // namespace
 
-ViewerTraceSink::ViewerTraceSink(std::string program_dir, std::string endpoint_dir)
+UnixViewerTraceSink::UnixViewerTraceSink(std::string program_dir, std::string endpoint_dir)
     : endpoint_dir_(endpoint_dir.empty() ? viewer::default_endpoint_dir() : endpoint_dir),
       wait_budget_(kMaxWait),
       budget_time_(Clock::now()) {
@@ -65,7 +65,7 @@ ViewerTraceSink::ViewerTraceSink(std::string program_dir, std::string endpoint_d
   };
 }
 
-ViewerTraceSink::~ViewerTraceSink() {
+UnixViewerTraceSink::~UnixViewerTraceSink() {
   // A start in progress ends within its own time limit; the lines it holds go out if the
   // viewer comes up.
   if (starter_.joinable()) starter_.join();
@@ -74,18 +74,18 @@ ViewerTraceSink::~ViewerTraceSink() {
   if (watch_fd_ >= 0) ::close(watch_fd_);
 }
 
-void ViewerTraceSink::disconnect() {
+void UnixViewerTraceSink::disconnect() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
 }
 
-void ViewerTraceSink::say_once(Notice which, const std::string& text) {
+void UnixViewerTraceSink::say_once(Notice which, const std::string& text) {
   if ((said_ & which) != 0) return;
   said_ |= which;
   if (notice_) notice_(text);
 }
 
-std::intptr_t ViewerTraceSink::send_trace_line(const char* text) {
+std::intptr_t UnixViewerTraceSink::send_trace_line(const char* text) {
   char message[viewer::kMaxMessage];
   const std::size_t length = text == nullptr ? 0 : std::strlen(text);
   if (length + 1 > sizeof message) {
@@ -135,7 +135,7 @@ std::intptr_t ViewerTraceSink::send_trace_line(const char* text) {
   return 0;
 }
 
-bool ViewerTraceSink::hold(const char* text, std::size_t length) {
+bool UnixViewerTraceSink::hold(const char* text, std::size_t length) {
   if (held_.size() + length + 1 > kMaxHeld) {
     ++dropped_;
     return false;
@@ -145,7 +145,7 @@ bool ViewerTraceSink::hold(const char* text, std::size_t length) {
   return true;
 }
 
-bool ViewerTraceSink::wait_until_read(std::chrono::milliseconds timeout) {
+bool UnixViewerTraceSink::wait_until_read(std::chrono::milliseconds timeout) {
   const auto deadline = Clock::now() + timeout;
   if (starter_.joinable()) {
     std::unique_lock lock(mutex_);
@@ -178,7 +178,7 @@ bool ViewerTraceSink::wait_until_read(std::chrono::milliseconds timeout) {
   return false;
 }
 
-bool ViewerTraceSink::connected_endpoint_unchanged() const {
+bool UnixViewerTraceSink::connected_endpoint_unchanged() const {
   struct stat st {};
   return ::lstat(socket_path_.c_str(), &st) == 0 && st.st_dev == endpoint_dev_ &&
          st.st_ino == endpoint_ino_ && st.st_uid == ::geteuid() &&
@@ -187,7 +187,7 @@ bool ViewerTraceSink::connected_endpoint_unchanged() const {
 
 // Whether anything happened in the endpoint directory since the last line. Reading the
 // directory's change notifications costs far less than looking at the files for every line.
-bool ViewerTraceSink::directory_changed() {
+bool UnixViewerTraceSink::directory_changed() {
   if (!watching_) return true;
   alignas(inotify_event) char events[4096];
   bool changed = false;
@@ -204,7 +204,7 @@ bool ViewerTraceSink::directory_changed() {
   return changed;
 }
 
-void ViewerTraceSink::watch_directory() {
+void UnixViewerTraceSink::watch_directory() {
   if (watch_fd_ < 0) watch_fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   if (watch_fd_ < 0) return;  // without notifications every line looks at the files
   directory_changed();
@@ -214,7 +214,7 @@ void ViewerTraceSink::watch_directory() {
                               IN_DELETE_SELF | IN_MOVE_SELF | IN_DONT_FOLLOW | IN_ONLYDIR) >= 0;
 }
 
-bool ViewerTraceSink::send_message(const char* data, std::size_t size) {
+bool UnixViewerTraceSink::send_message(const char* data, std::size_t size) {
   for (;;) {
     if (::send(fd_, data, size, MSG_NOSIGNAL | MSG_DONTWAIT) >= 0) {
       stalled_ = false;
@@ -251,7 +251,7 @@ bool ViewerTraceSink::send_message(const char* data, std::size_t size) {
   }
 }
 
-ViewerTraceSink::Lookup ViewerTraceSink::probe(Connection* connection, std::string* why,
+UnixViewerTraceSink::Lookup UnixViewerTraceSink::probe(Connection* connection, std::string* why,
                                                bool watch) {
   // The viewer creates a missing directory, as long as the folder it goes in exists.
   struct stat dir {};
@@ -309,7 +309,7 @@ ViewerTraceSink::Lookup ViewerTraceSink::probe(Connection* connection, std::stri
   return Lookup::found;
 }
 
-ViewerTraceSink::Lookup ViewerTraceSink::look_up() {
+UnixViewerTraceSink::Lookup UnixViewerTraceSink::look_up() {
   disconnect();
   if (socket_path_.empty()) {
     say_once(notice_folder, "the folder name " + endpoint_dir_ + " is too long for a socket");
@@ -335,7 +335,7 @@ ViewerTraceSink::Lookup ViewerTraceSink::look_up() {
   return result;
 }
 
-bool ViewerTraceSink::start_viewer() {
+bool UnixViewerTraceSink::start_viewer() {
   if (program_path_.empty() || Clock::now() < next_start_) return false;
   // A missing program costs a stat: no process is created for nothing.
   struct stat st {};
@@ -357,7 +357,7 @@ bool ViewerTraceSink::start_viewer() {
 
 // On the starter thread: the process creation, the wait for the endpoint and the first
 // lines all stay away from the user-interface thread.
-void ViewerTraceSink::run_start() {
+void UnixViewerTraceSink::run_start() {
   Connection connection;
   std::string failure;
   const pid_t viewer_pid = spawn_viewer();
@@ -406,7 +406,7 @@ void ViewerTraceSink::run_start() {
   start_finished_.notify_all();
 }
 
-void ViewerTraceSink::flush_held(int fd, const std::string& batch) {
+void UnixViewerTraceSink::flush_held(int fd, const std::string& batch) {
   char message[viewer::kMaxMessage];
   message[0] = viewer::kTagLine;
   const auto deadline = Clock::now() + kStartWait;
@@ -434,7 +434,7 @@ void ViewerTraceSink::flush_held(int fd, const std::string& batch) {
   }
 }
 
-void ViewerTraceSink::finish_start() {
+void UnixViewerTraceSink::finish_start() {
   starter_.join();
   Connection connection;
   std::string failure;
@@ -458,7 +458,7 @@ void ViewerTraceSink::finish_start() {
   if (!connected_endpoint_unchanged()) disconnect();
 }
 
-pid_t ViewerTraceSink::spawn_viewer() {
+pid_t UnixViewerTraceSink::spawn_viewer() {
   // Everything the child needs is prepared here: after fork only async-signal-safe calls.
   std::string program = program_path_;
   std::string dir_flag = "--dir";

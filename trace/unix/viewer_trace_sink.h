@@ -29,7 +29,7 @@
 
 namespace fpu {
 
-class ViewerTraceSink : public TraceSink {
+class UnixViewerTraceSink : public TraceSink {
  public:
   // Receives a one-line reason why delivery is off; each reason is given at most once.
   using NoticeHandler = std::function<void(const std::string&)>;
@@ -37,11 +37,11 @@ class ViewerTraceSink : public TraceSink {
   // `program_dir` holds the viewer program (normally the running executable's directory,
   // see viewer::running_executable_dir); empty means never start a viewer. `endpoint_dir`
   // replaces the per-user directory (tests); empty means viewer::default_endpoint_dir().
-  explicit ViewerTraceSink(std::string program_dir, std::string endpoint_dir = {});
+  explicit UnixViewerTraceSink(std::string program_dir, std::string endpoint_dir = {});
   // Gives a viewer that is still starting up to its start time to take the held lines.
-  ~ViewerTraceSink() override;
-  ViewerTraceSink(const ViewerTraceSink&) = delete;
-  ViewerTraceSink& operator=(const ViewerTraceSink&) = delete;
+  ~UnixViewerTraceSink() override;
+  UnixViewerTraceSink(const UnixViewerTraceSink&) = delete;
+  UnixViewerTraceSink& operator=(const UnixViewerTraceSink&) = delete;
 
   // Returns 1 when the line was handed to a viewer (or held for one that is starting),
   // 0 when it was dropped.
