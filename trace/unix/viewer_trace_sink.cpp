@@ -252,7 +252,7 @@ bool UnixViewerTraceSink::send_message(const char* data, std::size_t size) {
 }
 
 UnixViewerTraceSink::Lookup UnixViewerTraceSink::probe(Connection* connection, std::string* why,
-                                               bool watch) {
+                                                       bool watch) {
   // The viewer creates a missing directory, as long as the folder it goes in exists.
   struct stat dir {};
   if (::lstat(endpoint_dir_.c_str(), &dir) != 0) {
@@ -387,21 +387,21 @@ void UnixViewerTraceSink::run_start() {
     if (pidfd >= 0) ::close(pidfd);
   }
 
-  // Lines held meanwhile go first, in order; new ones keep being held until none is left.
+  // The lines held so far go first, in order. Lines held while they go out are left to the
+  // user-interface thread, so that a steady stream of new lines cannot keep this thread busy.
   std::string batch;
-  for (;;) {
+  if (connection.fd >= 0) {
     {
       std::lock_guard lock(mutex_);
       batch.swap(held_);
-      held_.clear();
-      if (batch.empty()) {
-        started_ = connection;
-        start_failure_ = std::move(failure);
-        start_done_ = true;
-        break;
-      }
     }
     flush_held(connection.fd, batch);
+  }
+  {
+    std::lock_guard lock(mutex_);
+    started_ = connection;
+    start_failure_ = std::move(failure);
+    start_done_ = true;
   }
   start_finished_.notify_all();
 }
@@ -444,7 +444,13 @@ void UnixViewerTraceSink::finish_start() {
     started_ = {};
     failure = std::move(start_failure_);
   }
+  std::string rest;
+  {
+    std::lock_guard lock(mutex_);
+    rest.swap(held_);
+  }
   if (connection.fd < 0) {
+    dropped_ += static_cast<std::uint64_t>(std::count(rest.begin(), rest.end(), '\0'));
     next_start_ = Clock::now() + kStartPause;
     if (!failure.empty()) say_once(notice_start, failure);
     return;
@@ -456,6 +462,15 @@ void UnixViewerTraceSink::finish_start() {
   // The connection was made before watching started: look once that it is still current.
   watch_directory();
   if (!connected_endpoint_unchanged()) disconnect();
+  // Lines held while the starter sent the first ones follow them, within the usual waits.
+  char message[viewer::kMaxMessage];
+  message[0] = viewer::kTagLine;
+  for (std::size_t at = 0; at < rest.size();) {
+    const std::size_t length = rest.find('\0', at) - at;
+    std::memcpy(message + 1, rest.data() + at, length);
+    at += length + 1;
+    ++(fd_ >= 0 && send_message(message, length + 1) ? delivered_ : dropped_);
+  }
 }
 
 pid_t UnixViewerTraceSink::spawn_viewer() {
