@@ -87,7 +87,8 @@ void UnixViewerTraceSink::say_once(Notice which, const std::string& text) {
 
 std::intptr_t UnixViewerTraceSink::send_trace_line(const char* text) {
   char message[viewer::kMaxMessage];
-  const std::size_t length = text == nullptr ? 0 : std::strlen(text);
+  if (text == nullptr) text = "";  // sent as an empty line
+  const std::size_t length = std::strlen(text);
   if (length + 1 > sizeof message) {
     ++dropped_;
     return 0;
