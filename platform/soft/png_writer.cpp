@@ -75,7 +75,10 @@ std::string replace_file(const std::string& path, const std::vector<std::uint8_t
       return "cannot make a temporary file in " + folder + ": " + std::strerror(errno);
     }
   }
-  bool ok = !exists || ::fchmod(fd, st.st_mode & 07777) == 0;
+  // Only root can give the file back to its owner; others make files of their own anyway.
+  // The owner first: a change of owner clears the set-id bits.
+  bool ok = !exists || ::geteuid() != 0 || ::fchown(fd, st.st_uid, st.st_gid) == 0;
+  ok = ok && (!exists || ::fchmod(fd, st.st_mode & 07777) == 0);
   ok = ok && write_all(fd, bytes) && ::fsync(fd) == 0;
   int error = errno;
   if (::close(fd) != 0 && ok) {
