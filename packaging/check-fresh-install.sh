@@ -25,7 +25,7 @@ done
 fpu-sample --version | tee version.txt
 grep -qF "$version" version.txt
 cd "\$(mktemp -d)"
-fpu-sample-replay --trace none --record run.gif /root/project/script.txt
+fpu-sample-replay --trace none --record run.gif /root/project/script.txt >/dev/null
 test -s string_art.png && test -s run.gif
 echo "fresh install ok: \$(dpkg-query -W fpu-sample)"
 CHECK
