@@ -69,7 +69,6 @@ TEST(NextIndex, SumModuloSixtyFourOrQuotient) {
       {62, 1, 63},   {64, 0, 1},    {0, 64, 1},          {100, 30, 2},
       {4095, 1, 64}, {4480, 0, 70}, {0xFFFFFFFFu, 1, 0}, {0xFFFFFFC0u, 0, 0x3FFFFFFu},
   };
-  const SceneState scene;
   for (const auto& c : cases) {
     EXPECT_EQ(next_index(c.index, c.offset), c.expected) << c.index << "+" << c.offset;
   }
