@@ -73,4 +73,8 @@ void emit_trace(TraceSink& sink, TraceLabel label, std::int32_t value) {
   sink.send_trace_line(block.get());
 }
 
+std::string dropped_lines_notice(std::uint64_t count) {
+  return "[" + std::to_string(count) + " trace lines dropped]";
+}
+
 }  // namespace fpu

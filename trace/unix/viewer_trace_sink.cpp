@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -58,6 +59,18 @@ ViewerTraceSink::~ViewerTraceSink() {
 void ViewerTraceSink::disconnect() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+  // Lines a viewer never saw are not reported to the next one: it starts afresh.
+  unreported_ = 0;
+}
+
+bool ViewerTraceSink::report_drops() {
+  if (unreported_ == 0) return true;
+  char message[32];
+  const int size = std::snprintf(message, sizeof message, "%c%llu", viewer::kTagDropped,
+                                 static_cast<unsigned long long>(unreported_));
+  if (!send_message(message, static_cast<std::size_t>(size))) return false;
+  unreported_ = 0;
+  return true;
 }
 
 std::intptr_t ViewerTraceSink::send_trace_line(const char* text) {
@@ -65,6 +78,7 @@ std::intptr_t ViewerTraceSink::send_trace_line(const char* text) {
   const std::size_t length = text == nullptr ? 0 : std::strlen(text);
   if (length + 1 > sizeof message) {
     ++dropped_;
+    if (fd_ >= 0) ++unreported_;
     return 0;
   }
   message[0] = viewer::kTagLine;
@@ -75,12 +89,13 @@ std::intptr_t ViewerTraceSink::send_trace_line(const char* text) {
   // disk is still the one it was made to.
   if (fd_ >= 0 && directory_changed() && !connected_endpoint_unchanged()) disconnect();
   if (fd_ >= 0) {
-    if (send_message(message, size)) {
+    if (report_drops() && send_message(message, size)) {
       ++delivered_;
       return 1;
     }
     if (fd_ >= 0) {  // the viewer is alive but not reading: drop, keep the connection
       ++dropped_;
+      ++unreported_;
       return 0;
     }
   }

@@ -7,8 +7,9 @@
 // soon as the endpoint on disk changes, so delivery behaves as if the viewer were looked up
 // for every line. A viewer that stops reading costs the caller at most 50 ms of waiting at
 // once (and a tenth of the time in the long run); meanwhile lines are dropped and counted.
-// A missing viewer is started (waiting up to 1 s for its endpoint); a missing viewer
-// program costs a stat.
+// When lines could be sent again after some were dropped, the viewer is first told how many
+// (it shows "[N trace lines dropped]"). A missing viewer is started (waiting up to 1 s for its
+// endpoint); a missing viewer program costs a stat.
 #pragma once
 
 #include <sys/types.h>
@@ -55,6 +56,9 @@ class ViewerTraceSink : public TraceSink {
   Lookup look_up();
   bool start_viewer();
   bool send_message(const char* data, std::size_t size);
+  // Tells the viewer about lines dropped since the last one it got; false when it cannot
+  // take the message now.
+  bool report_drops();
   void disconnect();
 
   std::string program_path_;
@@ -77,6 +81,7 @@ class ViewerTraceSink : public TraceSink {
 
   std::uint64_t delivered_ = 0;
   std::uint64_t dropped_ = 0;
+  std::uint64_t unreported_ = 0;  // dropped on this connection since the last line sent
   std::uint64_t starts_ = 0;
 };
 
