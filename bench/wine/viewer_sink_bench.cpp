@@ -82,7 +82,7 @@ int main() {
     clear_viewer();
     fpu::ViewerSinkOptions options;
     options.drain_ms = 0;  // what is left after the measurement is not delivered
-    fpu::ViewerTraceSink sink(options);
+    fpu::Win32ViewerTraceSink sink(options);
     double start = now_us();
     for (int i = 0; i < frame_lines; ++i) sink.send_trace_line("xopc = 62, ---- Z");
     queued_us.push_back((now_us() - start) / frame_lines);
@@ -96,7 +96,7 @@ int main() {
   fpu::ViewerSinkStats animation;
   double animation_s = 0;
   {
-    fpu::ViewerTraceSink sink;
+    fpu::Win32ViewerTraceSink sink;
     const double start = now_us();
     for (int frame = 0; frame < animation_frames; ++frame) {
       for (int i = 0; i < frame_lines; ++i) {

@@ -23,7 +23,7 @@ void pump() {
 }
 
 // Pumps messages until the sink has handled every queued line.
-bool settle(const fpu::ViewerTraceSink& sink) {
+bool settle(const fpu::Win32ViewerTraceSink& sink) {
   const DWORD start = GetTickCount();
   while (!sink.wait_idle(0)) {
     if (GetTickCount() - start > 20000) return false;
@@ -88,7 +88,7 @@ fpu::ViewerSinkOptions options(std::size_t capacity, std::uint32_t timeout_ms) {
 
 void lines_arrive_in_order() {
   Viewer viewer;
-  fpu::ViewerTraceSink sink(options(4096, 5000));
+  fpu::Win32ViewerTraceSink sink(options(4096, 5000));
   for (int i = 0; i < 300; ++i) sink.send_trace_line(("a" + std::to_string(i)).c_str());
   check(settle(sink), "300 lines are handled");
   check(viewer.text() == joined("a", 0, 300),
@@ -106,7 +106,7 @@ void lines_arrive_in_order() {
 void full_queue_drops_instead_of_blocking() {
   Viewer viewer;
   const std::size_t capacity = 16;
-  fpu::ViewerTraceSink sink(options(capacity, 10000));
+  fpu::Win32ViewerTraceSink sink(options(capacity, 10000));
   // The viewer cannot answer while this thread sends, so the queue fills up.
   std::intptr_t accepted = 0;
   for (int i = 0; i < 1000; ++i)
@@ -124,7 +124,7 @@ void full_queue_drops_instead_of_blocking() {
 
 void unanswered_messages_time_out() {
   Viewer viewer;
-  fpu::ViewerTraceSink sink(options(64, 100));
+  fpu::Win32ViewerTraceSink sink(options(64, 100));
   for (int i = 0; i < 3; ++i) sink.send_trace_line("never shown");
   // Not pumping here, so the viewer does not answer.
   for (int waited = 0; waited < 5000 && sink.stats().failed < 3; waited += 50) Sleep(50);
@@ -135,7 +135,7 @@ void unanswered_messages_time_out() {
 }
 
 void no_viewer_drops_the_line() {
-  fpu::ViewerTraceSink sink(options(64, 100));
+  fpu::Win32ViewerTraceSink sink(options(64, 100));
   sink.send_trace_line("nobody listens");
   settle(sink);  // one line at a time: a start attempt goes with each delivery
   sink.send_trace_line("still nobody");
@@ -147,7 +147,7 @@ void no_viewer_drops_the_line() {
 
 void traced_frame_arrives_complete_in_few_insertions() {
   Viewer viewer;
-  fpu::ViewerTraceSink sink(options(4096, 5000));
+  fpu::Win32ViewerTraceSink sink(options(4096, 5000));
   for (int i = 0; i < 1400; ++i) sink.send_trace_line(("rol1 = " + std::to_string(i)).c_str());
   check(settle(sink), "a 1,400-line frame is handled");
   check(viewer.text() == joined("rol1 = ", 0, 1400), "all 1,400 lines arrive, in order");
@@ -163,7 +163,7 @@ void traced_frame_arrives_complete_in_few_insertions() {
 void empty_lines_as_one_insertion_per_line() {
   Viewer viewer;
   viewer.clear();
-  fpu::ViewerTraceSink sink(options(64, 5000));
+  fpu::Win32ViewerTraceSink sink(options(64, 5000));
   for (const char* line : {"", "", "a", "", "b"}) sink.send_trace_line(line);
   check(settle(sink), "lines with empty ones are handled");
   check(viewer.text() == "a\r\n\r\nb", "empty lines give the text single insertions give");
@@ -172,7 +172,7 @@ void empty_lines_as_one_insertion_per_line() {
 void dropped_lines_are_told_before_the_next_line() {
   Viewer viewer;
   const std::size_t capacity = 16;
-  fpu::ViewerTraceSink sink(options(capacity, 10000));
+  fpu::Win32ViewerTraceSink sink(options(capacity, 10000));
   // The viewer does not answer while this thread sends, so the queue overflows.
   for (int i = 0; i < 1000; ++i) sink.send_trace_line(("c" + std::to_string(i)).c_str());
   check(settle(sink), "the accepted lines are handled");
@@ -186,7 +186,7 @@ void dropped_lines_are_told_before_the_next_line() {
 
   // Lines lost to a viewer that did not answer are told too.
   viewer.clear();
-  fpu::ViewerTraceSink impatient(options(64, 100));
+  fpu::Win32ViewerTraceSink impatient(options(64, 100));
   for (int i = 0; i < 3; ++i) impatient.send_trace_line("lost");
   for (int waited = 0; waited < 5000 && impatient.stats().failed < 3; waited += 50) Sleep(50);
   pump();
