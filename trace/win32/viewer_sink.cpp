@@ -13,9 +13,11 @@ namespace {
 
 constexpr const char* viewer_class = "DbgWinClass";
 constexpr const char* viewer_file = "fpu-trace-viewer.exe";
-// Lines in one insertion at most. An edit control under Wine spends about 0.2 ms on each
-// new line; a larger insertion could outlast the send time-out.
-constexpr std::size_t max_batch_lines = 512;
+// Lines in one insertion at most, which bounds the size of one message.
+constexpr std::size_t max_batch_lines = 16384;
+// A system edit control (Wine's spends about 0.2 ms on each new line) is given this much
+// more time for an insertion per line in it.
+constexpr std::uint64_t lines_per_extra_ms = 4;
 
 }  // namespace
 
@@ -131,7 +133,8 @@ Outcome deliver(const ViewerSinkOptions& options, const Batch& batch,
   if (!send(edit, EM_SETSEL, length, static_cast<LPARAM>(length), t)) return Outcome::failed;
   // All the lines in one insertion: a visible edit control repaints after each one.
   const std::string text = joined(batch.pieces, length != 0);
-  if (!send(edit, EM_REPLACESEL, 0, reinterpret_cast<LPARAM>(text.c_str()), t)) {
+  const DWORD insert_timeout = t + static_cast<DWORD>(batch.lines / lines_per_extra_ms);
+  if (!send(edit, EM_REPLACESEL, 0, reinterpret_cast<LPARAM>(text.c_str()), insert_timeout)) {
     return Outcome::failed;
   }
   if (!send(edit, EM_SCROLLCARET, 0, 0, t)) return Outcome::failed;

@@ -3,8 +3,8 @@
 // The user-interface thread only queues a line; a worker thread of the sink does the
 // window look-ups and the messages to the viewer's edit control, each send with a
 // time-out, so a slow, busy or hung viewer never stalls the window. Lines past the
-// queue's bound are dropped and counted. The worker takes the lines waiting (up to 512 at
-// a time) and appends them in one insertion, in the order they were queued, with the text one
+// queue's bound are dropped and counted. The worker takes the lines waiting (up to 16,384
+// at a time) and appends them in one insertion, in the order they were queued, with the text one
 // insertion per line would give. Where lines were lost (the queue was full, or the viewer did not
 // answer) the next insertion shows "[N trace lines dropped]" before the next line.
 #pragma once
@@ -22,9 +22,9 @@ std::string default_viewer_path();
 
 struct ViewerSinkOptions {
   std::string viewer_path = default_viewer_path();  // started when no viewer window exists
-  // Lines waiting at most: room for a long traced animation (28,000 lines a second) while
-  // the viewer takes its lines at a few thousand a second.
-  std::size_t capacity = std::size_t{1} << 19;
+  // Lines waiting at most: room for seconds of a traced animation (28,000 lines a second)
+  // when the viewer falls behind.
+  std::size_t capacity = std::size_t{1} << 16;
   std::uint32_t send_timeout_ms = 1000;  // per message to the viewer
   std::uint32_t drain_ms = 2000;         // delivering what is left at destruction
 };
