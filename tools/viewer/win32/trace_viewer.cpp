@@ -31,6 +31,12 @@ LRESULT CALLBACK viewer_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
       if (edit) MoveWindow(edit, 0, 0, LOWORD(lparam), HIWORD(lparam), TRUE);
       return 0;
     }
+    case WM_SETFOCUS: {
+      // Keys and the wheel go to the text view.
+      HWND edit = FindWindowExA(hwnd, nullptr, "Edit", nullptr);
+      if (edit) SetFocus(edit);
+      return 0;
+    }
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
