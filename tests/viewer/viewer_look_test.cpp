@@ -23,16 +23,9 @@ TEST(ViewerLook, TextScaleFromGdkScaleOrXftDpi) {
   }
 }
 
-TEST(ViewerLook, FontconfigFindsAMonospacedFont) {
+TEST(ViewerLook, FontconfigFindsAMonospacedFontFile) {
   std::string error;
-  const std::string file = monospace_font_file(error);
-  ASSERT_FALSE(file.empty()) << error;
-  EXPECT_EQ(file.front(), '/');
-}
-
-TEST(ViewerLook, ClipboardTextIsUtf8) {
-  EXPECT_EQ(latin1_to_utf8("rol1 = 5"), "rol1 = 5");
-  EXPECT_EQ(latin1_to_utf8("\xe9\xff\x80"), "\xc3\xa9\xc3\xbf\xc2\x80");
+  EXPECT_TRUE(monospace_font_file(error).starts_with("/")) << error;
 }
 
 }  // namespace

@@ -44,7 +44,6 @@ TEST(ViewerView, MovesThroughTheText) {
   };
   const Case cases[] = {
       {"page up", [](ViewerView& v) { v.page_up(); }, 13, false},
-      {"two pages up", [](ViewerView& v) { v.page_up(), v.page_up(); }, 10, false},
       {"page up then down to the end", [](ViewerView& v) { v.page_up(), v.page_down(); }, 16, true},
       {"home", [](ViewerView& v) { v.home(); }, 0, false},
       {"far up stops at the first line", [](ViewerView& v) { v.scroll_by(-1000); }, 0, false},
@@ -66,20 +65,6 @@ TEST(ViewerView, MovesThroughTheText) {
   }
 }
 
-TEST(ViewerView, ShortTextIsFollowedWhatever) {
-  ViewerText text;
-  ViewerView view(text);
-  view.set_rows(10);
-  append_lines(text, 0, 3);
-  view.text_changed();
-  view.home();
-  view.page_up();
-  EXPECT_EQ(view.top(), 0u);
-  append_lines(text, 3, 12);
-  view.text_changed();
-  EXPECT_EQ(view.top(), 5u) << "a text that fitted had nothing to read further up";
-}
-
 TEST(ViewerView, DiscardedLinesDoNotMoveWhatIsRead) {
   // Past 600 bytes the text keeps its newest 300: ten long lines first, so that the first
   // cut takes only some of them.
@@ -99,24 +84,6 @@ TEST(ViewerView, DiscardedLinesDoNotMoveWhatIsRead) {
   view.text_changed();
   EXPECT_EQ(view.top(), text.first_number());
   EXPECT_FALSE(view.following());
-}
-
-TEST(ViewerView, ThumbSpansTheTrackFromTopToEnd) {
-  ViewerText text;
-  ViewerView view(text);
-  view.set_rows(10);
-  append_lines(text, 0, 5);
-  view.text_changed();
-  EXPECT_EQ(view.thumb(200, 20).length, 200) << "a text that fits fills the track";
-  append_lines(text, 5, 95);
-  view.text_changed();
-  EXPECT_EQ(view.thumb(200, 20).length, 20);
-  EXPECT_EQ(view.thumb(200, 20).offset, 180) << "at the end the thumb ends the track";
-  view.home();
-  EXPECT_EQ(view.thumb(200, 20).offset, 0);
-  append_lines(text, 100, 100000);
-  view.text_changed();
-  EXPECT_EQ(view.thumb(200, 20).length, 20) << "the thumb keeps a length to grab";
 }
 
 TEST(ViewerView, SelectedTextCoversWhatWasDraggedOver) {

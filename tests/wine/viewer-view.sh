@@ -14,6 +14,12 @@ focus_program() {
   xdotool mousemove --window "$window" 300 8 click 1
   sleep 0.3
 }
+# viewer_key KEY: a click into the viewer's text gives it the keyboard, then KEY.
+viewer_key() {
+  xdotool mousemove --window "$viewer" 200 200 click 1
+  sleep 0.3
+  xdotool key "$1"
+}
 # view FILE: the viewer's text area (its scroll bar left out) as FILE.
 view() {
   sleep 0.5
@@ -24,7 +30,7 @@ view() {
 focus_program
 xdotool key y
 probe viewer-text 1402 30000 >/dev/null || fail "the first traced frame did not arrive"
-xdotool mousemove --window "$viewer" 200 200 click 1 key Home
+viewer_key Home
 view "$work/home.png"
 focus_program
 xdotool key Left
@@ -34,7 +40,7 @@ differing=$(compare -metric AE "$work/home.png" "$work/after.png" null: 2>&1 || 
 [[ "$differing" == 0 ]] || fail "new lines moved the view away from the first lines ($differing pixels)"
 ok "after Home the view stays on the first lines while a traced frame arrives"
 
-xdotool mousemove --window "$viewer" 200 200 click 1 key End
+viewer_key End
 view "$work/end.png"
 differing=$(compare -metric AE "$work/home.png" "$work/end.png" null: 2>&1 || true)
 [[ "$differing" != 0 ]] || fail "End did not move the view"
