@@ -32,8 +32,12 @@ std::string default_endpoint_dir();
 // True when `dir` is a directory (not a symlink) owned by us with mode 0700.
 bool is_private_dir(const std::string& dir);
 
-// Creates `dir` with mode 0700 when missing, then checks it with is_private_dir.
-bool ensure_private_dir(const std::string& dir);
+// Why `dir` is not such a directory, in words for a message; "" when it is one.
+std::string private_dir_problem(const std::string& dir);
+
+// Creates `dir` with mode 0700 when missing, then checks it with is_private_dir. On failure
+// `why` (when given) says what is wrong, naming a missing parent folder as missing.
+bool ensure_private_dir(const std::string& dir, std::string* why = nullptr);
 
 // The endpoint's name for a display, so that programs on different displays each get a
 // viewer of their own: kEndpointPrefix, then "-" and the display name with the screen number
