@@ -1,0 +1,153 @@
+// The page's side of the web backend: canvas, input listeners, timers, animation frames and
+// the trace panel. The C++ side (web_platform.cpp, main.cpp) calls the fpu_js_* functions.
+mergeInto(LibraryManager.library, {
+  // Wires the page to the demo object at `demo` (a pointer into the module's memory).
+  fpu_js_attach: function (demo) {
+    const canvas = document.getElementById('screen');
+    const panel = document.getElementById('trace');
+    const status = document.getElementById('status');
+    const restart = document.getElementById('restart');
+    const context = canvas.getContext('2d', {alpha: false});
+    const page = {
+      demo: demo,
+      canvas: canvas,
+      context: context,
+      panel: panel,
+      status: status,
+      // Measurements the benchmark and the browser test read.
+      stats: {firstFrame: null, frames: 0, paintMs: [], ended: 0},
+      trace: {capacity: 5000, lines: 0, dropped: 0, chunks: [], follow: true, scrolling: false},
+    };
+    Module.fpuPage = page;
+
+    const modifierBits = (e) =>
+      (e.shiftKey ? 1 : 0) | (e.ctrlKey ? 2 : 0) | (e.altKey ? 4 : 0) | (e.metaKey ? 8 : 0);
+    const onKey = (e, down) => {
+      const used = Module.ccall('fpu_web_key', 'number',
+                                ['number', 'string', 'string', 'number', 'number', 'number'],
+                                [demo, e.code, e.key, modifierBits(e), down, e.repeat ? 1 : 0]);
+      if (used) e.preventDefault();
+    };
+    canvas.addEventListener('keydown', (e) => onKey(e, 1));
+    canvas.addEventListener('keyup', (e) => onKey(e, 0));
+
+    // 0 move, 1 down, 2 up; positions in CSS pixels from the canvas' top-left corner.
+    const onMouse = (e, action) => {
+      const box = canvas.getBoundingClientRect();
+      Module._fpu_web_mouse(demo, action, e.button, e.buttons, modifierBits(e),
+                            e.clientX - box.left, e.clientY - box.top, box.width, box.height);
+    };
+    canvas.addEventListener('mousedown', (e) => {
+      canvas.focus({preventScroll: true});
+      e.preventDefault();  // no text selection or drag starts from the canvas
+      onMouse(e, 1);
+    });
+    canvas.addEventListener('mouseup', (e) => onMouse(e, 2));
+    canvas.addEventListener('mousemove', (e) => onMouse(e, 0));
+    canvas.addEventListener('contextmenu', (e) => e.preventDefault());
+
+    // The panel never keeps focus: clicks and scrolling in it leave the keys to the canvas.
+    panel.addEventListener('focus', () => canvas.focus({preventScroll: true}));
+    panel.addEventListener('mouseup', () => canvas.focus({preventScroll: true}));
+    panel.addEventListener('scroll', () => {
+      if (page.trace.scrolling) return;
+      page.trace.follow = panel.scrollTop + panel.clientHeight >= panel.scrollHeight - 2;
+    });
+
+    restart.addEventListener('click', () => {
+      status.hidden = true;
+      canvas.focus({preventScroll: true});
+      Module._fpu_web_restart(demo);
+    });
+
+    // Whole device pixels per bitmap pixel, as the desktop HiDPI rule scales the window.
+    const layout = () => {
+      const ratio = window.devicePixelRatio || 1;
+      const scale = Module._fpu_web_scale(ratio);
+      canvas.style.width = (canvas.width * scale / ratio) + 'px';
+      canvas.style.height = (canvas.height * scale / ratio) + 'px';
+      panel.style.height = canvas.style.height;
+      matchMedia('(resolution: ' + ratio + 'dppx)').addEventListener('change', layout,
+                                                                       {once: true});
+    };
+    layout();
+    canvas.focus({preventScroll: true});
+  },
+
+  fpu_js_present: function (pixels, width, height) {
+    const page = Module.fpuPage;
+    const bytes = new Uint8ClampedArray(HEAPU8.buffer, pixels, width * height * 4);
+    page.context.putImageData(new ImageData(bytes, width, height), 0, 0);
+    if (page.stats.firstFrame === null) page.stats.firstFrame = performance.now();
+    page.stats.frames++;
+  },
+
+  fpu_js_set_interval: function (demo, id, milliseconds) {
+    return setInterval(() => Module._fpu_web_timer(demo, id), milliseconds);
+  },
+
+  fpu_js_clear_interval: function (handle) { clearInterval(handle); },
+
+  // The paint is timed here: the benchmark reads the durations.
+  fpu_js_request_frame: function (demo) {
+    requestAnimationFrame(() => {
+      const stats = Module.fpuPage.stats;
+      const start = performance.now();
+      Module._fpu_web_frame(demo);
+      if (stats.paintMs.length < 10000) stats.paintMs.push(performance.now() - start);
+    });
+  },
+
+  // Appends one batch of `lines` trace lines. The panel keeps the newest `capacity` lines
+  // and says how many it shed in its first line.
+  fpu_js_trace: function (text, length, lines) {
+    const page = Module.fpuPage;
+    const trace = page.trace;
+    const panel = page.panel;
+    const chunk = document.createTextNode(UTF8ToString(text, length));
+    panel.appendChild(chunk);
+    trace.chunks.push({node: chunk, lines: lines});
+    trace.lines += lines;
+    while (trace.lines > trace.capacity) {
+      const oldest = trace.chunks[0];
+      const excess = trace.lines - trace.capacity;
+      if (oldest.lines <= excess) {
+        oldest.node.remove();
+        trace.chunks.shift();
+        trace.lines -= oldest.lines;
+        trace.dropped += oldest.lines;
+      } else {
+        let cut = 0;
+        for (let i = 0; i < excess; i++) cut = oldest.node.data.indexOf('\n', cut) + 1;
+        oldest.node.data = oldest.node.data.slice(cut);
+        oldest.lines -= excess;
+        trace.lines -= excess;
+        trace.dropped += excess;
+      }
+    }
+    if (trace.dropped > 0) {
+      if (!trace.marker) {
+        trace.marker = document.createTextNode('');
+        panel.insertBefore(trace.marker, panel.firstChild);
+      }
+      trace.marker.data = '[' + trace.dropped + ' trace lines dropped]\n';
+    }
+    // Follow the end unless the user scrolled up; measured once per animation frame, when
+    // the page lays out anyway, not once per batch.
+    if (trace.follow && !trace.scrolling) {
+      trace.scrolling = true;
+      requestAnimationFrame(() => {
+        panel.scrollTop = panel.scrollHeight;
+        requestAnimationFrame(() => { trace.scrolling = false; });
+      });
+    }
+  },
+
+  fpu_js_set_title: function (title) { document.title = UTF8ToString(title); },
+
+  fpu_js_ended: function (demo) {
+    const page = Module.fpuPage;
+    page.stats.ended++;
+    page.status.hidden = false;
+  },
+});
