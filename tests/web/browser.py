@@ -5,8 +5,6 @@ import os
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.action_chains import ActionChains
-from selenium.webdriver.common.actions.action_builder import ActionBuilder
-from selenium.webdriver.common.actions.mouse_button import MouseButton
 from selenium.webdriver.support.ui import WebDriverWait
 
 
@@ -64,25 +62,24 @@ class Page:
 
     def drag(self, button, points):
         """Presses at the first client point, moves through the others, releases at the last,
-        waiting for the paint after each step."""
+        waiting for the paint after each step. Sent through the DevTools protocol: chromedriver
+        reports a held right button as buttons = 4 (middle)."""
         left, top = self.origin()
-        actions = ActionBuilder(self.driver)
-        pointer = actions.pointer_action
-        which = MouseButton.LEFT if button == 1 else MouseButton.RIGHT
-        x, y = points[0]
-        pointer.move_to_location(int(left + x), int(top + y))
-        pointer.pointer_down(which)
-        actions.perform()
-        self.settle()
-        for x, y in points[1:]:
-            actions = ActionBuilder(self.driver)
-            actions.pointer_action.move_to_location(int(left + x), int(top + y))
-            actions.perform()
+        name, mask = ("left", 1) if button == 1 else ("right", 2)
+
+        def send(kind, x, y, buttons):
+            held = buttons != 0 or kind == "mouseReleased"
+            self.driver.execute_cdp_cmd("Input.dispatchMouseEvent", {
+                "type": kind, "x": left + x, "y": top + y, "button": name if held else "none",
+                "buttons": buttons, "clickCount": 1})
             self.settle()
-        actions = ActionBuilder(self.driver)
-        actions.pointer_action.pointer_up(which)
-        actions.perform()
-        self.settle()
+
+        x, y = points[0]
+        send("mouseMoved", x, y, 0)
+        send("mousePressed", x, y, mask)
+        for x, y in points[1:]:
+            send("mouseMoved", x, y, mask)
+        send("mouseReleased", x, y, 0)
 
     def canvas_png(self, path):
         data = self.js("return arguments[0].toDataURL('image/png');", self.canvas)
