@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/window.h"
+#include "scene/scene_state.h"
 
 namespace fpu::web {
 namespace {
@@ -126,12 +126,6 @@ LParam key_lparam(bool alt, bool was_down, bool released) {
   return static_cast<LParam>(value);
 }
 
-LParam mouse_lparam(std::int32_t x, std::int32_t y) {
-  const std::uint32_t packed =
-      (static_cast<std::uint32_t>(y) << 16) | (static_cast<std::uint32_t>(x) & 0xFFFFu);
-  return static_cast<LParam>(packed);
-}
-
 }  // namespace
 
 std::uint32_t virtual_key_for_code(std::string_view code, bool num_lock_digits) {
@@ -207,8 +201,8 @@ std::optional<std::int32_t> client_coordinate(double css_offset, double css_exte
 std::optional<Message> mouse_message(MouseAction action, int dom_button, std::uint32_t dom_buttons,
                                      const Modifiers& modifiers, double css_x, double css_y,
                                      double css_width, double css_height) {
-  const auto x = client_coordinate(css_x, css_width, back_buffer_width);
-  const auto y = client_coordinate(css_y, css_height, back_buffer_height);
+  const auto x = client_coordinate(css_x, css_width, view_width);
+  const auto y = client_coordinate(css_y, css_height, view_height);
   // Without mouse capture Windows shows the window no input outside its client area.
   if (!x || !y) return std::nullopt;
   std::uint32_t code = msg::mouse_move;
@@ -228,7 +222,8 @@ std::optional<Message> mouse_message(MouseAction action, int dom_button, std::ui
         return std::nullopt;  // back and forward: the program has no use for WM_XBUTTON*
     }
   }
-  return Message{code, mouse_flags(dom_buttons, modifiers), mouse_lparam(*x, *y)};
+  return Message{code, mouse_flags(dom_buttons, modifiers),
+                 widen_lparam(pack_mouse_lparam(*x, *y))};
 }
 
 int integer_scale(double device_pixel_ratio) {

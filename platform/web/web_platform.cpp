@@ -96,11 +96,8 @@ void WebDemo::start() {
   const auto offset = static_cast<std::uint32_t>(emscripten_random() * 4294967296.0);
   run_ = std::make_unique<Run>(this, offset);
   Run& run = *run_;
-  // Window creation, the rest of start-up, then the one paint showing the window causes.
-  window_proc(run.program, the_window, msg::create, 0, 0);
-  finish_start_up(run.program);
-  run.platform.clear_invalidated();
-  dispatch(msg::paint, 0, 0);
+  start_program(run.program, the_window, [&run] { run.platform.clear_invalidated(); });
+  after_message();
 }
 
 void WebDemo::restart() {
@@ -113,8 +110,12 @@ bool WebDemo::running() const {
 }
 
 void WebDemo::dispatch(std::uint32_t message, WParam wparam, LParam lparam) {
+  window_proc(run_->program, the_window, message, wparam, lparam);
+  after_message();
+}
+
+void WebDemo::after_message() {
   Run& run = *run_;
-  window_proc(run.program, the_window, message, wparam, lparam);
   run.trace.flush();
   if (run.platform.quit_posted()) {
     // The message loop ends here; the canvas keeps the last frame.

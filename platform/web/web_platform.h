@@ -74,6 +74,8 @@ class WebDemo {
  private:
   struct Run;
   void dispatch(std::uint32_t message, WParam wparam, LParam lparam);
+  // Hands the message's trace lines to the panel, then ends the run or asks for a frame.
+  void after_message();
   bool running() const;
 
   std::unique_ptr<Run> run_;
