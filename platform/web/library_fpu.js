@@ -16,7 +16,8 @@ mergeInto(LibraryManager.library, {
       status: status,
       // Measurements the benchmark and the browser test read.
       stats: {firstFrame: null, frames: 0, paintMs: [], ended: 0},
-      trace: {capacity: 5000, lines: 0, dropped: 0, chunks: [], follow: true, scrolling: false},
+      trace: {capacity: 5000, lines: 0, dropped: 0, chunks: [], follow: true, followedTop: 0,
+              scrollPending: false},
     };
     Module.fpuPage = page;
 
@@ -49,9 +50,12 @@ mergeInto(LibraryManager.library, {
     // The panel never keeps focus: clicks and scrolling in it leave the keys to the canvas.
     panel.addEventListener('focus', () => canvas.focus({preventScroll: true}));
     panel.addEventListener('mouseup', () => canvas.focus({preventScroll: true}));
+    // Following stops when the user scrolls above where the panel last put the end, and
+    // starts again when they scroll back to the end.
     panel.addEventListener('scroll', () => {
-      if (page.trace.scrolling) return;
-      page.trace.follow = panel.scrollTop + panel.clientHeight >= panel.scrollHeight - 2;
+      const trace = page.trace;
+      const atEnd = panel.scrollTop + panel.clientHeight >= panel.scrollHeight - 2;
+      trace.follow = atEnd || panel.scrollTop >= trace.followedTop - 1;
     });
 
     restart.addEventListener('click', () => {
@@ -134,11 +138,13 @@ mergeInto(LibraryManager.library, {
     }
     // Follow the end unless the user scrolled up; measured once per animation frame, when
     // the page lays out anyway, not once per batch.
-    if (trace.follow && !trace.scrolling) {
-      trace.scrolling = true;
+    if (trace.follow && !trace.scrollPending) {
+      trace.scrollPending = true;
       requestAnimationFrame(() => {
+        trace.scrollPending = false;
+        if (!trace.follow) return;
         panel.scrollTop = panel.scrollHeight;
-        requestAnimationFrame(() => { trace.scrolling = false; });
+        trace.followedTop = panel.scrollTop;
       });
     }
   },

@@ -144,6 +144,23 @@ def run(url, tool, work):
             raise Failure("bounded panel: first line %r, %d lines shown, page counts %r" %
                           (first, rest.count("\n"), trace))
         print("restart works; the panel keeps 5,000 lines and says %s" % first)
+
+        # The panel follows new lines at its end, and stays put once the user scrolled up.
+        at_end = ("const p = document.getElementById('trace');"
+                  "return p.scrollTop + p.clientHeight >= p.scrollHeight - 2;")
+        if not page.js(at_end):
+            raise Failure("the panel did not follow the new lines")
+        page.js("document.getElementById('trace').scrollTop = 100;")
+        page.settle()
+        page.key(" ")
+        if page.js("return document.getElementById('trace').scrollTop;") != 100:
+            raise Failure("the panel moved although the user had scrolled up")
+        page.js("const p = document.getElementById('trace'); p.scrollTop = p.scrollHeight;")
+        page.settle()
+        page.key(" ")
+        if not page.js(at_end):
+            raise Failure("the panel did not follow again after the user scrolled to its end")
+        print("the panel follows new lines unless the user scrolled up")
     finally:
         driver.quit()
 
