@@ -28,7 +28,7 @@ sleep 0.5
   --benchmark_repetitions=7 --benchmark_report_aggregates_only=true --benchmark_format=json \
   >"$work/native.json" 2>/dev/null
 # What a traced frame's 1,400 lines cost the Linux program's thread (to a live viewer).
-./build/default/bench/trace/bench_trace --benchmark_filter='BM_FrameOfLinesToViewer$' \
+./build/default/bench/trace/bench_trace --benchmark_filter='BM_FrameOfLinesToViewer/' \
   --benchmark_report_aggregates_only=true --benchmark_format=json >"$work/trace.json" 2>/dev/null
 
 python3 - "$work/web.json" "$work/native.json" build/web/index.wasm build/web/index.js \

@@ -16,7 +16,8 @@ mergeInto(LibraryManager.library, {
       status: status,
       // Measurements the benchmark and the browser test read.
       stats: {firstFrame: null, frames: 0, paintMs: [], ended: 0},
-      trace: {capacity: 5000, lines: 0, dropped: 0, chunks: [], follow: true, followedTop: 0,
+      trace: {capacity: 5000, lineHeight: 15, lines: 0, dropped: 0, blocks: [], follow: true,
+              followedTop: 0,
               scrollPending: false},
     };
     Module.fpuPage = page;
@@ -103,38 +104,53 @@ mergeInto(LibraryManager.library, {
   },
 
   // Appends one batch of `lines` trace lines. The panel keeps the newest `capacity` lines
-  // and says how many it shed in its first line.
+  // and says how many it shed in its first line. Lines go into blocks of at most 64 lines
+  // that the browser lays out only while they are on screen (content-visibility), so a
+  // 1,400-line batch costs the layout of the few blocks in view, not of the whole panel.
   fpu_js_trace: function (text, length, lines) {
     const page = Module.fpuPage;
     const trace = page.trace;
     const panel = page.panel;
-    const chunk = document.createTextNode(UTF8ToString(text, length));
-    panel.appendChild(chunk);
-    trace.chunks.push({node: chunk, lines: lines});
-    trace.lines += lines;
+    const all = UTF8ToString(text, length);
+    const blockLines = 64;
+    for (let start = 0, left = lines; left > 0;) {
+      const count = Math.min(blockLines, left);
+      let end = start;
+      for (let i = 0; i < count; i++) end = all.indexOf('\n', end) + 1;
+      const block = document.createElement('div');
+      block.textContent = all.slice(start, end);
+      block.style.containIntrinsicSize = 'auto ' + count * trace.lineHeight + 'px';
+      panel.appendChild(block);
+      trace.blocks.push({node: block, lines: count});
+      trace.lines += count;
+      start = end;
+      left -= count;
+    }
     while (trace.lines > trace.capacity) {
-      const oldest = trace.chunks[0];
+      const oldest = trace.blocks[0];
       const excess = trace.lines - trace.capacity;
       if (oldest.lines <= excess) {
         oldest.node.remove();
-        trace.chunks.shift();
+        trace.blocks.shift();
         trace.lines -= oldest.lines;
         trace.dropped += oldest.lines;
       } else {
+        const kept = oldest.node.textContent;
         let cut = 0;
-        for (let i = 0; i < excess; i++) cut = oldest.node.data.indexOf('\n', cut) + 1;
-        oldest.node.data = oldest.node.data.slice(cut);
+        for (let i = 0; i < excess; i++) cut = kept.indexOf('\n', cut) + 1;
+        oldest.node.textContent = kept.slice(cut);
         oldest.lines -= excess;
+        oldest.node.style.containIntrinsicSize = 'auto ' + oldest.lines * trace.lineHeight + 'px';
         trace.lines -= excess;
         trace.dropped += excess;
       }
     }
     if (trace.dropped > 0) {
       if (!trace.marker) {
-        trace.marker = document.createTextNode('');
+        trace.marker = document.createElement('div');
         panel.insertBefore(trace.marker, panel.firstChild);
       }
-      trace.marker.data = '[' + trace.dropped + ' trace lines dropped]\n';
+      trace.marker.textContent = '[' + trace.dropped + ' trace lines dropped]\n';
     }
     // Follow the end unless the user scrolled up; measured once per animation frame, when
     // the page lays out anyway, not once per batch.
