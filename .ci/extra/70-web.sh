@@ -38,5 +38,5 @@ PY
 timeout 300 /usr/bin/python3 tests/web/browser_test.py "http://127.0.0.1:$port/" "$native" "$work"
 
 timeout 300 python3 tests/web/replay_diff.py "$native" build/web-cmake/fpu-sample-replay.js \
-  --expected tests/replay/expected --generated "${WEB_GENERATED_SCRIPTS:-40}" \
+  --expected tests/replay/expected --generated "${WEB_GENERATED_SCRIPTS:-20}" \
   tests/replay/scripts/*.txt
