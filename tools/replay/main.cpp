@@ -13,7 +13,7 @@
 #include "platform/soft/png_writer.h"
 #include "platform/soft/soft_platform.h"
 #include "tools/replay/replay_runner.h"
-#ifdef FPU_HAVE_VIEWER_DELIVERY
+#ifndef __EMSCRIPTEN__
 #include "trace/unix/viewer_endpoint.h"
 #include "trace/unix/viewer_trace_sink.h"
 #endif
@@ -73,10 +73,10 @@ int main(int argc, char** argv) {
   if (trace_mode == "stdout") {
     trace = std::make_unique<fpu::JsonTraceSink>(std::cout);
   } else if (trace_mode == "viewer") {
-#ifdef FPU_HAVE_VIEWER_DELIVERY
-    trace = std::make_unique<fpu::ViewerTraceSink>(fpu::viewer::running_executable_dir());
+#ifdef __EMSCRIPTEN__
+    return fail(1, "the WebAssembly build has no trace viewer: use --trace stdout or none");
 #else
-    return fail(1, "this build has no trace viewer delivery");
+    trace = std::make_unique<fpu::UnixViewerTraceSink>(fpu::viewer::running_executable_dir());
 #endif
   } else {
     trace = std::make_unique<fpu::NullTraceSink>();
