@@ -54,6 +54,7 @@ def main():
             first_frames.append(page.js("return Module.fpuPage.stats.firstFrame"))
         # rot1 5, rot2 23, axes, string art: the native benchmark's frame.
         page.driver.execute_async_script(FRAMES_SCRIPT, keys("v" * 5 + "b" * 23 + "ps"))
+        page.driver.execute_async_script(FRAMES_SCRIPT, keys(" " * frames))  # warm-up: tier-up
         untraced = page.driver.execute_async_script(FRAMES_SCRIPT, keys(" " * frames))
         page.driver.execute_async_script(FRAMES_SCRIPT, keys("y"))
         traced = page.driver.execute_async_script(FRAMES_SCRIPT, keys(" " * (frames // 2)))
