@@ -163,7 +163,7 @@ def main():
                                    "stdout" if checked_in else "none")
                 if problems:
                     report["scripts_differing"] += 1
-                    print("%s: %s" % (name, "; ".join(problems)))
+                    print("%s: %s" % (name, "; ".join(problems)), flush=True)
                     if strict:
                         failed = True
             print("%s: %d scripts, %d differ; %d JSON lines (%d dumps), %d differ, largest "
