@@ -1,7 +1,9 @@
 #include "tools/replay/gif_writer.h"
 
 #include <fcntl.h>
+#ifndef FPU_NO_GIF
 #include <gif_lib.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -55,6 +57,29 @@ bool take_output_options(std::vector<std::string>& args, OutputOptions* out, std
   args = std::move(rest);
   return true;
 }
+
+#ifdef FPU_NO_GIF
+
+GifRecorder::~GifRecorder() = default;
+void GifRecorder::discard() {}
+bool GifRecorder::fail(const std::string& what) {
+  error_ = what;
+  return false;
+}
+bool GifRecorder::open(const std::string& path, int, std::string* error) {
+  *error = "cannot write " + path + ": this build has no GIF output";
+  return false;
+}
+void GifRecorder::add_frame(const Surface&) {}
+bool GifRecorder::write_frame(const Surface&) {
+  return false;
+}
+bool GifRecorder::finish(std::string* error) {
+  *error = "this build has no GIF output";
+  return false;
+}
+
+#else
 
 namespace {
 
@@ -253,5 +278,7 @@ bool GifRecorder::finish(std::string* error) {
   }
   return true;
 }
+
+#endif  // FPU_NO_GIF
 
 }  // namespace fpu
