@@ -1,11 +1,14 @@
-// Everything the window procedure works on: the scene state, the platform it draws
-// and schedules through, where trace lines go, and the timer's own random source.
+// Everything the window procedure works on: the scene, the drawing objects, the platform it
+// draws and schedules through, where trace lines go, and the timer's own random source.
 #pragma once
 
 #include <functional>
 
+#include "input/input.h"
 #include "input/timer_noise.h"
 #include "platform/platform.h"
+#include "render/draw_resources.h"
+#include "render/paint.h"
 #include "scene/scene_state.h"
 #include "trace/trace.h"
 
@@ -14,7 +17,11 @@ namespace fpu {
 struct Program {
   Program(Platform& platform_, TraceSink& trace_) : platform(&platform_), trace(&trace_) {}
 
+  InputTarget input() { return {scene, *trace, timer_noise, *platform}; }
+  FrameTarget frame() { return {*platform, draw, scene, *trace}; }
+
   SceneState scene;
+  DrawResources draw;
   Platform* platform;
   TraceSink* trace;
   TimerNoise timer_noise;

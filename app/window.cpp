@@ -1,7 +1,5 @@
 #include "app/window.h"
 
-#include "input/input.h"
-#include "render/paint.h"
 #include "scene/random.h"
 #include "scene/rings.h"
 
@@ -14,7 +12,7 @@ std::intptr_t window_proc(Program& program, WindowHandle window, std::uint32_t m
   if (!program.shut_down) {
     switch (message) {
       case msg::paint:
-        paint_frame(program, window);
+        paint_frame(program.frame(), window);
         break;
       case msg::timer:
       case msg::mouse_move:
@@ -23,7 +21,16 @@ std::intptr_t window_proc(Program& program, WindowHandle window, std::uint32_t m
       case msg::rbutton_down:
       case msg::lbutton_down:
       case msg::key_down:
-        on_input(program, window, message, wparam, lparam);
+        switch (on_input(program.input(), message, wparam, lparam)) {
+          case FrameRequest::next_frame:
+            prepare_next_frame(program.frame(), window);
+            break;
+          case FrameRequest::quit:
+            shutdown(program, window);
+            break;
+          case FrameRequest::none:
+            break;
+        }
         break;
       case msg::create:
         on_create(program, window);
@@ -39,51 +46,58 @@ std::intptr_t window_proc(Program& program, WindowHandle window, std::uint32_t m
 }
 
 void on_create(Program& program, WindowHandle window) {
-  SceneState& scene = program.scene;
+  DrawResources& draw = program.draw;
   Platform& platform = *program.platform;
-  // `background` holds the colour until here, then the brush of that colour.
-  scene.background = platform.create_solid_brush(static_cast<ColorRef>(scene.background));
-  build_initial_rings(scene);
+  draw.background = platform.create_solid_brush(color::black);
+  build_initial_rings(program.scene);
   Handle dc = platform.get_dc(window);
-  scene.back_buffer = platform.create_compatible_dc(dc);
-  platform.set_bk_mode(scene.back_buffer, bk_mode_transparent);
-  platform.set_text_color(scene.back_buffer, color::silver);
-  scene.back_bitmap = platform.create_compatible_bitmap(dc, back_buffer_width, back_buffer_height);
-  platform.select_object(scene.back_buffer, scene.back_bitmap);
+  draw.back_buffer = platform.create_compatible_dc(dc);
+  platform.set_bk_mode(draw.back_buffer, bk_mode_transparent);
+  platform.set_text_color(draw.back_buffer, color::silver);
+  draw.back_bitmap = platform.create_compatible_bitmap(dc, view_width, view_height);
+  platform.select_object(draw.back_buffer, draw.back_bitmap);
   platform.release_dc(window, dc);
   platform.set_timer(window, timer_id, timer_period_ms);
 }
 
 void finish_start_up(Program& program) {
   SceneState& scene = program.scene;
+  DrawResources& draw = program.draw;
   Platform& platform = *program.platform;
-  scene.white_pen = platform.create_pen(pen_style_solid, 1, color::white);
-  platform.select_object(scene.back_buffer, scene.white_pen);
+  draw.white_pen = platform.create_pen(pen_style_solid, 1, color::white);
+  platform.select_object(draw.back_buffer, draw.white_pen);
   seed_random(scene, platform.get_tick_count());
   copy_axis_template(scene);
-  scene.axis_mask = 7;
+  scene.axis_mask = axis::all;
+}
+
+void start_program(Program& program, WindowHandle window, const std::function<void()>& show) {
+  window_proc(program, window, msg::create, 0, 0);
+  finish_start_up(program);
+  if (show) show();
+  window_proc(program, window, msg::paint, 0, 0);
 }
 
 void shutdown(Program& program, WindowHandle window) {
   if (program.shut_down) return;
   program.shut_down = true;
-  SceneState& scene = program.scene;
+  const DrawResources& draw = program.draw;
   Platform& platform = *program.platform;
   platform.post_quit_message(0);
   if (program.before_release) program.before_release(program);
-  platform.delete_dc(scene.back_buffer);
-  platform.delete_object(scene.back_bitmap);
-  platform.delete_object(scene.background);
-  platform.delete_object(scene.white_pen);
+  platform.delete_dc(draw.back_buffer);
+  platform.delete_object(draw.back_bitmap);
+  platform.delete_object(draw.background);
+  platform.delete_object(draw.white_pen);
   platform.kill_timer(window, timer_id);
 }
 
 std::int32_t window_x_for_screen(std::uint32_t screen_width) {
-  return static_cast<std::int32_t>(screen_width / 2 - 350u);
+  return static_cast<std::int32_t>(screen_width / 2 - static_cast<std::uint32_t>(view_centre_x));
 }
 
 std::int32_t window_y_for_screen(std::uint32_t screen_height) {
-  return static_cast<std::int32_t>(screen_height / 2 - 327u);
+  return static_cast<std::int32_t>(screen_height / 2 - static_cast<std::uint32_t>(view_centre_y));
 }
 
 }  // namespace fpu

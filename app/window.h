@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "app/program.h"
 
@@ -10,10 +11,10 @@ namespace fpu {
 inline constexpr const char* window_class_name = "Win32asm_class";
 inline constexpr const char* window_title =
     " FPU SAMPLE by JUX .:. Press any key for rotation Or use Mouse.:.";
-inline constexpr std::int32_t window_width = 700;
-inline constexpr std::int32_t window_height = 680;
-inline constexpr std::int32_t back_buffer_width = 700;
-inline constexpr std::int32_t back_buffer_height = 654;
+// The outer size of the window, frame and caption included; the client area shows the
+// view_width x view_height picture.
+inline constexpr std::int32_t frame_width = 700;
+inline constexpr std::int32_t frame_height = 680;
 inline constexpr std::uint32_t timer_id = 1;
 inline constexpr std::uint32_t timer_period_ms = 50;
 
@@ -25,10 +26,16 @@ void on_create(Program& program, WindowHandle window);
 // The start-up steps after the window exists: white pen, random seed from the tick count,
 // axis points, all three axes selected. The backend then shows the window.
 void finish_start_up(Program& program);
+// The whole start-up of a backend that delivers its own messages: window creation, the
+// steps above, then the one paint that showing the window causes. (On Windows the system
+// sends the creation and the paint itself, around finish_start_up.)
+// `show` runs where the backend shows its window, just before that paint.
+void start_program(Program& program, WindowHandle window, const std::function<void()>& show = {});
 // Posts the quit message, deletes the drawing objects and kills the timer (once).
 void shutdown(Program& program, WindowHandle window);
 
-// Window position for a screen of the given size (halving as unsigned).
+// Window position for a screen of the given size (halving as unsigned): the picture's
+// centre on the screen's centre.
 std::int32_t window_x_for_screen(std::uint32_t screen_width);
 std::int32_t window_y_for_screen(std::uint32_t screen_height);
 

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-#include "app/window.h"
 #include "scene/counter.h"
 #include "scene/fpmath.h"
 #include "scene/random.h"
@@ -12,13 +11,6 @@ namespace fpu {
 
 namespace {
 
-std::uint16_t low_word(std::uint32_t v) {
-  return static_cast<std::uint16_t>(v & 0xFFFFu);
-}
-std::uint16_t high_word(std::uint32_t v) {
-  return static_cast<std::uint16_t>(v >> 16);
-}
-
 // Adds the step in single precision, whatever width the registers have.
 float stepped(float angle, float step) {
   return round_to_float(static_cast<long double>(angle) + static_cast<long double>(step));
@@ -26,60 +18,54 @@ float stepped(float angle, float step) {
 
 }  // namespace
 
-void on_input(Program& program, WindowHandle window, std::uint32_t message, WParam wparam,
-              LParam lparam) {
+namespace {
+FrameRequest on_button_down(const InputTarget& input, std::uint32_t wparam, std::uint32_t lparam);
+FrameRequest on_mouse_move(const InputTarget& input, std::uint32_t wparam, std::uint32_t lparam);
+FrameRequest on_timer(const InputTarget& input, std::uint32_t wparam);
+}  // namespace
+
+FrameRequest on_input(const InputTarget& input, std::uint32_t message, WParam wparam,
+                      LParam lparam) {
   // The message parameters are 32-bit values on the platform the program was made for.
   const auto wp = static_cast<std::uint32_t>(wparam);
   const auto lp = static_cast<std::uint32_t>(lparam);
   switch (message) {
     case msg::timer:
-      on_timer(program, window, wp);
-      break;
+      return on_timer(input, wp);
     case msg::mouse_move:
-      on_mouse_move(program, window, wp, lp);
-      break;
+      return on_mouse_move(input, wp, lp);
     case msg::rbutton_down:
-      program.scene.trail = 0;
-      on_button_down(program, window, wp, lp);
-      break;
+      input.scene.trail = 0;
+      return on_button_down(input, wp, lp);
     case msg::lbutton_down:
-      on_button_down(program, window, wp, lp);
-      break;
+      return on_button_down(input, wp, lp);
     case msg::key_down:
-      key_dispatch(program, window, wp);
-      break;
+      return key_dispatch(input, wp);
     default:  // button releases and everything else: default handling only
-      break;
+      return FrameRequest::none;
   }
 }
 
-void key_dispatch(Program& program, WindowHandle window, std::uint32_t code) {
-  run_key_command(program, window, code);
-  frame_tail(program, window, code);
+FrameRequest key_dispatch(const InputTarget& input, std::uint32_t code) {
+  run_key_command(input, code);
+  return frame_tail(input, code);
 }
 
-void frame_tail(Program& program, WindowHandle window, std::uint32_t code) {
-  SceneState& s = program.scene;
-  Platform& platform = *program.platform;
+FrameRequest frame_tail(const InputTarget& input, std::uint32_t code) {
+  SceneState& s = input.scene;
   if (s.rot1 > 63) s.rot1 = 1;
   if (s.rot2 > 63) s.rot2 = 1;
-  if (code == vk::escape) {
-    shutdown(program, window);
-    return;
-  }
-  if (s.axis_mask & 1u) s.angle_x = stepped(s.angle_x, s.angle_step);
-  if (s.axis_mask & 2u) s.angle_y = stepped(s.angle_y, s.angle_step);
-  if (s.axis_mask & 4u) {
+  if (code == vk::escape) return FrameRequest::quit;
+  if (s.axis_mask & axis::x) s.angle_x = stepped(s.angle_x, s.angle_step);
+  if (s.axis_mask & axis::y) s.angle_y = stepped(s.angle_y, s.angle_step);
+  if (s.axis_mask & axis::z) {
     s.angle_z = stepped(s.angle_z, s.angle_step);
     // Whole degrees, nearest with ties to even; out of the 16-bit range gives -32768.
     s.z_degrees = round_to_int16(static_cast<long double>(s.angle_z) *
                                  static_cast<long double>(s.degrees_per_radian));
-    emit_trace(*program.trace, TraceLabel::xopc, s.z_degrees);
+    emit_trace(input.trace, TraceLabel::xopc, s.z_degrees);
   }
-  if (!s.trail) platform.fill_rect(s.back_buffer, s.draw_rect, s.background);
-  platform.fill_rect(s.back_buffer, s.counter_rect, s.background);
-  platform.text_out(s.back_buffer, 2, 2, reinterpret_cast<const char*>(s.counter_text.data()), 6);
-  platform.redraw_window(window, s.draw_rect);
+  return FrameRequest::next_frame;
 }
 
 namespace {
@@ -124,9 +110,9 @@ void move_rings_apart(SceneState& s, std::int32_t d) {
   format_counter(s, static_cast<std::uint32_t>(s.ring_b[0].z));
 }
 
-void trace_dump(Program& program) {
-  const SceneState& s = program.scene;
-  TraceSink& t = *program.trace;
+void trace_dump(const InputTarget& input) {
+  const SceneState& s = input.scene;
+  TraceSink& t = input.trace;
   emit_trace(t, TraceLabel::rot1, static_cast<std::int32_t>(s.rot1));
   emit_trace(t, TraceLabel::rot2, static_cast<std::int32_t>(s.rot2));
   emit_trace(t, TraceLabel::rol1, static_cast<std::int32_t>(s.rol1));
@@ -139,81 +125,80 @@ void trace_dump(Program& program) {
 
 }  // namespace
 
-bool run_key_command(Program& program, WindowHandle /*window*/, std::uint32_t code) {
-  SceneState& s = program.scene;
-  // Tested in this order; the first row whose codes include `code` runs.
+bool run_key_command(const InputTarget& input, std::uint32_t code) {
+  SceneState& s = input.scene;
   switch (code) {
-    case 37:  // Left arrow
+    case vk::left:
       s.angle_step = s.step_backward;
-      s.axis_mask = 2;
+      s.axis_mask = axis::y;
       return true;
-    case 39:  // Right arrow
+    case vk::right:
       s.angle_step = s.step_forward;
-      s.axis_mask = 2;
+      s.axis_mask = axis::y;
       return true;
-    case 38:  // Up arrow
-    case 40:  // Down arrow
-      s.angle_step = code == 38 ? s.step_forward : s.step_backward;
-      s.axis_mask = 1;
+    case vk::up:
+    case vk::down:
+      s.angle_step = code == vk::up ? s.step_forward : s.step_backward;
+      s.axis_mask = axis::x;
       return true;
-    case 88:  // X: full ring on/off, rebuilt with the mask as it is
+    case 'X':  // full ring on/off, rebuilt with the mask as it is
       s.full_ring ^= 1;
       rebuild_rings(s);
       return true;
-    case 90:  // Z: rings apart
-    case 67:  // C: rings together
-      move_rings_apart(s, code == 90 ? 4 : -4);
+    case 'Z':  // rings apart
+    case 'C':  // rings together
+      move_rings_apart(s, code == 'Z' ? 4 : -4);
       return true;
-    case 65:  // A
-    case 68:  // D
-      change_radius(s, s.rayon1, code == 65, 1);
+    case 'A':
+    case 'D':
+      change_radius(s, s.rayon1, code == 'A', rebuild::ring_a);
       return true;
-    case 80:  // P
+    case 'P':
       s.axes_flag ^= 1;
       return true;
-    case 81:  // Q
-    case 69:  // E
-      change_radius(s, s.rayon2, code == 81, 2);
+    case 'Q':
+    case 'E':
+      change_radius(s, s.rayon2, code == 'Q', rebuild::ring_b);
       return true;
-    case 87:  // W
-      trace_dump(program);
+    case 'W':
+      trace_dump(input);
       return true;
-    case 83:   // S
-    case 192:  // the key left of 1
+    case 'S':
+    case vk::oem_3:  // the key left of 1
       s.string_art ^= 1;
       return true;
-    case 89:  // Y
+    case 'Y':
       s.trace_flag ^= 1;
       return true;
-    case 70:  // F
+    case 'F':
       decrement_index(s, s.rot1);
       return true;
-    case 71:  // G
+    case 'G':
       decrement_index(s, s.rot2);
       return true;
-    case 86:  // V
-    case 78:  // N
+    case 'V':
+    case 'N':
       increment_index(s, s.rot1);
       return true;
-    case 66:  // B
-    case 77:  // M
+    case 'B':
+    case 'M':
       increment_index(s, s.rot2);
       return true;
-    case 75:  // K
+    case 'K':
       decrement_index(s, s.rol2);
       return true;
-    case 74:  // J
+    case 'J':
       decrement_index(s, s.rol1);
       return true;
-    case 190:  // full stop
+    case vk::oem_period:
       increment_index(s, s.rol2);
       return true;
-    case 188:  // comma
+    case vk::oem_comma:
       increment_index(s, s.rol1);
       return true;
-    case 76:   // L: string art off, or on with new random offsets
-    case 189:  // minus: always new offsets
-      if (s.string_art && code == 76) {
+    case 'L':            // string art off, or on with new random offsets
+    case vk::oem_minus:  // always new offsets
+      if (s.string_art && code == 'L') {
         s.string_art = 0;
       } else {
         s.rot1 = next_random(s, 100);
@@ -221,27 +206,27 @@ bool run_key_command(Program& program, WindowHandle /*window*/, std::uint32_t co
         s.string_art = 1;
       }
       return true;
-    case 72:  // H
+    case 'H':
       s.trail ^= 1;
       return true;
-    case 32:  // Space
-    case 13:  // Return
-    case 8:   // Backspace
+    case vk::space:
+    case vk::return_key:
+    case vk::back:
       s.trail = 0;
       s.axis_mask = 0;
       return true;
-    case 48:  // 0
-    case 96:  // numeric-pad 0 with Num Lock on
-    case 79:  // O
-      s.angle_x = s.step_reset;
-      s.angle_y = s.step_reset;
-      s.angle_z = s.step_reset;
-      s.angle_step = s.step_reset;
+    case '0':
+    case vk::numpad0:  // with Num Lock on; off, the key is Insert
+    case 'O':
+      s.angle_x = step_reset;
+      s.angle_y = step_reset;
+      s.angle_z = step_reset;
+      s.angle_step = step_reset;
       return true;
-    case 84:  // T
+    case 'T':
       s.auto_mode ^= 1;
       return true;
-    case 82:  // R
+    case 'R':
       s.random_mode ^= 1;
       s.auto_mode ^= 1;
       return true;
@@ -268,19 +253,15 @@ std::int32_t add_wrapping(std::int32_t centre, std::int16_t delta) {
                                    static_cast<std::uint32_t>(static_cast<std::int32_t>(delta)));
 }
 
-}  // namespace
-
-void on_button_down(Program& program, WindowHandle window, std::uint32_t wparam,
-                    std::uint32_t lparam) {
-  set_anchor(program.scene, low_word(lparam), high_word(lparam));
-  key_dispatch(program, window, wparam);
+FrameRequest on_button_down(const InputTarget& input, std::uint32_t wparam, std::uint32_t lparam) {
+  set_anchor(input.scene, lparam_x(lparam), lparam_y(lparam));
+  return key_dispatch(input, wparam);
 }
 
-void on_mouse_move(Program& program, WindowHandle window, std::uint32_t wparam,
-                   std::uint32_t lparam) {
-  SceneState& s = program.scene;
-  const std::uint16_t x = low_word(lparam);
-  const std::uint16_t y = high_word(lparam);
+FrameRequest on_mouse_move(const InputTarget& input, std::uint32_t wparam, std::uint32_t lparam) {
+  SceneState& s = input.scene;
+  const std::uint16_t x = lparam_x(lparam);
+  const std::uint16_t y = lparam_y(lparam);
   if ((wparam & mk::rbutton) && !(wparam & mk::lbutton)) {
     // Centre drag: moves the picture and the anchor, never the box.
     s.trail = 0;
@@ -296,37 +277,37 @@ void on_mouse_move(Program& program, WindowHandle window, std::uint32_t wparam,
       s.anchor_y = y;
     }
     s.axis_mask = 0;
-    key_dispatch(program, window, wparam);
-    return;
+    return key_dispatch(input, wparam);
   }
-  if (!(wparam & (mk::lbutton | mk::mbutton))) return;
+  if (!(wparam & (mk::lbutton | mk::mbutton))) return FrameRequest::none;
 
   // Rotation: one step each time the pointer leaves the dead-zone box.
   s.axis_mask = 0;
   if (x < s.box_left) {
     s.angle_step = s.step_backward;
-    s.axis_mask |= 2;
+    s.axis_mask |= axis::y;
   } else if (x > s.box_right) {
     s.angle_step = s.step_forward;
-    s.axis_mask |= 2;
+    s.axis_mask |= axis::y;
   } else if (y > s.box_lower) {
     s.angle_step = s.step_forward;
-    s.axis_mask |= 1;
+    s.axis_mask |= axis::x;
   } else if (y < s.box_upper) {
     s.angle_step = s.step_backward;
-    s.axis_mask |= 1;
+    s.axis_mask |= axis::x;
   }
-  if ((wparam & mk::mbutton) && (s.axis_mask & 3u)) s.axis_mask = 4;  // Z mode
+  // The middle button turns about Z instead.
+  if ((wparam & mk::mbutton) && (s.axis_mask & (axis::x | axis::y))) s.axis_mask = axis::z;
   if (s.axis_mask) set_anchor(s, x, y);
-  key_dispatch(program, window, wparam);
+  return key_dispatch(input, wparam);
 }
 
-void on_timer(Program& program, WindowHandle window, std::uint32_t wparam) {
-  SceneState& s = program.scene;
-  if (!s.auto_mode) return;
-  const std::uint32_t t = program.platform->get_tick_count();
-  s.axis_mask = s.random_mode ? 0xFFFF : 0;
-  const TimerValues r = program.timer_noise.next();
+FrameRequest on_timer(const InputTarget& input, std::uint32_t wparam) {
+  SceneState& s = input.scene;
+  if (!s.auto_mode) return FrameRequest::none;
+  const std::uint32_t t = input.platform.get_tick_count();
+  s.axis_mask = s.random_mode ? axis::random_mode : 0;
+  const TimerValues r = input.timer_noise.next();
   const auto p = static_cast<std::uint16_t>(static_cast<std::uint32_t>(r.b) * r.c);
   if (t & 0x1F40u) {
     const std::uint32_t v = (p ^ r.s) & 0x03F2u;
@@ -335,7 +316,8 @@ void on_timer(Program& program, WindowHandle window, std::uint32_t wparam) {
   }
   const std::uint32_t w = p ^ 0xFFFFu;
   if (w & 0x0006u) s.rol2 = next_random(s, 63);
-  key_dispatch(program, window, wparam);
+  return key_dispatch(input, wparam);
 }
 
+}  // namespace
 }  // namespace fpu

@@ -16,6 +16,22 @@ using ColorRef = std::uint32_t;
 using WParam = std::uintptr_t;
 using LParam = std::intptr_t;
 
+// Mouse messages carry client coordinates in lParam: x in the low word, y in the high word,
+// each a 16-bit two's-complement value.
+constexpr std::uint32_t pack_mouse_lparam(std::int32_t x, std::int32_t y) {
+  return (static_cast<std::uint32_t>(y) << 16) | (static_cast<std::uint32_t>(x) & 0xFFFFu);
+}
+constexpr std::uint16_t lparam_x(std::uint32_t lparam) {
+  return static_cast<std::uint16_t>(lparam & 0xFFFFu);
+}
+constexpr std::uint16_t lparam_y(std::uint32_t lparam) {
+  return static_cast<std::uint16_t>(lparam >> 16);
+}
+// lParam at the platform's width: a 32-bit value widens with its sign, as Windows widens it.
+constexpr LParam widen_lparam(std::uint32_t lparam) {
+  return static_cast<LParam>(static_cast<std::int32_t>(lparam));
+}
+
 // Rectangle with exclusive right and bottom edges.
 struct Rect {
   std::int32_t left;

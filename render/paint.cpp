@@ -2,16 +2,14 @@
 
 #include <array>
 
-#include "app/window.h"
 #include "scene/projection.h"
-#include "trace/trace.h"
 
 namespace fpu {
 namespace {
 
 // The hub lines end at the default centre, wherever the picture has been dragged.
-constexpr std::int32_t hub_x = 350;
-constexpr std::int32_t hub_y = 327;
+constexpr std::int32_t hub_x = view_centre_x;
+constexpr std::int32_t hub_y = view_centre_y;
 constexpr int string_art_steps = 700;
 
 // Screen coordinates move by one pixel with the 32-bit wrap of the original adds.
@@ -22,8 +20,7 @@ std::int32_t step(std::int32_t value, std::int32_t delta) {
 
 // Four green pixels: (x, y), (x+1, y), (x+1, y+1), (x, y+1). Leaves the projected
 // position on the last of them.
-void draw_marker(Platform& platform, SceneState& scene) {
-  const Handle dc = scene.back_buffer;
+void draw_marker(Platform& platform, Handle dc, SceneState& scene) {
   platform.set_pixel(dc, scene.screen_x, scene.screen_y, color::green);
   scene.screen_x = step(scene.screen_x, 1);
   platform.set_pixel(dc, scene.screen_x, scene.screen_y, color::green);
@@ -41,12 +38,14 @@ const Point& ring_entry(const std::array<Point, ring_ab_size>& ring, std::uint32
   return ring[index < ring.size() ? index : ring.size() - 1];
 }
 
-void draw_dots_and_hub_lines(Platform& platform, SceneState& scene) {
-  const Handle dc = scene.back_buffer;
+void draw_dots_and_hub_lines(const FrameTarget& frame) {
+  Platform& platform = frame.platform;
+  SceneState& scene = frame.scene;
+  const Handle dc = frame.draw.back_buffer;
   for (int i = 0; i < ring_point_count; ++i) {
     project_point(scene, scene.ring_a[static_cast<std::size_t>(i)]);
     if (i == 0) {
-      draw_marker(platform, scene);
+      draw_marker(platform, dc, scene);
       platform.move_to(dc, scene.screen_x, scene.screen_y);
       platform.line_to(dc, hub_x, hub_y);
     } else {
@@ -60,14 +59,14 @@ void draw_dots_and_hub_lines(Platform& platform, SceneState& scene) {
   platform.line_to(dc, hub_x, hub_y);
 }
 
-void draw_string_art(Program& program) {
-  SceneState& scene = program.scene;
-  Platform& platform = *program.platform;
-  const Handle dc = scene.back_buffer;
+void draw_string_art(const FrameTarget& frame) {
+  SceneState& scene = frame.scene;
+  Platform& platform = frame.platform;
+  const Handle dc = frame.draw.back_buffer;
   for (int k = 0; k < string_art_steps; ++k) {
-    scene.rol1 = next_index(scene, scene.rol1, scene.rot1);
+    scene.rol1 = next_index(scene.rol1, scene.rot1);
     if (scene.trace_flag != 0) {
-      emit_trace(*program.trace, TraceLabel::rol1, static_cast<std::int32_t>(scene.rol1));
+      emit_trace(frame.trace, TraceLabel::rol1, static_cast<std::int32_t>(scene.rol1));
     }
     project_point(scene, ring_entry(scene.ring_a, scene.rol1));
     if (k == 0) {
@@ -75,9 +74,9 @@ void draw_string_art(Program& program) {
     } else {
       platform.line_to(dc, scene.screen_x, scene.screen_y);
     }
-    scene.rol2 = next_index(scene, scene.rol2, scene.rot2);
+    scene.rol2 = next_index(scene.rol2, scene.rot2);
     if (scene.trace_flag != 0) {
-      emit_trace(*program.trace, TraceLabel::rol2, static_cast<std::int32_t>(scene.rol2));
+      emit_trace(frame.trace, TraceLabel::rol2, static_cast<std::int32_t>(scene.rol2));
     }
     project_point(scene, ring_entry(scene.ring_b, scene.rol2));
     platform.line_to(dc, scene.screen_x, scene.screen_y);
@@ -86,56 +85,68 @@ void draw_string_art(Program& program) {
 
 // X red, Y blue, Z green, each with a pen of its own made for this frame. A pen is
 // deleted only once the next one has taken its place in the back buffer.
-void draw_axes(Platform& platform, SceneState& scene) {
+void draw_axes(const FrameTarget& frame) {
   constexpr std::array<ColorRef, 3> colors{color::red, color::blue, color::green};
-  const Handle dc = scene.back_buffer;
+  Platform& platform = frame.platform;
+  SceneState& scene = frame.scene;
+  DrawResources& draw = frame.draw;
+  const Handle dc = draw.back_buffer;
   for (std::size_t a = 0; a < colors.size(); ++a) {
     project_point(scene, scene.axis_points[a]);
-    const Handle previous = scene.axis_pen;
-    scene.axis_pen = platform.create_pen(pen_style_solid, 1, colors[a]);
-    platform.select_object(dc, scene.axis_pen);
+    const Handle previous = draw.axis_pen;
+    draw.axis_pen = platform.create_pen(pen_style_solid, 1, colors[a]);
+    platform.select_object(dc, draw.axis_pen);
     if (a > 0) platform.delete_object(previous);
     platform.move_to(dc, scene.centre_x, scene.centre_y);
     platform.line_to(dc, scene.screen_x, scene.screen_y);
   }
-  platform.select_object(dc, scene.white_pen);
-  platform.delete_object(scene.axis_pen);
+  platform.select_object(dc, draw.white_pen);
+  platform.delete_object(draw.axis_pen);
 }
 
 }  // namespace
 
-void paint_frame(Program& program, WindowHandle window) {
-  SceneState& scene = program.scene;
-  Platform& platform = *program.platform;
+void paint_frame(const FrameTarget& frame, WindowHandle window) {
+  SceneState& scene = frame.scene;
+  Platform& platform = frame.platform;
+  const Handle dc = frame.draw.back_buffer;
   const Handle target = platform.begin_paint(window);
 
   // Ring C: marker on entry 0, white dots for the rest.
   for (int i = 0; i < ring_c_size; ++i) {
     project_point(scene, scene.ring_c[static_cast<std::size_t>(i)]);
     if (i == 0) {
-      draw_marker(platform, scene);
+      draw_marker(platform, dc, scene);
     } else {
-      platform.set_pixel(scene.back_buffer, scene.screen_x, scene.screen_y, color::white);
+      platform.set_pixel(dc, scene.screen_x, scene.screen_y, color::white);
     }
   }
 
   if (scene.string_art == 0) {
-    draw_dots_and_hub_lines(platform, scene);
+    draw_dots_and_hub_lines(frame);
   } else {
-    draw_string_art(program);
+    draw_string_art(frame);
   }
-  if (scene.axes_flag != 0) draw_axes(platform, scene);
+  if (scene.axes_flag != 0) draw_axes(frame);
 
-  platform.bit_blt(target, 0, 0, back_buffer_width, back_buffer_height, scene.back_buffer, 0, 0);
+  platform.bit_blt(target, 0, 0, view_width, view_height, dc, 0, 0);
   platform.end_paint(window);
 }
 
-std::uint32_t next_index(const SceneState& scene, std::uint32_t index, std::uint32_t offset) {
+void prepare_next_frame(const FrameTarget& frame, WindowHandle window) {
+  const SceneState& s = frame.scene;
+  Platform& platform = frame.platform;
+  const Handle dc = frame.draw.back_buffer;
+  if (!s.trail) platform.fill_rect(dc, s.draw_rect, frame.draw.background);
+  platform.fill_rect(dc, s.counter_rect, frame.draw.background);
+  platform.text_out(dc, 2, 2, reinterpret_cast<const char*>(s.counter_text.data()), 6);
+  platform.redraw_window(window, s.draw_rect);
+}
+
+std::uint32_t next_index(std::uint32_t index, std::uint32_t offset) {
   const std::uint32_t sum = index + offset;  // wraps modulo 2^32
-  // The modulus is a constant 64; a zero would divide by zero, so it counts as 1.
-  const std::uint32_t modulus = scene.index_modulus != 0 ? scene.index_modulus : 1;
-  const std::uint32_t remainder = sum % modulus;
-  return remainder != 0 ? remainder : sum / modulus;
+  const std::uint32_t remainder = sum % index_modulus;
+  return remainder != 0 ? remainder : sum / index_modulus;
 }
 
 }  // namespace fpu

@@ -15,7 +15,7 @@ static_assert(ring_point_count <= ring_c_size && ring_point_count < ring_ab_size
 std::int32_t ring_degrees(const SceneState& scene) {
   // Product before division, as the walk has always done it.
   return round_to_int32(static_cast<long double>(scene.ring_angle) *
-                        static_cast<long double>(scene.half_turn_degrees) / pi_extended);
+                        static_cast<long double>(half_turn_degrees) / pi_extended);
 }
 
 // Walks the generation angle from scene.ring_angle until it reaches 360 degrees, calling
@@ -60,9 +60,9 @@ void build_initial_rings(SceneState& scene) {
 }
 
 void rebuild_rings(SceneState& scene) {
-  const bool ring_a_selected = (scene.axis_mask & 1u) != 0;
-  const bool ring_b_selected = (scene.axis_mask & 2u) != 0;
-  const bool reset_z = (scene.axis_mask & 4u) != 0;
+  const bool ring_a_selected = (scene.axis_mask & rebuild::ring_a) != 0;
+  const bool ring_b_selected = (scene.axis_mask & rebuild::ring_b) != 0;
+  const bool reset_z = (scene.axis_mask & rebuild::reset_z) != 0;
   scene.ring_angle = 0.0f;
   walk_ring_angles(scene, [&](int i, std::int32_t cx, std::int32_t sy) {
     Point& a = scene.ring_a[i];

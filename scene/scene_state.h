@@ -8,7 +8,7 @@
 #include <bit>
 #include <cstdint>
 
-#include "platform/types.h"
+#include "platform/types.h"  // Rect
 
 namespace fpu {
 
@@ -27,6 +27,29 @@ inline constexpr int ring_ab_size = 70;  // entries 0..62 generated, 63 closing 
 inline constexpr int ring_c_size = 63;
 inline constexpr int ring_point_count = 63;  // points one angle walk produces with the default step
 
+// The picture: the back buffer, and the window's client area it is copied to.
+inline constexpr std::int32_t view_width = 700;
+inline constexpr std::int32_t view_height = 654;
+inline constexpr std::int32_t view_centre_x = view_width / 2;   // 350
+inline constexpr std::int32_t view_centre_y = view_height / 2;  // 327
+
+// Values of `axis_mask`: which angles the frame tail steps. Ring rebuilding reads the same
+// bits as "ring A", "ring B" and "reset z" (see rebuild_rings).
+namespace axis {
+inline constexpr std::uint16_t x = 1;
+inline constexpr std::uint16_t y = 2;
+inline constexpr std::uint16_t z = 4;
+inline constexpr std::uint16_t all = x | y | z;
+// Random mode sets every bit, so every angle steps.
+inline constexpr std::uint16_t random_mode = 0xFFFF;
+}  // namespace axis
+
+// String-art indices run modulo this.
+inline constexpr std::uint32_t index_modulus = 64;
+// What 0, O and numeric-pad 0 set every angle and the step to.
+inline constexpr float step_reset = 0.0f;
+inline constexpr float half_turn_degrees = 180.0f;
+
 // The float constants are given by their exact bit patterns.
 inline constexpr float step_forward_value = std::bit_cast<float>(0x3DB2BA9Du);        // +0.08727
 inline constexpr float step_backward_value = std::bit_cast<float>(0xBDB2BA9Du);       // -0.08727
@@ -35,13 +58,10 @@ inline constexpr float ring_angle_step_value = std::bit_cast<float>(0x3DCC2F83u)
 
 struct SceneState {
   // View and drawing.
-  Rect draw_rect{0, 0, 700, 654};
+  Rect draw_rect{0, 0, view_width, view_height};
   Rect counter_rect{0, 0, 40, 16};
-  Handle background = 0;  // the colour black until window creation turns it into a brush
-  Handle white_pen = 0;
-  Handle axis_pen = 0;
-  std::int32_t centre_x = 350;
-  std::int32_t centre_y = 327;
+  std::int32_t centre_x = view_centre_x;
+  std::int32_t centre_y = view_centre_y;
   std::int32_t screen_x = 0;
   std::int32_t screen_y = 0;
 
@@ -52,7 +72,6 @@ struct SceneState {
   float angle_step = step_forward_value;
   float step_forward = step_forward_value;
   float step_backward = step_backward_value;
-  float step_reset = 0.0f;
   std::uint16_t axis_mask = 0;
   float degrees_per_radian = degrees_per_radian_value;
   std::int16_t z_degrees = 0;
@@ -63,13 +82,11 @@ struct SceneState {
   std::int32_t rayon2 = 240;
   float ring_angle = 0.0f;
   float ring_angle_step = ring_angle_step_value;
-  float half_turn_degrees = 180.0f;
   std::array<Point, ring_ab_size> ring_a{};
   std::array<Point, ring_ab_size> ring_b{};
   std::array<Point, ring_c_size> ring_c{};
   std::array<Point, 3> axis_template{{{100, 0, 0}, {0, 100, 0}, {0, 0, 100}}};
   std::array<Point, 3> axis_points{};
-  std::uint32_t index_modulus = 64;
 
   // String-art indices, compared as unsigned.
   std::uint32_t rot1 = 0;
@@ -97,9 +114,6 @@ struct SceneState {
   // Other.
   std::array<std::uint8_t, 8> counter_text{' ', 0, 0, 0, ' ', 0, 0, 0};
   std::uint32_t random_seed = 12345678;
-  Handle instance = 0;
-  Handle back_buffer = 0;
-  Handle back_bitmap = 0;
 };
 
 // Sets the axis points equal to the axis template.

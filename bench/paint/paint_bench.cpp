@@ -22,13 +22,9 @@ class NullSink : public TraceSink {
 };
 
 struct Setup {
-  Setup() {
-    on_create(program, 1);
-    finish_start_up(program);
-  }
+  Setup() { start_program(program, 1); }
   void clear() {
-    platform.fill_rect(program.scene.back_buffer, program.scene.draw_rect,
-                       program.scene.background);
+    platform.fill_rect(program.draw.back_buffer, program.scene.draw_rect, program.draw.background);
   }
   SoftPlatform platform;
   NullSink sink;
@@ -40,7 +36,7 @@ struct Setup {
 void run_frames(benchmark::State& state, Setup& s) {
   s.clear();
   for (auto _ : state) {
-    paint_frame(s.program, 1);
+    paint_frame(s.program.frame(), 1);
     s.program.scene.angle_y += 0.01f;  // a slightly different picture each time
   }
   benchmark::DoNotOptimize(s.platform.window_surface().pixels.data());
@@ -50,8 +46,8 @@ void BM_Floor(benchmark::State& state) {
   Setup s;
   for (auto _ : state) {
     s.clear();
-    s.platform.bit_blt(s.platform.window_dc(), 0, 0, back_buffer_width, back_buffer_height,
-                       s.program.scene.back_buffer, 0, 0);
+    s.platform.bit_blt(s.platform.window_dc(), 0, 0, view_width, view_height,
+                       s.program.draw.back_buffer, 0, 0);
   }
   benchmark::DoNotOptimize(s.platform.window_surface().pixels.data());
 }
@@ -99,7 +95,7 @@ BENCHMARK(BM_FarRingStringArtFrame);
 
 void BM_FullRangeLine(benchmark::State& state) {
   Setup s;
-  const Handle dc = s.program.scene.back_buffer;
+  const Handle dc = s.program.draw.back_buffer;
   constexpr std::int32_t lo = std::numeric_limits<std::int32_t>::min();
   constexpr std::int32_t hi = std::numeric_limits<std::int32_t>::max();
   for (auto _ : state) {

@@ -232,9 +232,7 @@ std::uint32_t mouse_flags(std::uint32_t sdl_buttons, std::uint16_t modifiers) {
 }
 
 LParam mouse_lparam(std::int32_t x, std::int32_t y) {
-  const std::uint32_t packed =
-      (static_cast<std::uint32_t>(y) << 16) | (static_cast<std::uint32_t>(x) & 0xFFFFu);
-  return static_cast<LParam>(packed);
+  return static_cast<LParam>(pack_mouse_lparam(x, y));
 }
 
 std::uint32_t buttons_after(const SDL_Event& event, std::uint32_t buttons) {

@@ -33,7 +33,7 @@ bool SdlPlatform::open_window(std::string& error) {
   }
   // The client area shows the whole back buffer; the window stays hidden until the
   // start-up steps after its creation have run.
-  window_ = SDL_CreateWindow(window_title, x, y, back_buffer_width, back_buffer_height,
+  window_ = SDL_CreateWindow(window_title, x, y, view_width, view_height,
                              SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
   if (window_ == nullptr) {
     error = SDL_GetError();
@@ -160,14 +160,11 @@ void SdlPlatform::handle_event(Program& program, const SDL_Event& event) {
 }
 
 int SdlPlatform::run(Program& program) {
-  // CreateWindowExA delivers WM_CREATE; the rest of start-up follows, then the window
-  // is shown and painted once.
-  dispatch(program, msg::create, 0, 0);
-  finish_start_up(program);
-  show_window();
-  buttons_ = SDL_GetMouseState(nullptr, nullptr);
-  clear_invalidated();
-  dispatch(program, msg::paint, 0, 0);
+  start_program(program, window_handle(), [this] {
+    show_window();
+    buttons_ = SDL_GetMouseState(nullptr, nullptr);
+    clear_invalidated();
+  });
 
   // Windows' order of retrieval: input first, the quit message as soon as it is posted,
   // one paint for all invalidation once no input waits, timer ticks last.

@@ -7,12 +7,11 @@
 
 #include "platform/soft/line_raster.h"
 #include "platform/soft/soft_font.h"
+#include "scene/scene_state.h"
 
 namespace fpu {
 namespace {
 
-constexpr std::int32_t window_width = 700;
-constexpr std::int32_t window_height = 654;
 constexpr std::int32_t bk_mode_opaque = 2;
 // Larger bitmaps are refused rather than risk an allocation failure.
 constexpr std::int64_t max_bitmap_pixels = std::int64_t{1} << 26;
@@ -108,7 +107,7 @@ struct SoftPlatform::Impl {
 SoftPlatform::SoftPlatform() : impl_(new Impl) {
   Impl& im = *impl_;
   im.window_dc = im.allocate(Kind::window_dc);
-  im.find(im.window_dc)->surface = make_surface(window_width, window_height);
+  im.find(im.window_dc)->surface = make_surface(view_width, view_height);
   // What a new memory DC starts with: a 1 x 1 bitmap, a black pen, a white brush.
   im.stock_bitmap = im.allocate(Kind::bitmap);
   im.find(im.stock_bitmap)->surface = make_surface(1, 1);

@@ -25,7 +25,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   fpu::ViewerTraceSink trace;
   fpu::Program program(platform, trace);  // the counter text starts blank, NUL, NUL, NUL, ...
   HINSTANCE instance = GetModuleHandleA(nullptr);
-  program.scene.instance = reinterpret_cast<fpu::Handle>(instance);
   running_program = &program;
 
   WNDCLASSEXA window_class{};
@@ -49,7 +48,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   int y = fpu::window_y_for_screen(static_cast<std::uint32_t>(GetSystemMetrics(SM_CYSCREEN)));
   HWND window =
       CreateWindowExA(0, fpu::window_class_name, fpu::window_title, WS_OVERLAPPEDWINDOW, x, y,
-                      fpu::window_width, fpu::window_height, nullptr, nullptr, instance, nullptr);
+                      fpu::frame_width, fpu::frame_height, nullptr, nullptr, instance, nullptr);
   fpu::finish_start_up(program);
   ShowWindow(window, SW_SHOWNORMAL);
   UpdateWindow(window);

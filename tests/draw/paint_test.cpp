@@ -30,11 +30,12 @@ using Pixel = std::pair<std::int32_t, std::int32_t>;
 
 using CollectingSink = testing::CollectingTraceSink;
 
-// A program right after start-up: window created, pen made, axis points copied.
+// A program right after start-up, its back buffer cleared again so that each test sees
+// only what its own paint draws.
 struct Fixture {
   Fixture() {
-    on_create(program, window);
-    finish_start_up(program);
+    start_program(program, window);
+    platform.fill_rect(program.draw.back_buffer, program.scene.draw_rect, program.draw.background);
   }
   std::pair<std::int32_t, std::int32_t> project(const Point& p) {
     SceneState copy = program.scene;
@@ -70,7 +71,7 @@ TEST(NextIndex, SumModuloSixtyFourOrQuotient) {
   };
   const SceneState scene;
   for (const auto& c : cases) {
-    EXPECT_EQ(next_index(scene, c.index, c.offset), c.expected) << c.index << "+" << c.offset;
+    EXPECT_EQ(next_index(c.index, c.offset), c.expected) << c.index << "+" << c.offset;
   }
 }
 
@@ -81,7 +82,7 @@ TEST(NextIndex, SumModuloSixtyFourOrQuotient) {
 TEST(PaintFrame, StartUpFrame) {
   Fixture f;
   ASSERT_EQ(f.project(f.program.scene.ring_a[0]), Pixel(465, 579));
-  paint_frame(f.program, window);
+  paint_frame(f.program.frame(), window);
 
   const Surface& s = f.screen();
   for (auto [x, y] : {Pixel{466, 579}, Pixel{466, 580}, Pixel{351, 327}}) {
@@ -101,8 +102,8 @@ TEST(PaintFrame, StartUpFrame) {
     }
   }
   // The window shows exactly the back buffer, and painting leaves the pen and objects alone.
-  EXPECT_EQ(s.pixels, f.platform.dc_surface(f.program.scene.back_buffer)->pixels);
-  EXPECT_EQ(f.platform.selected_pen(f.program.scene.back_buffer), f.program.scene.white_pen);
+  EXPECT_EQ(s.pixels, f.platform.dc_surface(f.program.draw.back_buffer)->pixels);
+  EXPECT_EQ(f.platform.selected_pen(f.program.draw.back_buffer), f.program.draw.white_pen);
   EXPECT_EQ(f.platform.invalid_handle_calls(), 0u);
   EXPECT_TRUE(f.sink.lines.empty());
 }
@@ -112,7 +113,7 @@ TEST(PaintFrame, HubLinesEndAtTheDefaultCentreAfterADrag) {
   f.program.scene.centre_x = 100;
   f.program.scene.centre_y = 100;
   const Pixel b62 = f.project(f.program.scene.ring_b[62]);
-  paint_frame(f.program, window);
+  paint_frame(f.program.frame(), window);
   for (const Pixel& p : line_pixels(b62, {350, 327})) {
     EXPECT_EQ(f.screen().at(p.first, p.second), px_white) << p.first << "," << p.second;
   }
@@ -128,7 +129,7 @@ TEST(PaintFrame, StringArtWithZeroOffsetsRepeatsOneSegment) {
   scene.trace_flag = 1;
   const Pixel a0 = f.project(scene.ring_a[0]);
   const Pixel b0 = f.project(scene.ring_b[0]);
-  paint_frame(f.program, window);
+  paint_frame(f.program.frame(), window);
 
   EXPECT_EQ(scene.rol1, 0u);
   EXPECT_EQ(scene.rol2, 0u);
@@ -168,11 +169,11 @@ TEST(PaintFrame, StringArtIndicesRunOneToSixtyThree) {
   scene.rol1 = 63;
   scene.rot2 = 2;
   scene.rol2 = 0;
-  paint_frame(f.program, window);
+  paint_frame(f.program.frame(), window);
   ASSERT_EQ(f.sink.lines.size(), 1400u);
   std::uint32_t rol2 = 0;
   for (std::uint32_t k = 0; k < 700; ++k) {
-    rol2 = next_index(scene, rol2, 2);
+    rol2 = next_index(rol2, 2);
     ASSERT_EQ(f.sink.lines[2 * k],
               compose_trace_line(TraceLabel::rol1, static_cast<std::int32_t>(k % 63 + 1)))
         << k;
@@ -184,7 +185,7 @@ TEST(PaintFrame, StringArtIndicesRunOneToSixtyThree) {
   EXPECT_EQ(scene.rol2, rol2);
   // The next frame continues the sequence; without trace_flag nothing is sent.
   scene.trace_flag = 0;
-  paint_frame(f.program, window);
+  paint_frame(f.program.frame(), window);
   EXPECT_EQ(f.sink.lines.size(), 1400u);
   EXPECT_EQ(scene.rol1, (699u + 700u) % 63 + 1);
 }
@@ -200,7 +201,7 @@ TEST(PaintFrame, StringArtIndexBeyondTheRingDrawsTheLastSpareEntry) {
     scene.ring_a[69] = {100, -50, 0};
     scene.ring_a[5] = scene.ring_a[6] = {-100, 80, 0};
     scene.rol1 = start;
-    paint_frame(f->program, window);
+    paint_frame(f->program.frame(), window);
     return f;
   };
   const auto through_69 = run(69 * 64);
@@ -214,7 +215,7 @@ TEST(PaintFrame, StringArtIndexBeyondTheRingDrawsTheLastSpareEntry) {
   huge.program.scene.string_art = 1;
   huge.program.scene.rol1 = 0xFFFFFFC0u;  // gives 0x3FFFFFF
   huge.program.scene.rol2 = 0xFFFFFFC0u;
-  paint_frame(huge.program, window);
+  paint_frame(huge.program.frame(), window);
   EXPECT_EQ(huge.platform.invalid_handle_calls(), 0u);
 }
 
@@ -228,12 +229,12 @@ TEST(PaintFrame, AxesUseFramePensAndReleaseThem) {
   const Pixel x_end = f.project(scene.axis_points[0]);
   const Pixel y_end = f.project(scene.axis_points[1]);
   const Pixel z_end = f.project(scene.axis_points[2]);
-  paint_frame(f.program, window);
-  paint_frame(f.program, window);
+  paint_frame(f.program.frame(), window);
+  paint_frame(f.program.frame(), window);
 
   EXPECT_EQ(f.platform.live_objects(), live);
   EXPECT_EQ(f.platform.invalid_handle_calls(), 0u);
-  EXPECT_EQ(f.platform.selected_pen(scene.back_buffer), scene.white_pen);
+  EXPECT_EQ(f.platform.selected_pen(f.program.draw.back_buffer), f.program.draw.white_pen);
   const std::set<Pixel> x_line = line_pixels(centre, x_end);
   const std::set<Pixel> y_line = line_pixels(centre, y_end);
   for (const Pixel& p : line_pixels(centre, z_end)) {
@@ -269,7 +270,7 @@ TEST(PaintFrame, FarRingsAfterFullRingOffRebuilds) {
   scene.axes_flag = 1;
   scene.rot1 = 5;
   scene.rot2 = 7;
-  paint_frame(f.program, window);
+  paint_frame(f.program.frame(), window);
   EXPECT_EQ(f.platform.invalid_handle_calls(), 0u);
   EXPECT_GT(f.count(px_white), 0u);
 }
@@ -282,7 +283,7 @@ TEST(PaintFrame, MarkerAtTheEdgeOfTheIntRange) {
   scene.angle_x = scene.angle_y = scene.angle_z = 0.0f;
   scene.centre_x = std::numeric_limits<std::int32_t>::max();
   scene.centre_y = std::numeric_limits<std::int32_t>::max();
-  paint_frame(f.program, window);
+  paint_frame(f.program.frame(), window);
   EXPECT_EQ(f.platform.invalid_handle_calls(), 0u);
   EXPECT_EQ(f.count(px_green), 0u);
 }

@@ -18,9 +18,7 @@ class StartedProgram {
  public:
   explicit StartedProgram(std::uint32_t start_ticks = 12345678) {
     platform.set_tick_count(start_ticks);
-    send(msg::create, 0, 0);
-    finish_start_up(program);
-    send(msg::paint, 0, 0);
+    start_program(program, test_window);
     platform.clear_invalidated();
     trace.lines.clear();
   }
@@ -30,9 +28,7 @@ class StartedProgram {
   }
   void key(std::uint32_t code) { send(msg::key_down, code, 0); }
   void mouse(std::uint32_t message, int x, int y, std::uint32_t flags) {
-    const auto lparam =
-        (static_cast<std::uint32_t>(y) << 16) | (static_cast<std::uint32_t>(x) & 0xFFFFu);
-    send(message, flags, static_cast<LParam>(static_cast<std::int32_t>(lparam)));
+    send(message, flags, widen_lparam(pack_mouse_lparam(x, y)));
   }
 
   SoftPlatform platform;

@@ -241,7 +241,7 @@ std::string parse_line(const std::string& line, Command* cmd) {
     if (!(err = number(2, &x)).empty()) return err;
     if (!(err = number(3, &y)).empty()) return err;
     if (!(err = number(4, &cmd->wparam)).empty()) return err;
-    cmd->lparam = (y << 16) | (x & 0xFFFFu);
+    cmd->lparam = pack_mouse_lparam(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
     return {};
   }
   if (verb == "tick") {
@@ -302,15 +302,13 @@ class Runner {
   Runner(ReplayHost& host, TraceSink& trace, std::ostream& out, const ReplayOptions& options)
       : host_(host), out_(out), options_(options), program_(host.platform(), trace) {
     program_.timer_noise.reseed(options.noise_seed);
-    program_.before_release = [this](Program& p) { host_.keep_last_frame(p.scene.back_buffer); };
+    program_.before_release = [this](Program& p) { host_.keep_last_frame(p.draw.back_buffer); };
   }
 
   void start() {
     clock_ = options_.start_ticks;
     host_.set_tick_count(clock_);
-    deliver(msg::create, 0, 0);
-    finish_start_up(program_);
-    deliver(msg::paint, 0, 0);
+    start_program(program_, replay_window);
   }
 
   // Returns false when the run must stop (error_ set).
@@ -353,8 +351,7 @@ class Runner {
  private:
   void deliver(std::uint32_t message, std::uint32_t wparam, std::uint32_t lparam) {
     // A 32-bit lParam widens with its sign, as the platform widens it.
-    window_proc(program_, replay_window, message, wparam,
-                static_cast<LParam>(static_cast<std::int32_t>(lparam)));
+    window_proc(program_, replay_window, message, wparam, widen_lparam(lparam));
     if (program_.shut_down && !quit_reported_) {
       quit_reported_ = true;
       out_ << "{\"quit\":0}\n";
@@ -364,7 +361,7 @@ class Runner {
   bool write_png(const Command& cmd) {
     if (!options_.allow_files) return true;
     std::string why;
-    if (!host_.write_image(cmd.file, program_.scene.back_buffer, &why)) {
+    if (!host_.write_image(cmd.file, program_.draw.back_buffer, &why)) {
       error_ = "line " + std::to_string(cmd.line) + ": cannot write " + cmd.file + ": " + why;
       return false;
     }

@@ -69,8 +69,8 @@ class ScriptedWin32Platform : public fpu::Win32Platform {
 
 // Copies the bitmap selected into `dc` out through a 32-bpp top-down DIB section.
 std::optional<Pixels> read_back_buffer(HDC dc) {
-  const int w = fpu::back_buffer_width;
-  const int h = fpu::back_buffer_height;
+  const int w = fpu::view_width;
+  const int h = fpu::view_height;
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   info.bmiHeader.biWidth = w;
@@ -103,7 +103,7 @@ bool write_ppm(const std::string& path, const Pixels& pixels, std::string* error
     *error = "cannot open the file";
     return false;
   }
-  out << "P6\n" << fpu::back_buffer_width << ' ' << fpu::back_buffer_height << "\n255\n";
+  out << "P6\n" << fpu::view_width << ' ' << fpu::view_height << "\n255\n";
   std::string row;
   for (std::uint32_t px : pixels) {
     row += static_cast<char>((px >> 16) & 0xFF);
@@ -166,8 +166,8 @@ int main(int argc, char** argv) {
 
   // A plain hidden window: its DC gives the back buffer the display's format.
   HWND window =
-      CreateWindowExA(0, "Static", "fpu replay", WS_OVERLAPPEDWINDOW, 0, 0, fpu::window_width,
-                      fpu::window_height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+      CreateWindowExA(0, "Static", "fpu replay", WS_OVERLAPPEDWINDOW, 0, 0, fpu::frame_width,
+                      fpu::frame_height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
   if (!window) return fail(1, "cannot create a window (is there a display?)");
 
   GdiReplayHost host(window);
