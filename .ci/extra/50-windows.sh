@@ -68,6 +68,11 @@ for preset in mingw32 mingw64; do
       timeout 300 bash "$test" || failed+=("${test} (${preset})")
   done
 done
+# The three builds on generated scripts: JSON and frames must agree (about 3 minutes).
+echo "== tests/parity/run-differential.sh"
+FPU_LINUX_REPLAY=build/default/fpu-sample-replay FPU_WIN_BUILDS="build/mingw32 build/mingw64" \
+  timeout 600 bash tests/parity/run-differential.sh --count 30 --seed 16 ||
+  failed+=("tests/parity/run-differential.sh")
 if [[ ${#failed[@]} -gt 0 ]]; then
   printf 'failed: %s\n' "${failed[@]}" >&2
   exit 1

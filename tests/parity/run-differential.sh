@@ -10,6 +10,7 @@
 # (Wine rescales such lines). Every run has a time-out: a hang fails the run.
 #
 #   run-differential.sh [--count N] [--seed S] [--frames F] [--timeout SEC] [--keep DIR]
+#                       [--jobs N]   (scripts run side by side; default 1)
 #
 # Environment: FPU_LINUX_REPLAY (default build/default/fpu-sample-replay), FPU_WIN_BUILDS
 # (default "build/mingw32 build/mingw64"). With WINEPREFIX and DISPLAY set (as
@@ -20,7 +21,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 
-count=30 seed=16 frames=12 limit=60 keep=""
+count=30 seed=16 frames=12 limit=60 keep="" jobs=1
 while [[ $# -gt 0 ]]; do
   case "$1" in
     --count) count=$2 ;;
@@ -28,7 +29,8 @@ while [[ $# -gt 0 ]]; do
     --frames) frames=$2 ;;
     --timeout) limit=$2 ;;
     --keep) keep=$2 ;;
-    *) echo "usage: $0 [--count N] [--seed S] [--frames F] [--timeout SEC] [--keep DIR]" >&2
+    --jobs) jobs=$2 ;;
+    *) echo "usage: $0 [--count N] [--seed S] [--frames F] [--timeout SEC] [--keep DIR] [--jobs N]" >&2
        exit 2 ;;
   esac
   shift 2
@@ -96,14 +98,24 @@ run_one() {
   echo "$status" >"$out.status"
 }
 
-for script in "$work"/scripts/*.script; do
-  run_one "$script" lin png "$replay"
-  i=0
+run_script() {
+  local i=0
+  run_one "$1" lin png "$replay"
   for exe in "${hosts[@]}"; do
-    run_one "$script" "win$i" ppm wine "$exe"
+    run_one "$1" "win$i" ppm wine "$exe"
     i=$((i + 1))
   done
+}
+running=0
+for script in "$work"/scripts/*.script; do
+  if [[ $running -ge $jobs ]]; then
+    wait -n
+    running=$((running - 1))
+  fi
+  run_script "$script" &
+  running=$((running + 1))
 done
+wait
 # One converter for all Linux frames.
 find "$work/out" -path '*/lin/*.png' -print0 | xargs -0 -r mogrify -format ppm
 
