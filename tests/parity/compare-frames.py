@@ -5,8 +5,9 @@
 
 OUT/<script>/ holds lin.{status,out,err} and lin/fNN.ppm from the Linux replay tool, and
 winI.{status,out,err} and winI/fNN.ppm from each of the HOSTS GDI hosts (named by NAME...).
-Prints one line per problem and a summary; exits 1 on any failed run, JSON difference or
-differing frame (frames with far line end points are reported, not failed).
+Frames with far line end points are compared with wl/fNN.ppm (the Linux replay drawing
+lines as Wine does) where present, else only reported. Prints one line per problem and a
+summary; exits 1 on any failed run, JSON difference or differing frame.
 """
 import json
 import math
@@ -84,7 +85,7 @@ def status_text(code):
 
 def main():
     out, hosts, names = sys.argv[1], int(sys.argv[2]), sys.argv[3:]
-    scripts = frames = differing = far_noted = far_differing = failures = 0
+    scripts = frames = differing = far_noted = far_compared = far_differing = failures = 0
     for script in sorted(os.listdir(out)):
         scripts += 1
         base = os.path.join(out, script)
@@ -97,6 +98,11 @@ def main():
                 failures += 1
                 err = open(os.path.join(base, s + ".err"), errors="replace").read().strip()
                 print(f"FAIL {script} {label[s]}: {status_text(status[s])} {err[:200]}")
+        wl_status = os.path.join(base, "wl.status")
+        if os.path.exists(wl_status) and int(open(wl_status).read()) != 0:
+            failures += 1
+            print(f"FAIL {script} Linux with Wine's far lines: "
+                  + status_text(int(open(wl_status).read())))
         if status["lin"] != 0:
             continue
         dumps = []
@@ -114,29 +120,34 @@ def main():
                       + first_difference(text["lin"], text[s]))
             far_before = False
             for k, frame in enumerate(lin_frames):
+                dump = dumps[k] if len(dumps) == len(lin_frames) else None
+                # In trail mode the back buffer keeps the lines of the frames before.
+                far = far_lines(dump) or bool(dump and dump["trail"] and far_before)
+                far_before = far
                 path = os.path.join(base, s, frame)
                 if not os.path.exists(path):
                     failures += 1
                     print(f"FAIL {script} {label[s]}: no frame {frame}")
                     continue
-                w, h, a = read_ppm(os.path.join(base, "lin", frame))
+                reference = "lin"
+                if far and os.path.exists(os.path.join(base, "wl", frame)):
+                    reference = "wl"
+                w, h, a = read_ppm(os.path.join(base, reference, frame))
                 w2, h2, b = read_ppm(path)
                 frames += 1
+                far_compared += reference == "wl"
                 if (w, h) != (w2, h2):
                     differing += 1
                     print(f"FAIL {script}/{frame} {label[s]}: size {w2}x{h2}, not {w}x{h}")
                     continue
                 diff = pixel_differences(a, b, w, counter_exempt=True)
-                dump = dumps[k] if len(dumps) == len(lin_frames) else None
-                # In trail mode the back buffer keeps the lines of the frames before.
-                far = far_lines(dump) or bool(dump and dump["trail"] and far_before)
-                far_before = far
                 far_noted += far
                 if not diff:
                     continue
+                noted = far and reference == "lin"
                 far_differing += far
-                differing += not far
-                print(f"{'note' if far else 'FAIL'} {script}/{frame} {label[s]}: "
+                differing += not noted
+                print(f"{'note' if noted else 'FAIL'} {script}/{frame} {label[s]}: "
                       f"{len(diff)} differing pixels" + (" (far line end points)" if far else ""))
                 for x, y, pa, pb in diff[:6]:
                     print(f"       ({x},{y}) Linux #{pa} {label[s]} #{pb}")
@@ -151,7 +162,8 @@ def main():
                     failures += 1
                     print(f"FAIL {script}/{frame}: {label['win0']} and {label[s]} differ")
     print(f"{scripts} scripts, {frames} frames compared, {differing} differing"
-          f" ({far_noted} with far line end points, {far_differing} of them differing;"
+          f" ({far_noted} with far line end points, {far_compared} of them compared with"
+          f" Wine's rescaling of such lines, {far_differing} differing;"
           f" {failures} failed runs or other differences)")
     return 1 if differing or failures else 0
 

@@ -6,8 +6,8 @@
 #   - every frame to match pixel for pixel outside the counter area (0,0)-(40,16), where
 #     Wine draws with a font of its own (see tests/wine/gdi-compare.sh for the grey pixels
 #     of it counted apart just beside that area).
-# Frames whose line end points may lie beyond 2^27 are reported, not required to match
-# (Wine rescales such lines). Every run has a time-out: a hang fails the run.
+# Frames whose line end points may lie beyond 2^28, where Wine rescales lines, are compared
+# with fpu-parity-replay-wine-lines instead. Every run has a time-out: a hang fails the run.
 #
 #   run-differential.sh [--count N] [--seed S] [--frames F] [--timeout SEC] [--keep DIR]
 #                       [--jobs N]   (scripts run side by side; default 1)
@@ -38,6 +38,10 @@ done
 
 replay=$(realpath "${FPU_LINUX_REPLAY:-$root/build/default/fpu-sample-replay}")
 [[ -x "$replay" ]] || { echo "no Linux replay tool at $replay" >&2; exit 1; }
+# Frames with far line end points are compared with the Linux replay drawing such lines as
+# Wine does (built with the tests); without it they are only reported.
+wine_lines=${FPU_WINE_LINES_REPLAY:-$(dirname "$replay")/tests/parity/fpu-parity-replay-wine-lines}
+[[ -x "$wine_lines" ]] || wine_lines=""
 read -r -a win_builds <<<"${FPU_WIN_BUILDS:-$root/build/mingw32 $root/build/mingw64}"
 hosts=()
 for b in "${win_builds[@]}"; do
@@ -101,6 +105,7 @@ run_one() {
 run_script() {
   local i=0
   run_one "$1" lin png "$replay"
+  [[ -z "$wine_lines" ]] || run_one "$1" wl png "$wine_lines"
   for exe in "${hosts[@]}"; do
     run_one "$1" "win$i" ppm wine "$exe"
     i=$((i + 1))
@@ -117,7 +122,8 @@ for script in "$work"/scripts/*.script; do
 done
 wait
 # One converter for all Linux frames.
-find "$work/out" -path '*/lin/*.png' -print0 | xargs -0 -r mogrify -format ppm
+find "$work/out" \( -path '*/lin/*.png' -o -path '*/wl/*.png' \) -print0 |
+  xargs -0 -r mogrify -format ppm
 
 [[ -n "$keep" ]] && { mkdir -p "$keep"; cp -r "$work/out" "$work/scripts" "$keep/"; }
 names=()
