@@ -22,7 +22,7 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   fpu::Win32Platform platform;
-  fpu::ViewerTraceSink trace;
+  fpu::Win32ViewerTraceSink trace;
   fpu::Program program(platform, trace);  // the counter text starts blank, NUL, NUL, NUL, ...
   HINSTANCE instance = GetModuleHandleA(nullptr);
   running_program = &program;
