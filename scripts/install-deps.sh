@@ -4,7 +4,8 @@
 #   install-deps.sh --test   also everything the tests, benchmarks and fuzzers need
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-ttf-dev libpng-dev fonts-dejavu-core)
+packages=(cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-ttf-dev libfontconfig1-dev libx11-dev libpng-dev
+  fonts-dejavu-core)
 if [[ "${1:-}" == "--test" ]]; then
   # libclang-rt-14-dev: the sanitizer and libFuzzer runtimes clang needs (only recommended by it).
   packages+=(clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-apps imagemagick)
