@@ -2,10 +2,16 @@
 # Installs the Debian packages the project needs, only those not yet installed.
 #   install-deps.sh          build and run the program
 #   install-deps.sh --test   also everything the tests, benchmarks and fuzzers need
+#   install-deps.sh --web    the web page's build (Emscripten; acorn for its optimiser)
+#   install-deps.sh --web-test  also headless Chromium and what drives it
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-ttf-dev libfontconfig1-dev libx11-dev libpng-dev
   fonts-dejavu-core)
+case "${1:-}" in
+  --web) packages=(cmake ninja-build emscripten node-acorn) ;;
+  --web-test) packages=(cmake ninja-build emscripten node-acorn chromium chromium-driver python3-selenium imagemagick) ;;
+esac
 if [[ "${1:-}" == "--test" ]]; then
   # libclang-rt-14-dev: the sanitizer and libFuzzer runtimes clang needs (only recommended by it).
   packages+=(clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-apps imagemagick)
