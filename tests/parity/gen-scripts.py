@@ -91,15 +91,15 @@ def small_angles(rng, out):
 ACTIONS = [(key, 10), (drag, 2), (stray_mouse, 1.5), (tick, 2), (small_angles, 1.5)]
 
 
-def script(rng, frames):
+def script(rng, frames, png):
     out = ["# replay-args: --ticks %d --seed %d" % (rng.getrandbits(32), rng.getrandbits(31))]
     for frame in range(frames):
         for _ in range(rng.randrange(1, 7)):
             action = rng.choices([a for a, _ in ACTIONS], [w for _, w in ACTIONS])[0]
             action(rng, out)
-        out += ["paint", "dump", "png OUT/f%02d.EXT" % frame]
+        out += ["paint", "dump", png % frame]
     if rng.random() < 0.1:  # a shutdown, and messages that were still queued behind it
-        out += ["key ESCAPE", "key D", "paint", "dump", "png OUT/f%02d.EXT" % frames]
+        out += ["key ESCAPE", "key D", "paint", "dump", png % frames]
     return "\n".join(out) + "\n"
 
 
@@ -109,6 +109,8 @@ def main():
     parser.add_argument("--count", type=int, required=True)
     parser.add_argument("--out", required=True)
     parser.add_argument("--frames", type=int, default=12, help="frames per script")
+    parser.add_argument("--plain-png", action="store_true",
+                        help='frames as "png fNN.png" in the working folder, no OUT/EXT')
     args = parser.parse_args()
     if args.count < 0 or not 1 <= args.frames <= 99:
         sys.exit("gen-scripts.py: --count must be >= 0 and --frames 1..99")
@@ -117,7 +119,8 @@ def main():
         # One generator per script, so a script does not change when --count does.
         rng = random.Random(f"{args.seed}:{n}")
         with open(os.path.join(args.out, "s%04d.script" % n), "w") as f:
-            f.write(script(rng, args.frames))
+            f.write(script(rng, args.frames, "png f%02d.png" if args.plain_png else
+                           "png OUT/f%02d.EXT"))
 
 
 if __name__ == "__main__":
