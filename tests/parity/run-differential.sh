@@ -63,8 +63,9 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 if [[ -z "${DISPLAY:-}" ]]; then
   display=97
   while [[ -e "/tmp/.X${display}-lock" ]]; do display=$((display + 1)); done
-  Xvfb ":${display}" -screen 0 1920x1080x24 -noreset -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  xvfb_pid=$!
+  # Not a child of this shell: the runs below are waited for with a plain `wait`.
+  xvfb_pid=$( (Xvfb ":${display}" -screen 0 1920x1080x24 -noreset -nolisten tcp \
+    >"$work/xvfb.log" 2>&1 & echo $!))
   export DISPLAY=":${display}"
   for _ in $(seq 50); do
     xdpyinfo >/dev/null 2>&1 && break
