@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "scene/counter.h"
+#include "scene/fp_settings.h"
 #include "scene/fpmath.h"
 #include "scene/random.h"
 #include "scene/rings.h"
@@ -13,7 +14,15 @@ namespace {
 
 // Adds the step in single precision, whatever width the registers have.
 float stepped(float angle, float step) {
+  const ScopedFloatSettings settings;
   return round_to_float(static_cast<long double>(angle) + static_cast<long double>(step));
+}
+
+// Whole degrees, nearest with ties to even; out of the 16-bit range gives -32768.
+std::int16_t whole_degrees(float angle, float degrees_per_radian) {
+  const ScopedFloatSettings settings;
+  return round_to_int16(static_cast<long double>(angle) *
+                        static_cast<long double>(degrees_per_radian));
 }
 
 }  // namespace
@@ -60,9 +69,7 @@ FrameRequest frame_tail(const InputTarget& input, std::uint32_t code) {
   if (s.axis_mask & axis::y) s.angle_y = stepped(s.angle_y, s.angle_step);
   if (s.axis_mask & axis::z) {
     s.angle_z = stepped(s.angle_z, s.angle_step);
-    // Whole degrees, nearest with ties to even; out of the 16-bit range gives -32768.
-    s.z_degrees = round_to_int16(static_cast<long double>(s.angle_z) *
-                                 static_cast<long double>(s.degrees_per_radian));
+    s.z_degrees = whole_degrees(s.angle_z, s.degrees_per_radian);
     emit_trace(input.trace, TraceLabel::xopc, s.z_degrees);
   }
   return FrameRequest::next_frame;

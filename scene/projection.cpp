@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "scene/fp_settings.h"
 #include "scene/fpmath.h"
 #include "scene/wide_rotation.h"
 
@@ -54,6 +55,7 @@ std::int32_t to_screen(float value, std::int32_t centre) {
 }  // namespace
 
 void project_point(SceneState& scene, const Point& point) {
+  const ScopedFloatSettings settings;
   float x = static_cast<float>(point.x);
   float y = static_cast<float>(point.y);
   float z = static_cast<float>(point.z);

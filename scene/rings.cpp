@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "scene/fp_settings.h"
 #include "scene/fpmath.h"
 
 namespace fpu {
@@ -23,6 +24,7 @@ std::int32_t ring_degrees(const SceneState& scene) {
 // (zero, negative, NaN) can neither hang nor write past entry 62.
 template <class Store>
 void walk_ring_angles(SceneState& scene, Store&& store) {
+  const ScopedFloatSettings settings;
   const long double r = static_cast<long double>(scene.radius);
   for (int i = 0; i < ring_point_count; ++i) {
     const float a = scene.ring_angle;

@@ -24,10 +24,12 @@ for preset in mingw32 mingw64; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
 done
-# The GDI comparison runs the same script through the Linux replay tool.
-if [[ ! -x build/default/fpu-sample-replay ]]; then
+# The GDI comparison and the differential run the same scripts through the Linux replay
+# tool (the differential also through its variant with Wine's far-line rule).
+if [[ ! -x build/default/fpu-sample-replay ||
+      ! -x build/default/tests/parity/fpu-parity-replay-wine-lines ]]; then
   cmake --preset default >/dev/null
-  cmake --build --preset default --target fpu-sample-replay
+  cmake --build --preset default --target fpu-sample-replay fpu-parity-replay-wine-lines
 fi
 
 state=$(mktemp -d)
@@ -68,6 +70,11 @@ for preset in mingw32 mingw64; do
       timeout 300 bash "$test" || failed+=("${test} (${preset})")
   done
 done
+# The three builds on generated scripts: JSON and frames must agree (2-4 minutes).
+echo "== tests/parity/run-differential.sh"
+FPU_LINUX_REPLAY=build/default/fpu-sample-replay FPU_WIN_BUILDS="build/mingw32 build/mingw64" \
+  timeout 600 bash tests/parity/run-differential.sh --count 24 --seed 16 --jobs 2 ||
+  failed+=("tests/parity/run-differential.sh")
 if [[ ${#failed[@]} -gt 0 ]]; then
   printf 'failed: %s\n' "${failed[@]}" >&2
   exit 1

@@ -40,3 +40,7 @@ timeout 300 /usr/bin/python3 tests/web/browser_test.py "http://127.0.0.1:$port/"
 timeout 300 python3 tests/web/replay_diff.py "$native" build/web-cmake/fpu-sample-replay.js \
   --expected tests/replay/expected --generated "${WEB_GENERATED_SCRIPTS:-20}" \
   tests/replay/scripts/*.txt
+# The Windows differential's generated scripts (tests/parity), held to exact agreement.
+python3 tests/parity/gen-scripts.py --seed 16 --count 24 --plain-png --out "$work/parity"
+timeout 300 python3 tests/web/replay_diff.py "$native" build/web-cmake/fpu-sample-replay.js \
+  "$work"/parity/*.script

@@ -52,8 +52,12 @@ class ScriptedWin32Platform : public fpu::Win32Platform {
   void kill_timer(fpu::WindowHandle, std::uint32_t id) override {
     Win32Platform::kill_timer(window_, id);
   }
+  // Scripted messages are not real input: the real default handling of, say, a right-button
+  // release above the client area opens the window menu and waits in its modal loop. As in
+  // the headless tool, only painting and closing reach it; everything else is answered 0.
   std::intptr_t default_window_proc(fpu::WindowHandle, std::uint32_t message, fpu::WParam wparam,
                                     fpu::LParam lparam) override {
+    if (message != fpu::msg::paint && message != fpu::msg::close) return 0;
     return Win32Platform::default_window_proc(window_, message, wparam, lparam);
   }
   std::uint32_t get_tick_count() override { return ticks_; }
