@@ -8,6 +8,9 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/sdl/sdl_display.h"
+#include "tools/viewer/viewer_placement.h"
+
 namespace fpu::viewer {
 
 namespace {
@@ -19,6 +22,19 @@ constexpr int kMargin = 4;
 // Longest part of a line drawn; the rest would be off the window anyway.
 constexpr std::size_t kMaxDrawn = 400;
 constexpr auto kFrameInterval = std::chrono::milliseconds(33);
+constexpr int kWidth = 720;
+constexpr int kHeight = 480;
+
+// Beside the program's window, where the program puts it on this screen at the desktop's
+// scale; anywhere when the screen's size is unknown.
+ScreenRect viewer_place() {
+  SDL_DisplayMode mode;
+  if (SDL_GetDesktopDisplayMode(0, &mode) != 0) {
+    return {SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kWidth, kHeight};
+  }
+  const ScreenRect program = program_rect(mode.w, mode.h, view_width, view_height, desktop_scale());
+  return place_viewer(program, mode.w, mode.h, kWidth, kHeight);
+}
 
 class SdlViewerWindow final : public ViewerWindow {
  public:
@@ -132,10 +148,11 @@ std::unique_ptr<ViewerWindow> ViewerWindow::open(ViewerText& text, std::string& 
     return nullptr;
   }
   TTF_Font* font = TTF_OpenFont(kFontPath, kFontSize);
-  SDL_Window* window =
-      font == nullptr ? nullptr
-                      : SDL_CreateWindow(kTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                         720, 480, SDL_WINDOW_RESIZABLE);
+  const ScreenRect place = viewer_place();
+  SDL_Window* window = font == nullptr
+                           ? nullptr
+                           : SDL_CreateWindow(kTitle, place.x, place.y, place.width, place.height,
+                                              SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
   SDL_Renderer* renderer = window == nullptr ? nullptr : SDL_CreateRenderer(window, -1, 0);
   if (renderer == nullptr) {
     error = font == nullptr ? std::string("cannot load ") + kFontPath + ": " + TTF_GetError()
@@ -146,6 +163,8 @@ std::unique_ptr<ViewerWindow> ViewerWindow::open(ViewerText& text, std::string& 
     SDL_Quit();
     return nullptr;
   }
+  // Shown without taking the keyboard: the program's keys must keep reaching the program.
+  show_without_activation(window);
   return std::make_unique<SdlViewerWindow>(text, window, renderer, font);
 }
 
