@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "app/program.h"
@@ -48,11 +49,14 @@ int fail(const char* step) {
   FormatMessageA(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, code, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
-  std::string reason = std::string("fpu-sample: ") + step + " failed (error " +
-                       std::to_string(code) + (text != nullptr ? ": " : "") +
-                       (text != nullptr ? text : "") + ")";
+  std::string system_text = text != nullptr ? text : "";
   if (text != nullptr) LocalFree(text);
-  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) reason.pop_back();
+  while (!system_text.empty() && std::strchr(" .\r\n", system_text.back()) != nullptr) {
+    system_text.pop_back();
+  }
+  const std::string reason = std::string("fpu-sample: ") + step + " failed (error " +
+                             std::to_string(code) +
+                             (system_text.empty() ? "" : ": " + system_text) + ")";
   use_parent_console();
   std::fprintf(stderr, "%s\n", reason.c_str());
   std::fflush(stderr);
