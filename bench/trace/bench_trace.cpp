@@ -5,7 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "tests/trace/viewer_harness.h"
+#include "tests/harness/viewer_harness.h"
 #include "trace/trace.h"
 #include "trace/unix/viewer_endpoint.h"
 #include "trace/unix/viewer_trace_sink.h"
@@ -31,7 +31,7 @@ LiveViewer& live_viewer() {
 // What the user-interface thread pays for a frame, the viewer having caught up with the
 // previous one (frames come 50 ms apart).
 void BM_FrameOfLinesToViewer(benchmark::State& state) {
-  fpu::ViewerTraceSink sink("", live_viewer().dir.path());
+  fpu::UnixViewerTraceSink sink("", live_viewer().dir.path());
   sink.send_trace_line("connect");
   for (auto _ : state) {
     for (int i = 0; i < kFrameLines; ++i) fpu::emit_trace(sink, fpu::TraceLabel::rol1, i);
@@ -45,7 +45,7 @@ BENCHMARK(BM_FrameOfLinesToViewer)->Unit(benchmark::kMillisecond)->UseRealTime()
 
 // The same frame until the viewer has appended its last line.
 void BM_FrameOfLinesToViewerEndToEnd(benchmark::State& state) {
-  fpu::ViewerTraceSink sink("", live_viewer().dir.path());
+  fpu::UnixViewerTraceSink sink("", live_viewer().dir.path());
   sink.send_trace_line("connect");
   for (auto _ : state) {
     for (int i = 0; i < kFrameLines; ++i) fpu::emit_trace(sink, fpu::TraceLabel::rol1, i);
@@ -82,7 +82,7 @@ BENCHMARK(BM_FrameOfRoundTrips)->Unit(benchmark::kMillisecond)->UseRealTime()->R
 // A line while no viewer runs and no viewer program exists: the start attempt is a stat.
 void BM_LineWithoutViewerProgram(benchmark::State& state) {
   fpu::testing::PrivateDir empty;
-  fpu::ViewerTraceSink sink(empty.path(), empty.path());
+  fpu::UnixViewerTraceSink sink(empty.path(), empty.path());
   for (auto _ : state) benchmark::DoNotOptimize(sink.send_trace_line("rol1 = 1"));
 }
 BENCHMARK(BM_LineWithoutViewerProgram)->Unit(benchmark::kMicrosecond)->Repetitions(9);

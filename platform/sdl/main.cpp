@@ -13,23 +13,12 @@
 #include "platform/sdl/sdl_platform.h"
 #include "platform/sdl/x11_errors.h"
 #include "trace/trace.h"
-
-#ifdef FPU_HAVE_VIEWER_DELIVERY
 #include "trace/unix/viewer_endpoint.h"
 #include "trace/unix/viewer_trace_sink.h"
-#endif
 
 namespace {
 
-#ifdef FPU_HAVE_VIEWER_DELIVERY
-using WindowTraceSink = fpu::ViewerTraceSink;
-#else
-// A build without viewer delivery drops trace lines, as the program does with no viewer.
-class WindowTraceSink final : public fpu::TraceSink {
- public:
-  std::intptr_t send_trace_line(const char*) override { return 0; }
-};
-#endif
+using WindowTraceSink = fpu::UnixViewerTraceSink;
 
 constexpr const char* help_text =
     "usage: fpu-sample [--help | --version]\n"
@@ -65,12 +54,8 @@ int main(int argc, char** argv) {
     fpu::SdlPlatform platform;
     std::string error;
     if (platform.open_window(error)) {
-#ifdef FPU_HAVE_VIEWER_DELIVERY
       // The viewer program is looked for (and started) beside this executable.
       WindowTraceSink trace(fpu::viewer::running_executable_dir());
-#else
-      WindowTraceSink trace;
-#endif
       fpu::Program program(platform, trace);
       code = platform.run(program);
       fpu::ignore_x11_errors();

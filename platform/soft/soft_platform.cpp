@@ -102,9 +102,17 @@ struct SoftPlatform::Impl {
   static bool is_dc(const Object* o) {
     return o != nullptr && (o->kind == Kind::memory_dc || o->kind == Kind::window_dc);
   }
+
+  // The live DC behind `h`, or nullptr after counting the call as one with a bad handle.
+  Object* live_dc(Handle h, std::uint64_t& invalid_calls) {
+    Object* o = find(h);
+    if (is_dc(o)) return o;
+    ++invalid_calls;
+    return nullptr;
+  }
 };
 
-SoftPlatform::SoftPlatform() : impl_(new Impl) {
+SoftPlatform::SoftPlatform() : impl_(std::make_unique<Impl>()) {
   Impl& im = *impl_;
   im.window_dc = im.allocate(Kind::window_dc);
   im.find(im.window_dc)->surface = make_surface(view_width, view_height);
@@ -121,17 +129,13 @@ SoftPlatform::SoftPlatform() : impl_(new Impl) {
   window.brush = im.stock_brush;
 }
 
-SoftPlatform::~SoftPlatform() {
-  delete impl_;
-}
+SoftPlatform::~SoftPlatform() = default;
 
 // --- drawing objects ---
 
 Handle SoftPlatform::create_compatible_dc(Handle dc) {
-  if (dc != 0 && !Impl::is_dc(impl_->find(dc))) {
-    ++invalid_handle_calls_;
-    return 0;
-  }
+  // A null DC means one compatible with the screen.
+  if (dc != 0 && impl_->live_dc(dc, invalid_handle_calls_) == nullptr) return 0;
   const Handle h = impl_->allocate(Kind::memory_dc);
   if (h == 0) return 0;
   Impl::Object& o = *impl_->find(h);
@@ -143,10 +147,7 @@ Handle SoftPlatform::create_compatible_dc(Handle dc) {
 }
 
 Handle SoftPlatform::create_compatible_bitmap(Handle dc, std::int32_t width, std::int32_t height) {
-  if (!Impl::is_dc(impl_->find(dc))) {
-    ++invalid_handle_calls_;
-    return 0;
-  }
+  if (impl_->live_dc(dc, invalid_handle_calls_) == nullptr) return 0;
   if (width <= 0 || height <= 0 || std::int64_t{width} * height > max_bitmap_pixels) return 0;
   const Handle h = impl_->allocate(Kind::bitmap);
   if (h == 0) return 0;
@@ -169,9 +170,10 @@ Handle SoftPlatform::create_pen(std::int32_t, std::int32_t, ColorRef color) {
 }
 
 Handle SoftPlatform::select_object(Handle dc, Handle object) {
-  Impl::Object* d = impl_->find(dc);
+  Impl::Object* d = impl_->live_dc(dc, invalid_handle_calls_);
+  if (d == nullptr) return 0;
   Impl::Object* o = impl_->find(object);
-  if (!Impl::is_dc(d) || o == nullptr) {
+  if (o == nullptr) {
     ++invalid_handle_calls_;
     return 0;
   }
@@ -236,31 +238,22 @@ bool SoftPlatform::delete_dc(Handle dc) {
 }
 
 void SoftPlatform::set_bk_mode(Handle dc, std::int32_t mode) {
-  Impl::Object* d = impl_->find(dc);
-  if (!Impl::is_dc(d)) {
-    ++invalid_handle_calls_;
-    return;
-  }
+  Impl::Object* d = impl_->live_dc(dc, invalid_handle_calls_);
+  if (d == nullptr) return;
   d->bk_mode = mode;
 }
 
 void SoftPlatform::set_text_color(Handle dc, ColorRef color) {
-  Impl::Object* d = impl_->find(dc);
-  if (!Impl::is_dc(d)) {
-    ++invalid_handle_calls_;
-    return;
-  }
+  Impl::Object* d = impl_->live_dc(dc, invalid_handle_calls_);
+  if (d == nullptr) return;
   d->text_pixel = pixel_from_colorref(color);
 }
 
 // --- drawing ---
 
 void SoftPlatform::set_pixel(Handle dc, std::int32_t x, std::int32_t y, ColorRef color) {
-  Impl::Object* d = impl_->find(dc);
-  if (!Impl::is_dc(d)) {
-    ++invalid_handle_calls_;
-    return;
-  }
+  Impl::Object* d = impl_->live_dc(dc, invalid_handle_calls_);
+  if (d == nullptr) return;
   Surface& s = *d->surface;
   if (x < 0 || y < 0 || x >= s.width || y >= s.height) return;
   s.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(s.width) +
@@ -268,21 +261,15 @@ void SoftPlatform::set_pixel(Handle dc, std::int32_t x, std::int32_t y, ColorRef
 }
 
 void SoftPlatform::move_to(Handle dc, std::int32_t x, std::int32_t y) {
-  Impl::Object* d = impl_->find(dc);
-  if (!Impl::is_dc(d)) {
-    ++invalid_handle_calls_;
-    return;
-  }
+  Impl::Object* d = impl_->live_dc(dc, invalid_handle_calls_);
+  if (d == nullptr) return;
   d->pos_x = x;
   d->pos_y = y;
 }
 
 void SoftPlatform::line_to(Handle dc, std::int32_t x, std::int32_t y) {
-  Impl::Object* d = impl_->find(dc);
-  if (!Impl::is_dc(d)) {
-    ++invalid_handle_calls_;
-    return;
-  }
+  Impl::Object* d = impl_->live_dc(dc, invalid_handle_calls_);
+  if (d == nullptr) return;
   Surface& s = *d->surface;
   LineWalk w = clip_line(d->pos_x, d->pos_y, x, y, s.width, s.height);
   // Walk by index: one add per pixel, one more when the minor coordinate steps.
@@ -306,11 +293,8 @@ void SoftPlatform::line_to(Handle dc, std::int32_t x, std::int32_t y) {
 
 void SoftPlatform::text_out(Handle dc, std::int32_t x, std::int32_t y, const char* text,
                             std::int32_t count) {
-  Impl::Object* d = impl_->find(dc);
-  if (!Impl::is_dc(d)) {
-    ++invalid_handle_calls_;
-    return;
-  }
+  Impl::Object* d = impl_->live_dc(dc, invalid_handle_calls_);
+  if (d == nullptr) return;
   if (text == nullptr || count <= 0) return;
   Surface& s = *d->surface;
   const auto put = [&s](std::int64_t px, std::int64_t py, std::uint32_t pixel) {
@@ -344,12 +328,10 @@ void SoftPlatform::text_out(Handle dc, std::int32_t x, std::int32_t y, const cha
 void SoftPlatform::bit_blt(Handle dst, std::int32_t x, std::int32_t y, std::int32_t width,
                            std::int32_t height, Handle src, std::int32_t src_x,
                            std::int32_t src_y) {
-  Impl::Object* d = impl_->find(dst);
-  Impl::Object* sr = impl_->find(src);
-  if (!Impl::is_dc(d) || !Impl::is_dc(sr)) {
-    ++invalid_handle_calls_;
-    return;
-  }
+  Impl::Object* d = impl_->live_dc(dst, invalid_handle_calls_);
+  if (d == nullptr) return;
+  Impl::Object* sr = impl_->live_dc(src, invalid_handle_calls_);
+  if (sr == nullptr) return;
   Surface& to = *d->surface;
   const Surface& from = *sr->surface;
   // Offsets i, j with 0 <= i < width whose destination and source pixels both exist.
@@ -376,9 +358,10 @@ void SoftPlatform::bit_blt(Handle dst, std::int32_t x, std::int32_t y, std::int3
 // --- window services ---
 
 void SoftPlatform::fill_rect(Handle dc, const Rect& rect, Handle brush) {
-  Impl::Object* d = impl_->find(dc);
+  Impl::Object* d = impl_->live_dc(dc, invalid_handle_calls_);
+  if (d == nullptr) return;
   const Impl::Object* b = impl_->find(brush);
-  if (!Impl::is_dc(d) || b == nullptr || b->kind != Kind::brush) {
+  if (b == nullptr || b->kind != Kind::brush) {
     ++invalid_handle_calls_;
     return;
   }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "platform/platform.h"
@@ -94,11 +95,9 @@ class SoftPlatform : public Platform {
   // A live DC's selected pen, or 0.
   Handle selected_pen(Handle dc) const;
 
- protected:
-  struct Impl;
-  Impl* impl_;  // object table; pointer so the header stays light
-
  private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;  // object table; a pointer so the header stays light
   std::uint32_t tick_count_ = 0;
   bool invalidated_ = false;
   bool quit_posted_ = false;

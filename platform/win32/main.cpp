@@ -74,7 +74,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     return 0;
   }
   fpu::Win32Platform platform;
-  fpu::ViewerTraceSink trace;
+  fpu::Win32ViewerTraceSink trace;
   fpu::Program program(platform, trace);  // the counter text starts blank, NUL, NUL, NUL, ...
   HINSTANCE instance = GetModuleHandleA(nullptr);
   running_program = &program;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,11 @@ const LineCase kLineCases[] = {
     {TraceLabel::separator, -77, "----------------------------------------"},
 };
 
+// gtest shows a case by its expected text, not by its bytes.
+void PrintTo(const LineCase& c, std::ostream* os) {
+  *os << '"' << c.text << '"';
+}
+
 class TraceLineText : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(TraceLineText, ComposedAndEmittedAlike) {
@@ -45,20 +51,15 @@ TEST_P(TraceLineText, ComposedAndEmittedAlike) {
   EXPECT_EQ(sink.lines, std::vector<std::string>{c.text});
 }
 
-// Named after the expected text ("xopc = -1, ---- Z" gives xopc_m1____Z).
+// Named after the line's first word and the value, if any: xopc_neg5, separator.
 std::string case_name(const ::testing::TestParamInfo<LineCase>& info) {
-  std::string name;
-  for (const char* p = info.param.text; *p; ++p) {
-    const char c = *p;
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
-      name += c;
-    } else if (c == '-') {
-      name += 'm';
-    } else if (c == ' ' && !name.empty() && name.back() != '_') {
-      name += '_';
-    }
+  const std::string text = info.param.text;
+  std::string name = text[0] == '-' ? "separator" : text.substr(0, text.find(' '));
+  if (info.param.value != 0) {
+    const std::string value = std::to_string(info.param.value);
+    name += value[0] == '-' ? "_neg" + value.substr(1) : "_" + value;
   }
-  return name + "_" + std::to_string(info.index);
+  return name;
 }
 
 INSTANTIATE_TEST_SUITE_P(AllLabels, TraceLineText, ::testing::ValuesIn(kLineCases), case_name);

@@ -11,7 +11,7 @@
 #include <regex>
 #include <thread>
 
-#include "tests/trace/viewer_harness.h"
+#include "tests/harness/viewer_harness.h"
 #include "trace/trace.h"
 #include "trace/unix/viewer_endpoint.h"
 #include "trace/unix/viewer_trace_sink.h"
@@ -63,7 +63,7 @@ std::string joined(const std::vector<std::string>& lines) {
 TEST_F(ViewerDelivery, DumpArrivesExactlyAtALiveViewer) {
   int out = -1;
   testing::start_headless_viewer(dir.path(), &out);
-  ViewerTraceSink sink("", dir.path());
+  UnixViewerTraceSink sink("", dir.path());
   emit_dump(sink);
   EXPECT_EQ(sink.delivered_lines(), 8u);
   EXPECT_EQ(testing::read_lines(out, 8), kDumpLines);
@@ -73,7 +73,7 @@ TEST_F(ViewerDelivery, DumpArrivesExactlyAtALiveViewer) {
 }
 
 TEST_F(ViewerDelivery, FirstLineStartsTheViewer) {
-  ViewerTraceSink sink(testing::viewer_program_dir(), dir.path());
+  UnixViewerTraceSink sink(testing::viewer_program_dir(), dir.path());
   EXPECT_NE(sink.send_trace_line("xopc = 5, ---- Z"), 0);
   EXPECT_EQ(sink.viewer_starts(), 1u);
   EXPECT_NE(sink.send_trace_line("xopc = 10, ---- Z"), 0);
@@ -83,7 +83,7 @@ TEST_F(ViewerDelivery, FirstLineStartsTheViewer) {
 }
 
 TEST_F(ViewerDelivery, MissingProgramDropsLinesWithoutStartingAnything) {
-  ViewerTraceSink sink(dir.path(), dir.path());  // no viewer program in there
+  UnixViewerTraceSink sink(dir.path(), dir.path());  // no viewer program in there
   const auto start = Clock::now();
   for (int i = 0; i < 200; ++i) EXPECT_EQ(sink.send_trace_line("rol1 = 1"), 0);
   // Nothing waited for a viewer to appear (that would take a second per line).
@@ -94,7 +94,7 @@ TEST_F(ViewerDelivery, MissingProgramDropsLinesWithoutStartingAnything) {
 }
 
 TEST_F(ViewerDelivery, KilledViewerIsStartedAgainByTheNextLine) {
-  ViewerTraceSink sink(testing::viewer_program_dir(), dir.path());
+  UnixViewerTraceSink sink(testing::viewer_program_dir(), dir.path());
   ASSERT_NE(sink.send_trace_line("before"), 0);
   const auto pid = testing::viewer_pid(dir.path());
   ASSERT_TRUE(pid.has_value());
@@ -109,7 +109,7 @@ TEST_F(ViewerDelivery, KilledViewerIsStartedAgainByTheNextLine) {
 
 TEST_F(ViewerDelivery, ViewerThatExitedIsFoundAgain) {
   testing::start_headless_viewer(dir.path());
-  ViewerTraceSink sink("", dir.path());
+  UnixViewerTraceSink sink("", dir.path());
   ASSERT_NE(sink.send_trace_line("to the first"), 0);
   testing::stop_viewer(dir.path());
   EXPECT_EQ(sink.send_trace_line("nobody listens"), 0);
@@ -120,7 +120,7 @@ TEST_F(ViewerDelivery, ViewerThatExitedIsFoundAgain) {
 
 TEST_F(ViewerDelivery, ReplacedEndpointIsFollowed) {
   const pid_t first = testing::start_headless_viewer(dir.path());
-  ViewerTraceSink sink("", dir.path());
+  UnixViewerTraceSink sink("", dir.path());
   ASSERT_NE(sink.send_trace_line("to the first"), 0);
   // The first viewer, frozen, loses its endpoint and its lock to a second one.
   ::kill(first, SIGSTOP);
@@ -142,7 +142,7 @@ TEST_F(ViewerDelivery, ReplacedEndpointIsFollowed) {
 TEST_F(ViewerDelivery, ViewerPutsBackADeletedEndpoint) {
   testing::start_headless_viewer(dir.path());
   ASSERT_EQ(::unlink(dir.socket().c_str()), 0);
-  ViewerTraceSink sink("", dir.path());
+  UnixViewerTraceSink sink("", dir.path());
   const auto deadline = Clock::now() + 5s;
   while (sink.send_trace_line("found again") == 0 && Clock::now() < deadline) {
     std::this_thread::sleep_for(20ms);
@@ -152,7 +152,7 @@ TEST_F(ViewerDelivery, ViewerPutsBackADeletedEndpoint) {
 
 TEST_F(ViewerDelivery, StoppedViewerCostsBoundedTimeAndDeliveryResumes) {
   const pid_t pid = testing::start_headless_viewer(dir.path());
-  ViewerTraceSink sink("", dir.path());
+  UnixViewerTraceSink sink("", dir.path());
   ASSERT_NE(sink.send_trace_line("first"), 0);
   ::kill(pid, SIGSTOP);
 
@@ -188,7 +188,7 @@ TEST_F(ViewerDelivery, StoppedViewerCostsBoundedTimeAndDeliveryResumes) {
 
 TEST_F(ViewerDelivery, RegularFileAtTheEndpointIsNoViewer) {
   { std::ofstream(dir.socket()) << "not a socket"; }
-  ViewerTraceSink sink(testing::viewer_program_dir(), dir.path());
+  UnixViewerTraceSink sink(testing::viewer_program_dir(), dir.path());
   EXPECT_EQ(sink.send_trace_line("line"), 0);
   EXPECT_EQ(sink.viewer_starts(), 0u);
 
@@ -211,7 +211,7 @@ TEST_F(ViewerDelivery, EndpointOfAnotherUserIsNoViewer) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to give the endpoint to another user";
   testing::start_headless_viewer(dir.path());
   ASSERT_EQ(::chown(dir.socket().c_str(), 65534, 65534), 0);
-  ViewerTraceSink sink(testing::viewer_program_dir(), dir.path());
+  UnixViewerTraceSink sink(testing::viewer_program_dir(), dir.path());
   EXPECT_EQ(sink.send_trace_line("line"), 0);
   EXPECT_EQ(sink.viewer_starts(), 0u);
   EXPECT_EQ(testing::viewer_text(dir.path()), "");
@@ -220,7 +220,7 @@ TEST_F(ViewerDelivery, EndpointOfAnotherUserIsNoViewer) {
 TEST_F(ViewerDelivery, DirectoryOthersCanEnterIsNotUsed) {
   testing::start_headless_viewer(dir.path());
   ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
-  ViewerTraceSink sink(testing::viewer_program_dir(), dir.path());
+  UnixViewerTraceSink sink(testing::viewer_program_dir(), dir.path());
   EXPECT_EQ(sink.send_trace_line("line"), 0);
   EXPECT_EQ(sink.viewer_starts(), 0u);
   ASSERT_EQ(::chmod(dir.path().c_str(), 0700), 0);
@@ -245,7 +245,7 @@ TEST_F(ViewerDelivery, GarbageDoesNotStopTheViewer) {
   ::close(stream);
   ::close(testing::connect_viewer(dir.path()));
 
-  ViewerTraceSink sink("", dir.path());
+  UnixViewerTraceSink sink("", dir.path());
   EXPECT_NE(sink.send_trace_line("still here"), 0);
   EXPECT_EQ(testing::read_lines(out, 1), std::vector<std::string>{"still here"});
   EXPECT_EQ(testing::wait_for_text(dir.path(), "still here"), "still here");
@@ -259,7 +259,7 @@ TEST_F(ViewerDelivery, LinesFromManySendersStayWhole) {
   std::vector<std::thread> senders;
   for (int s = 0; s < kSenders; ++s) {
     senders.emplace_back([&, s] {
-      ViewerTraceSink sink("", dir.path());
+      UnixViewerTraceSink sink("", dir.path());
       for (int i = 0; i < kLines; ++i) {
         emit_trace(sink, TraceLabel::rayon1, s * 100000 + i);
       }

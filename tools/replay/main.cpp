@@ -15,10 +15,8 @@
 #include "platform/soft/png_writer.h"
 #include "platform/soft/soft_platform.h"
 #include "tools/replay/replay_runner.h"
-#ifdef FPU_HAVE_VIEWER_DELIVERY
 #include "trace/unix/viewer_endpoint.h"
 #include "trace/unix/viewer_trace_sink.h"
-#endif
 
 namespace {
 
@@ -85,11 +83,7 @@ int main(int argc, char** argv) {
   if (trace_mode == "stdout") {
     trace = std::make_unique<fpu::JsonTraceSink>(std::cout);
   } else if (trace_mode == "viewer") {
-#ifdef FPU_HAVE_VIEWER_DELIVERY
-    trace = std::make_unique<fpu::ViewerTraceSink>(fpu::viewer::running_executable_dir());
-#else
-    return fail(1, "this build has no trace viewer delivery");
-#endif
+    trace = std::make_unique<fpu::UnixViewerTraceSink>(fpu::viewer::running_executable_dir());
   } else {
     trace = std::make_unique<fpu::NullTraceSink>();
   }

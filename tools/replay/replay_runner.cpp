@@ -198,101 +198,128 @@ std::string quoted(const std::string& s) {
   return q + "'";
 }
 
+// The words of one script line and the first error found in them.
+struct LineWords {
+  const std::string& line;
+  std::vector<std::string> t;
+  std::string error;
+
+  bool fail(std::string message) {
+    error = std::move(message);
+    return false;
+  }
+  bool arity(std::size_t n) {
+    if (t.size() == n + 1) return true;
+    return fail("'" + t[0] + "' takes " + std::to_string(n) + " argument" + (n == 1 ? "" : "s") +
+                ", got " + std::to_string(t.size() - 1));
+  }
+  bool number(std::size_t i, std::uint32_t* v) {
+    return parse_script_number(t[i], v) || fail("bad number " + quoted(t[i]));
+  }
+};
+
+bool parse_msg(LineWords& w, Command* cmd) {
+  cmd->op = Op::message;
+  return w.arity(3) && w.number(1, &cmd->message) && w.number(2, &cmd->wparam) &&
+         w.number(3, &cmd->lparam);
+}
+
+bool parse_key_press(LineWords& w, Command* cmd) {
+  if (!w.arity(1)) return false;
+  cmd->op = Op::message;
+  cmd->message = msg::key_down;
+  return parse_key(w.t[1], &cmd->wparam) || w.fail("unknown key " + quoted(w.t[1]));
+}
+
+bool parse_mouse(LineWords& w, Command* cmd) {
+  if (!w.arity(4)) return false;
+  cmd->op = Op::message;
+  const MouseEvent* event = nullptr;
+  for (const auto& e : mouse_events) {
+    if (w.t[1] == e.name) event = &e;
+  }
+  if (!event) return w.fail("unknown mouse event " + quoted(w.t[1]));
+  cmd->message = event->message;
+  std::uint32_t x = 0, y = 0;
+  if (!w.number(2, &x) || !w.number(3, &y) || !w.number(4, &cmd->wparam)) return false;
+  cmd->lparam = pack_mouse_lparam(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
+  return true;
+}
+
+bool parse_tick(LineWords& w, Command* cmd) {
+  const std::vector<std::string>& t = w.t;
+  if (t.size() != 1 && t.size() != 2 && t.size() != 5) {
+    return w.fail("'tick' takes no argument, T, or T B C S; got " + std::to_string(t.size() - 1));
+  }
+  cmd->op = Op::tick;
+  if (t.size() >= 2) {
+    cmd->has_time = true;
+    if (!w.number(1, &cmd->time)) return false;
+  }
+  if (t.size() == 5) {
+    std::uint32_t v[3];
+    for (std::size_t i = 0; i < 3; ++i) {
+      if (!w.number(2 + i, &v[i])) return false;
+      if (v[i] > 0xFFFFu) {
+        return w.fail("timer value " + quoted(t[2 + i]) + " is not a 16-bit value");
+      }
+    }
+    cmd->has_values = true;
+    cmd->values = {static_cast<std::uint16_t>(v[0]), static_cast<std::uint16_t>(v[1]),
+                   static_cast<std::uint16_t>(v[2])};
+  }
+  return true;
+}
+
+// paint, close, dump, end: no arguments.
+template <Op op, std::uint32_t message = 0>
+bool parse_bare(LineWords& w, Command* cmd) {
+  cmd->op = op;
+  cmd->message = message;
+  return w.arity(0);
+}
+
+bool parse_png(LineWords& w, Command* cmd) {
+  if (w.t.size() < 2) return w.fail("'png' needs a file name");
+  // The file name is the rest of the line, so it may contain blanks.
+  const std::string& line = w.line;
+  const std::size_t start = line.find_first_not_of(" \t", line.find("png") + 3);
+  std::size_t stop = line.find_last_not_of(" \t");
+  cmd->op = Op::png;
+  cmd->file = line.substr(start, stop - start + 1);
+  return true;
+}
+
+bool parse_repeat(LineWords& w, Command* cmd) {
+  cmd->op = Op::repeat;
+  return w.arity(1) && w.number(1, &cmd->count);
+}
+
+struct Verb {
+  std::string_view name;
+  bool (*parse)(LineWords&, Command*);
+};
+
+constexpr Verb verbs[] = {
+    {"msg", parse_msg},
+    {"key", parse_key_press},
+    {"mouse", parse_mouse},
+    {"tick", parse_tick},
+    {"paint", parse_bare<Op::message, msg::paint>},
+    {"close", parse_bare<Op::message, msg::close>},
+    {"dump", parse_bare<Op::dump>},
+    {"end", parse_bare<Op::end>},
+    {"png", parse_png},
+    {"repeat", parse_repeat},
+};
+
 // Parses one non-blank, non-comment line. Returns an empty string or the error.
 std::string parse_line(const std::string& line, Command* cmd) {
-  const std::vector<std::string> t = split(line);
-  const std::string& verb = t[0];
-  auto number = [&](std::size_t i, std::uint32_t* v) -> std::string {
-    if (!parse_script_number(t[i], v)) return "bad number " + quoted(t[i]);
-    return {};
-  };
-  auto arity = [&](std::size_t n) -> std::string {
-    if (t.size() != n + 1) {
-      return "'" + verb + "' takes " + std::to_string(n) + " argument" + (n == 1 ? "" : "s") +
-             ", got " + std::to_string(t.size() - 1);
-    }
-    return {};
-  };
-  std::string err;
-  if (verb == "msg") {
-    if (!(err = arity(3)).empty()) return err;
-    cmd->op = Op::message;
-    if (!(err = number(1, &cmd->message)).empty()) return err;
-    if (!(err = number(2, &cmd->wparam)).empty()) return err;
-    return number(3, &cmd->lparam);
+  LineWords w{line, split(line), {}};
+  for (const Verb& verb : verbs) {
+    if (w.t[0] == verb.name) return verb.parse(w, cmd) ? std::string{} : w.error;
   }
-  if (verb == "key") {
-    if (!(err = arity(1)).empty()) return err;
-    cmd->op = Op::message;
-    cmd->message = msg::key_down;
-    if (!parse_key(t[1], &cmd->wparam)) return "unknown key " + quoted(t[1]);
-    return {};
-  }
-  if (verb == "mouse") {
-    if (!(err = arity(4)).empty()) return err;
-    cmd->op = Op::message;
-    const MouseEvent* event = nullptr;
-    for (const auto& e : mouse_events) {
-      if (t[1] == e.name) event = &e;
-    }
-    if (!event) return "unknown mouse event " + quoted(t[1]);
-    cmd->message = event->message;
-    std::uint32_t x = 0, y = 0;
-    if (!(err = number(2, &x)).empty()) return err;
-    if (!(err = number(3, &y)).empty()) return err;
-    if (!(err = number(4, &cmd->wparam)).empty()) return err;
-    cmd->lparam = pack_mouse_lparam(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
-    return {};
-  }
-  if (verb == "tick") {
-    if (t.size() != 1 && t.size() != 2 && t.size() != 5) {
-      return "'tick' takes no argument, T, or T B C S; got " + std::to_string(t.size() - 1);
-    }
-    cmd->op = Op::tick;
-    if (t.size() >= 2) {
-      cmd->has_time = true;
-      if (!(err = number(1, &cmd->time)).empty()) return err;
-    }
-    if (t.size() == 5) {
-      std::uint32_t v[3];
-      for (std::size_t i = 0; i < 3; ++i) {
-        if (!(err = number(2 + i, &v[i])).empty()) return err;
-        if (v[i] > 0xFFFFu) return "timer value " + quoted(t[2 + i]) + " is not a 16-bit value";
-      }
-      cmd->has_values = true;
-      cmd->values = {static_cast<std::uint16_t>(v[0]), static_cast<std::uint16_t>(v[1]),
-                     static_cast<std::uint16_t>(v[2])};
-    }
-    return {};
-  }
-  if (verb == "paint" || verb == "close" || verb == "dump" || verb == "end") {
-    if (!(err = arity(0)).empty()) return err;
-    if (verb == "paint") {
-      cmd->op = Op::message;
-      cmd->message = msg::paint;
-    } else if (verb == "close") {
-      cmd->op = Op::message;
-      cmd->message = msg::close;
-    } else {
-      cmd->op = verb == "dump" ? Op::dump : Op::end;
-    }
-    return {};
-  }
-  if (verb == "png") {
-    if (t.size() < 2) return "'png' needs a file name";
-    // The file name is the rest of the line, so it may contain blanks.
-    const std::size_t start = line.find_first_not_of(" \t", line.find("png") + 3);
-    std::size_t stop = line.find_last_not_of(" \t");
-    cmd->op = Op::png;
-    cmd->file = line.substr(start, stop - start + 1);
-    return {};
-  }
-  if (verb == "repeat") {
-    if (!(err = arity(1)).empty()) return err;
-    cmd->op = Op::repeat;
-    return number(1, &cmd->count);
-  }
-  return "unknown command " + quoted(verb);
+  return "unknown command " + quoted(w.t[0]);
 }
 
 // ---------- running ----------

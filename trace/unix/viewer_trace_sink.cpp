@@ -42,7 +42,7 @@ constexpr int kSendBuffer = 1 << 20;
 
 }  // namespace
 
-ViewerTraceSink::ViewerTraceSink(std::string program_dir, std::string endpoint_dir)
+UnixViewerTraceSink::UnixViewerTraceSink(std::string program_dir, std::string endpoint_dir)
     : endpoint_dir_(endpoint_dir.empty() ? viewer::default_endpoint_dir()
                                          : std::move(endpoint_dir)),
       wait_budget_(kMaxWait),
@@ -51,16 +51,16 @@ ViewerTraceSink::ViewerTraceSink(std::string program_dir, std::string endpoint_d
   socket_path_ = viewer::socket_path(endpoint_dir_);
 }
 
-ViewerTraceSink::~ViewerTraceSink() {
+UnixViewerTraceSink::~UnixViewerTraceSink() {
   disconnect();
 }
 
-void ViewerTraceSink::disconnect() {
+void UnixViewerTraceSink::disconnect() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
 }
 
-std::intptr_t ViewerTraceSink::send_trace_line(const char* text) {
+std::intptr_t UnixViewerTraceSink::send_trace_line(const char* text) {
   char message[viewer::kMaxMessage];
   const std::size_t length = text == nullptr ? 0 : std::strlen(text);
   if (length + 1 > sizeof message) {
@@ -92,7 +92,7 @@ std::intptr_t ViewerTraceSink::send_trace_line(const char* text) {
   return 0;
 }
 
-bool ViewerTraceSink::wait_until_read(std::chrono::milliseconds timeout) {
+bool UnixViewerTraceSink::wait_until_read(std::chrono::milliseconds timeout) {
   if (fd_ < 0) return false;
   const auto deadline = Clock::now() + timeout;
   auto wait_for = [&](short events) {
@@ -119,7 +119,7 @@ bool ViewerTraceSink::wait_until_read(std::chrono::milliseconds timeout) {
   return false;
 }
 
-bool ViewerTraceSink::connected_endpoint_unchanged() const {
+bool UnixViewerTraceSink::connected_endpoint_unchanged() const {
   struct stat st {};
   return ::lstat(socket_path_.c_str(), &st) == 0 && st.st_dev == endpoint_dev_ &&
          st.st_ino == endpoint_ino_ && st.st_uid == ::geteuid() &&
@@ -128,7 +128,7 @@ bool ViewerTraceSink::connected_endpoint_unchanged() const {
 
 // Whether anything happened in the endpoint directory since the last line. Reading the
 // directory's change notifications costs far less than looking at the files for every line.
-bool ViewerTraceSink::directory_changed() {
+bool UnixViewerTraceSink::directory_changed() {
   if (!watching_) return true;
   alignas(inotify_event) char events[4096];
   bool changed = false;
@@ -145,7 +145,7 @@ bool ViewerTraceSink::directory_changed() {
   return changed;
 }
 
-void ViewerTraceSink::watch_directory() {
+void UnixViewerTraceSink::watch_directory() {
   if (watch_fd_ < 0) watch_fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   if (watch_fd_ < 0) return;  // without notifications every line looks at the files
   directory_changed();
@@ -155,7 +155,7 @@ void ViewerTraceSink::watch_directory() {
                               IN_DELETE_SELF | IN_MOVE_SELF | IN_DONT_FOLLOW | IN_ONLYDIR) >= 0;
 }
 
-bool ViewerTraceSink::send_message(const char* data, std::size_t size) {
+bool UnixViewerTraceSink::send_message(const char* data, std::size_t size) {
   for (;;) {
     if (::send(fd_, data, size, MSG_NOSIGNAL | MSG_DONTWAIT) >= 0) {
       stalled_ = false;
@@ -192,7 +192,7 @@ bool ViewerTraceSink::send_message(const char* data, std::size_t size) {
   }
 }
 
-ViewerTraceSink::Lookup ViewerTraceSink::look_up() {
+UnixViewerTraceSink::Lookup UnixViewerTraceSink::look_up() {
   disconnect();
   if (socket_path_.empty() || Clock::now() < next_look_up_) return Lookup::refused;
 
@@ -249,7 +249,7 @@ ViewerTraceSink::Lookup ViewerTraceSink::look_up() {
   return result;
 }
 
-bool ViewerTraceSink::start_viewer() {
+bool UnixViewerTraceSink::start_viewer() {
   if (program_path_.empty() || Clock::now() < next_start_) return false;
   // A missing program costs a stat: no process is created for nothing.
   struct stat st {};

@@ -21,15 +21,15 @@
 
 namespace fpu {
 
-class ViewerTraceSink : public TraceSink {
+class UnixViewerTraceSink : public TraceSink {
  public:
   // `program_dir` holds the viewer program (normally the running executable's directory,
   // see viewer::running_executable_dir); empty means never start a viewer. `endpoint_dir`
   // replaces the per-user directory (tests); empty means viewer::default_endpoint_dir().
-  explicit ViewerTraceSink(std::string program_dir, std::string endpoint_dir = {});
-  ~ViewerTraceSink() override;
-  ViewerTraceSink(const ViewerTraceSink&) = delete;
-  ViewerTraceSink& operator=(const ViewerTraceSink&) = delete;
+  explicit UnixViewerTraceSink(std::string program_dir, std::string endpoint_dir = {});
+  ~UnixViewerTraceSink() override;
+  UnixViewerTraceSink(const UnixViewerTraceSink&) = delete;
+  UnixViewerTraceSink& operator=(const UnixViewerTraceSink&) = delete;
 
   // Returns 1 when the line was handed to a viewer, 0 when it was dropped.
   std::intptr_t send_trace_line(const char* text) override;

@@ -132,12 +132,12 @@ DWORD WINAPI worker(void* param) {
 
 }  // namespace
 
-ViewerTraceSink::ViewerTraceSink(ViewerSinkOptions options)
+Win32ViewerTraceSink::Win32ViewerTraceSink(ViewerSinkOptions options)
     : shared_(new ViewerSinkShared(std::move(options))) {
   shared_->thread = CreateThread(nullptr, 0, worker, shared_, 0, nullptr);
 }
 
-ViewerTraceSink::~ViewerTraceSink() {
+Win32ViewerTraceSink::~Win32ViewerTraceSink() {
   ViewerSinkShared& s = *shared_;
   AcquireSRWLockExclusive(&s.lock);
   s.stopping = true;
@@ -159,7 +159,7 @@ ViewerTraceSink::~ViewerTraceSink() {
   // which is left alive for it, and ends with the process.
 }
 
-std::intptr_t ViewerTraceSink::send_trace_line(const char* text) {
+std::intptr_t Win32ViewerTraceSink::send_trace_line(const char* text) {
   if (!text) text = "";  // no text is an empty line, not a crash
   ViewerSinkShared& s = *shared_;
   AcquireSRWLockExclusive(&s.lock);
@@ -175,14 +175,14 @@ std::intptr_t ViewerTraceSink::send_trace_line(const char* text) {
   return room ? 1 : 0;
 }
 
-ViewerSinkStats ViewerTraceSink::stats() const {
+ViewerSinkStats Win32ViewerTraceSink::stats() const {
   AcquireSRWLockExclusive(&shared_->lock);
   ViewerSinkStats copy = shared_->stats;
   ReleaseSRWLockExclusive(&shared_->lock);
   return copy;
 }
 
-bool ViewerTraceSink::wait_idle(std::uint32_t timeout_ms) const {
+bool Win32ViewerTraceSink::wait_idle(std::uint32_t timeout_ms) const {
   ViewerSinkShared& s = *shared_;
   const DWORD start = GetTickCount();
   AcquireSRWLockExclusive(&s.lock);

@@ -37,12 +37,12 @@ struct ViewerSinkStats {
 
 struct ViewerSinkShared;
 
-class ViewerTraceSink : public TraceSink {
+class Win32ViewerTraceSink : public TraceSink {
  public:
-  explicit ViewerTraceSink(ViewerSinkOptions options = {});
-  ~ViewerTraceSink() override;
-  ViewerTraceSink(const ViewerTraceSink&) = delete;
-  ViewerTraceSink& operator=(const ViewerTraceSink&) = delete;
+  explicit Win32ViewerTraceSink(ViewerSinkOptions options = {});
+  ~Win32ViewerTraceSink() override;
+  Win32ViewerTraceSink(const Win32ViewerTraceSink&) = delete;
+  Win32ViewerTraceSink& operator=(const Win32ViewerTraceSink&) = delete;
 
   // Queues the line and returns at once: 1 when queued, 0 when dropped because the
   // queue is full (delivery happens later, so no viewer result can be returned).

@@ -23,7 +23,7 @@ void pump() {
 }
 
 // Pumps messages until the sink has handled every queued line.
-bool settle(const fpu::ViewerTraceSink& sink) {
+bool settle(const fpu::Win32ViewerTraceSink& sink) {
   const DWORD start = GetTickCount();
   while (!sink.wait_idle(0)) {
     if (GetTickCount() - start > 20000) return false;
@@ -76,7 +76,7 @@ fpu::ViewerSinkOptions options(std::size_t capacity, std::uint32_t timeout_ms) {
 
 void lines_arrive_in_order() {
   Viewer viewer;
-  fpu::ViewerTraceSink sink(options(4096, 5000));
+  fpu::Win32ViewerTraceSink sink(options(4096, 5000));
   for (int i = 0; i < 300; ++i) sink.send_trace_line(("a" + std::to_string(i)).c_str());
   check(settle(sink), "300 lines are handled");
   check(viewer.text() == joined("a", 0, 300),
@@ -94,7 +94,7 @@ void lines_arrive_in_order() {
 void full_queue_drops_instead_of_blocking() {
   Viewer viewer;
   const std::size_t capacity = 16;
-  fpu::ViewerTraceSink sink(options(capacity, 10000));
+  fpu::Win32ViewerTraceSink sink(options(capacity, 10000));
   // The viewer cannot answer while this thread sends, so the queue fills up.
   std::intptr_t accepted = 0;
   for (int i = 0; i < 1000; ++i)
@@ -112,7 +112,7 @@ void full_queue_drops_instead_of_blocking() {
 
 void unanswered_messages_time_out() {
   Viewer viewer;
-  fpu::ViewerTraceSink sink(options(64, 100));
+  fpu::Win32ViewerTraceSink sink(options(64, 100));
   for (int i = 0; i < 3; ++i) sink.send_trace_line("never shown");
   // Not pumping here, so the viewer does not answer.
   for (int waited = 0; waited < 5000 && sink.stats().failed < 3; waited += 50) Sleep(50);
@@ -123,7 +123,7 @@ void unanswered_messages_time_out() {
 }
 
 void no_viewer_drops_the_line() {
-  fpu::ViewerTraceSink sink(options(64, 100));
+  fpu::Win32ViewerTraceSink sink(options(64, 100));
   sink.send_trace_line("nobody listens");
   sink.send_trace_line("still nobody");
   check(settle(sink), "lines without a viewer are handled");

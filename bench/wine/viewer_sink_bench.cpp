@@ -78,7 +78,7 @@ int main() {
     clear_viewer();
     fpu::ViewerSinkOptions options;
     options.drain_ms = 0;  // what is left after the measurement is not delivered
-    fpu::ViewerTraceSink sink(options);
+    fpu::Win32ViewerTraceSink sink(options);
     double start = now_us();
     for (int i = 0; i < frame_lines; ++i) sink.send_trace_line("xopc = 62, ---- Z");
     queued_us.push_back((now_us() - start) / frame_lines);

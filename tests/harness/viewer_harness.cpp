@@ -1,4 +1,4 @@
-#include "tests/trace/viewer_harness.h"
+#include "tests/harness/viewer_harness.h"
 
 #include <fcntl.h>
 #include <poll.h>
