@@ -29,7 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fpu::JsonTraceSink trace(out);
   fpu::ReplayOptions options;
   options.allow_files = false;  // never write files named by fuzz input
-  options.max_steps = 20000;    // `repeat` can ask for billions of lines
+  // `repeat` can ask for billions of lines. Every executed line is a step, and a body that
+  // runs nothing is passed over, so each iteration of any block counts.
+  options.max_steps = 20000;
   fpu::run_replay(host, trace, script, out, options);
   return 0;
 }

@@ -9,6 +9,8 @@ cmake --build --preset fuzz --target replay_fuzz
 
 corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
-cp tests/replay/scripts/*.txt "$corpus"/ 2>/dev/null || true
-./build/fuzz/fuzz/replay_fuzz -max_total_time="$seconds" -max_len=4096 -timeout=10 \
-  -rss_limit_mb=2048 -print_final_stats=1 "$corpus" 2>&1 | tail -n 15
+# Seeds: the checked-in scenario scripts. max_len leaves room for blocks nested past the
+# depth limit (257 levels of "repeat 1" and "end" take about 3.4 KB).
+cp tests/replay/scripts/*.txt "$corpus"/
+./build/fuzz/fuzz/replay_fuzz -max_total_time="$seconds" -max_len=16384 -timeout=10 \
+  -dict=fuzz/replay.dict -rss_limit_mb=2048 -print_final_stats=1 "$corpus" 2>&1 | tail -n 15

@@ -105,6 +105,9 @@ TEST(ReplayScript, BadLinesStopWithTheirLineNumber) {
       {"repeat 2\nkey F1\nrepeat 1\nend", "line 1: 'repeat' without 'end'"},
       {"msg 1 2", "line 1: 'msg' takes 3 arguments, got 2"},
       {"Key A", "line 1: unknown command 'Key'"},
+      {"repeat -1\nend", "line 1: repeat count '-1' is not in 0 to 4294967295"},
+      {"repeat 4294967296\nend", "line 1: repeat count '4294967296' is not in 0 to 4294967295"},
+      {"dump\nmsg 1 0 0", "line 2: 'msg 1' is the creation message"},
   };
   for (const auto& c : cases) {
     ScriptRun r;
@@ -114,12 +117,12 @@ TEST(ReplayScript, BadLinesStopWithTheirLineNumber) {
   }
 }
 
-TEST(ReplayScript, NothingAfterABadLineRuns) {
+TEST(ReplayScript, NothingOfAScriptWithABadLineRuns) {
   ScriptRun r;
-  run(r, "dump\nkey F1\nbogus\nkey F1\ndump\n");
+  run(r, "dump\nkey F1\npng a.png\nbogus\nkey F1\ndump\n");
   EXPECT_EQ(r.result.exit_code, 2);
-  ASSERT_EQ(r.lines.size(), 2u);  // the first dump and one xopc line
-  EXPECT_EQ(r.lines[1], R"({"trace":"xopc = 62, ---- Z"})");
+  EXPECT_TRUE(r.lines.empty());
+  EXPECT_TRUE(r.host.images.empty());
 }
 
 TEST(ReplayScript, NestedRepeatsRunTheirBodyTheProductOfTimes) {
@@ -163,6 +166,18 @@ TEST(ReplayScript, StepLimitStopsEndlessScripts) {
   run(r, "repeat 4000000000\nkey F1\nend\n", options);
   EXPECT_EQ(r.result.exit_code, 1);
   EXPECT_EQ(r.lines.size(), 99u);  // the repeat line is a step too
+}
+
+TEST(ReplayScript, EmptyBodiesCostNoStepsHoweverOftenTheyRepeat) {
+  ScriptRun r;
+  ReplayOptions options;
+  options.max_steps = 10;
+  run(r,
+      "repeat 4294967295\nrepeat 4294967295\nend\nrepeat 0\nkey F1\nend\nend\n"
+      "repeat 3\nkey F1\nend\n",
+      options);
+  EXPECT_EQ(r.result.exit_code, 0) << r.result.error;
+  EXPECT_EQ(r.lines.size(), 3u);
 }
 
 TEST(ReplayDump, FieldsInOrderWithTheirWidths) {

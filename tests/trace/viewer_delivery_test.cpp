@@ -96,6 +96,7 @@ TEST_F(ViewerDelivery, MissingProgramDropsLinesWithoutStartingAnything) {
 TEST_F(ViewerDelivery, KilledViewerIsStartedAgainByTheNextLine) {
   UnixViewerTraceSink sink(testing::viewer_program_dir(), dir.path());
   ASSERT_NE(sink.send_trace_line("before"), 0);
+  ASSERT_TRUE(sink.wait_until_read(5s));  // the viewer starts in the background
   const auto pid = testing::viewer_pid(dir.path());
   ASSERT_TRUE(pid.has_value());
   ::kill(*pid, SIGKILL);

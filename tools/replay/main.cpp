@@ -1,6 +1,7 @@
 // fpu-sample-replay: drives the program headless from a script of messages.
 //
-//   fpu-sample-replay [--ticks N] [--seed N] [--trace stdout|viewer|none] [SCRIPT]
+//   fpu-sample-replay [--ticks N] [--seed N] [--trace stdout|viewer|none] [--max-steps N]
+//                     [SCRIPT]
 //   fpu-sample-replay --help | --version
 //
 // Exit status: 0 when the script ran to its end, 2 for a line that cannot be parsed,
@@ -8,6 +9,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 
@@ -76,8 +78,11 @@ int main(int argc, char** argv) {
   const std::string& script_path = line.script_path;
 
   std::ifstream file;
-  std::istream* script = fpu::open_replay_script(script_path, file);
-  if (!script) return fail(1, "cannot open script '" + script_path + "'");
+  std::string why;
+  std::istream* script = fpu::open_replay_script(script_path, file, &why);
+  if (!script) return fail(1, "cannot open script '" + fpu::masked(script_path) + "': " + why);
+  // A read error (a closed standard input, a failing disk) is an error, not the end.
+  script->exceptions(std::ios::badbit);
 
   std::unique_ptr<fpu::TraceSink> trace;
   if (trace_mode == "stdout") {
@@ -89,7 +94,16 @@ int main(int argc, char** argv) {
   }
 
   SoftReplayHost host;
-  fpu::ReplayResult result = fpu::run_replay(host, *trace, *script, std::cout, options);
+  fpu::ReplayResult result;
+  try {
+    result = fpu::run_replay(host, *trace, *script, std::cout, options);
+  } catch (const std::ios_base::failure& e) {
+    const std::string source =
+        script_path == "-" ? "standard input" : "'" + fpu::masked(script_path) + "'";
+    return fail(1, "cannot read the script from " + source + ": " + e.code().message());
+  } catch (const std::bad_alloc&) {
+    return fail(1, "out of memory");
+  }
   std::cout.flush();
   if (result.exit_code != 0) return fail(result.exit_code, result.error);
   if (!std::cout) return fail(1, "cannot write standard output");

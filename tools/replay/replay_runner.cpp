@@ -1,7 +1,10 @@
 #include "tools/replay/replay_runner.h"
 
 #include <array>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <istream>
 #include <memory>
@@ -88,19 +91,27 @@ std::string dump_line(const SceneState& scene) {
 
 enum class Op { message, tick, dump, png, repeat, end };
 
+// One script line, parsed. A whole script is a flat list: a repeat's body is the commands
+// after it up to `body_end`, so neither running nor releasing it recurses.
 struct Command {
   Op op = Op::message;
+  bool has_time = false;
+  bool has_values = false;
+  bool works = false;  // repeat: the body runs at least one line that does something
+  TimerValues values{};
   std::uint32_t message = 0;
   std::uint32_t wparam = 0;
   std::uint32_t lparam = 0;
-  bool has_time = false;
   std::uint32_t time = 0;
-  bool has_values = false;
-  TimerValues values{};
-  std::string file;
-  std::uint32_t count = 0;    // repeat
-  std::vector<Command> body;  // repeat
+  std::uint32_t count = 0;   // repeat
+  std::uint32_t file = 0;    // png: index into Script::files
+  std::size_t body_end = 0;  // repeat
   std::size_t line = 0;
+};
+
+struct Script {
+  std::vector<Command> commands;
+  std::vector<std::string> files;
 };
 
 struct KeyName {
@@ -182,20 +193,10 @@ std::vector<std::string> split(const std::string& line) {
   return tokens;
 }
 
-std::string quoted(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-      q += '?';
-    } else {
-      q += c;
-    }
-    if (q.size() > 40) {
-      q += "...";
-      break;
-    }
-  }
-  return q + "'";
+// A word of the script for a message: masked, and cut short when long.
+std::string shown(const std::string& s) {
+  if (s.size() > 40) return "'" + masked(s.substr(0, 40)) + "...'";
+  return "'" + masked(s) + "'";
 }
 
 // The words of one script line and the first error found in them.
@@ -203,6 +204,7 @@ struct LineWords {
   const std::string& line;
   std::vector<std::string> t;
   std::string error;
+  std::string file;  // png
 
   bool fail(std::string message) {
     error = std::move(message);
@@ -214,21 +216,28 @@ struct LineWords {
                 ", got " + std::to_string(t.size() - 1));
   }
   bool number(std::size_t i, std::uint32_t* v) {
-    return parse_script_number(t[i], v) || fail("bad number " + quoted(t[i]));
+    return parse_script_number(t[i], v) || fail("bad number " + shown(t[i]));
   }
 };
 
 bool parse_msg(LineWords& w, Command* cmd) {
   cmd->op = Op::message;
-  return w.arity(3) && w.number(1, &cmd->message) && w.number(2, &cmd->wparam) &&
-         w.number(3, &cmd->lparam);
+  if (!w.arity(3) || !w.number(1, &cmd->message)) return false;
+  // The window exists from start-up on, and a window is created once: a second creation
+  // would build a second set of drawing objects over the first.
+  if (cmd->message == msg::create) {
+    return w.fail("'msg " + w.t[1] +
+                  "' is the creation message; the window was created at start-up and is not "
+                  "created twice");
+  }
+  return w.number(2, &cmd->wparam) && w.number(3, &cmd->lparam);
 }
 
 bool parse_key_press(LineWords& w, Command* cmd) {
   if (!w.arity(1)) return false;
   cmd->op = Op::message;
   cmd->message = msg::key_down;
-  return parse_key(w.t[1], &cmd->wparam) || w.fail("unknown key " + quoted(w.t[1]));
+  return parse_key(w.t[1], &cmd->wparam) || w.fail("unknown key " + shown(w.t[1]));
 }
 
 bool parse_mouse(LineWords& w, Command* cmd) {
@@ -238,7 +247,7 @@ bool parse_mouse(LineWords& w, Command* cmd) {
   for (const auto& e : mouse_events) {
     if (w.t[1] == e.name) event = &e;
   }
-  if (!event) return w.fail("unknown mouse event " + quoted(w.t[1]));
+  if (!event) return w.fail("unknown mouse event " + shown(w.t[1]));
   cmd->message = event->message;
   std::uint32_t x = 0, y = 0;
   if (!w.number(2, &x) || !w.number(3, &y) || !w.number(4, &cmd->wparam)) return false;
@@ -261,7 +270,7 @@ bool parse_tick(LineWords& w, Command* cmd) {
     for (std::size_t i = 0; i < 3; ++i) {
       if (!w.number(2 + i, &v[i])) return false;
       if (v[i] > 0xFFFFu) {
-        return w.fail("timer value " + quoted(t[2 + i]) + " is not a 16-bit value");
+        return w.fail("timer value " + shown(t[2 + i]) + " is not a 16-bit value");
       }
     }
     cmd->has_values = true;
@@ -286,13 +295,20 @@ bool parse_png(LineWords& w, Command* cmd) {
   const std::size_t start = line.find_first_not_of(" \t", line.find("png") + 3);
   std::size_t stop = line.find_last_not_of(" \t");
   cmd->op = Op::png;
-  cmd->file = line.substr(start, stop - start + 1);
+  w.file = line.substr(start, stop - start + 1);
   return true;
 }
 
 bool parse_repeat(LineWords& w, Command* cmd) {
   cmd->op = Op::repeat;
-  return w.arity(1) && w.number(1, &cmd->count);
+  if (!w.arity(1)) return false;
+  // Counts are not taken modulo 2^32: -1 or 2^32 is a mistake, not 4294967295 or 0.
+  if (!parse_repeat_count(w.t[1], &cmd->count)) {
+    std::uint32_t ignored = 0;
+    if (!parse_script_number(w.t[1], &ignored)) return w.number(1, &ignored);
+    return w.fail("repeat count " + shown(w.t[1]) + " is not in 0 to 4294967295");
+  }
+  return true;
 }
 
 struct Verb {
@@ -314,12 +330,76 @@ constexpr Verb verbs[] = {
 };
 
 // Parses one non-blank, non-comment line. Returns an empty string or the error.
-std::string parse_line(const std::string& line, Command* cmd) {
-  LineWords w{line, split(line), {}};
+std::string parse_line(const std::string& line, Command* cmd, std::string* file) {
+  LineWords w{line, split(line), {}, {}};
   for (const Verb& verb : verbs) {
-    if (w.t[0] == verb.name) return verb.parse(w, cmd) ? std::string{} : w.error;
+    if (w.t[0] != verb.name) continue;
+    if (!verb.parse(w, cmd)) return w.error;
+    *file = std::move(w.file);
+    return {};
   }
-  return "unknown command " + quoted(w.t[0]);
+  return "unknown command " + shown(w.t[0]);
+}
+
+// ---------- reading ----------
+
+// The whole script, parsed and checked, or the first error with its line number. Reads one
+// line at a time into a buffer of bounded size, so an endless line costs no memory.
+std::string read_script(std::istream& in, Script* script) {
+  std::vector<char> buffer(replay_max_line + 2);  // the line, a carriage return, the NUL
+  std::vector<std::size_t> open_blocks;           // indexes of the repeats not yet ended
+  std::size_t line_no = 0;
+  auto at = [&](std::size_t n, const std::string& what) {
+    return "line " + std::to_string(n) + ": " + what;
+  };
+  while (in.getline(buffer.data(), static_cast<std::streamsize>(buffer.size()))) {
+    ++line_no;
+    std::size_t length = static_cast<std::size_t>(in.gcount()) - (in.eof() ? 0 : 1);
+    if (length > 0 && buffer[length - 1] == '\r') --length;
+    if (length > replay_max_line) {
+      return at(line_no, "longer than " + std::to_string(replay_max_line) + " bytes");
+    }
+    const std::string line(buffer.data(), length);
+    const std::size_t first = line.find_first_not_of(" \t");
+    if (first == std::string::npos || line[first] == '#') continue;
+
+    Command cmd;
+    cmd.line = line_no;
+    std::string file;
+    if (std::string err = parse_line(line, &cmd, &file); !err.empty()) return at(line_no, err);
+    std::vector<Command>& commands = script->commands;
+    if (cmd.op == Op::end) {
+      if (open_blocks.empty()) return at(line_no, "'end' without 'repeat'");
+      Command& block = commands[open_blocks.back()];
+      open_blocks.pop_back();
+      block.body_end = commands.size();
+      // What an enclosing block runs: this block, when it runs and does something.
+      if (!open_blocks.empty() && block.count != 0 && block.works) {
+        commands[open_blocks.back()].works = true;
+      }
+      continue;
+    }
+    if (cmd.op == Op::png) {
+      cmd.file = static_cast<std::uint32_t>(script->files.size());
+      script->files.push_back(std::move(file));
+    }
+    if (cmd.op != Op::repeat && !open_blocks.empty()) commands[open_blocks.back()].works = true;
+    if (cmd.op == Op::repeat) {
+      if (open_blocks.size() == replay_max_depth) {
+        return at(line_no, "blocks nested deeper than " + std::to_string(replay_max_depth));
+      }
+      open_blocks.push_back(commands.size());
+    }
+    commands.push_back(cmd);
+  }
+  if (in.bad()) return "cannot read the script";
+  if (in.fail() && !in.eof()) {
+    return at(line_no + 1, "longer than " + std::to_string(replay_max_line) + " bytes");
+  }
+  if (!open_blocks.empty()) {
+    return at(script->commands[open_blocks.back()].line, "'repeat' without 'end'");
+  }
+  return {};
 }
 
 // ---------- running ----------
@@ -338,12 +418,50 @@ class Runner {
     start_program(program_, replay_window);
   }
 
-  // Returns false when the run must stop (error_ set).
-  bool execute(const Command& cmd) {
-    if (options_.max_steps != 0 && ++steps_ > options_.max_steps) {
-      error_ = "step limit of " + std::to_string(options_.max_steps) + " lines reached";
-      return false;
+  // Runs the script; false when the run had to stop (error_ set). Blocks are run with a
+  // stack of their own, and a block whose body does nothing is passed over whatever its
+  // count, so only lines that do something take time.
+  bool run(const Script& script) {
+    struct Block {
+      std::size_t begin;
+      std::size_t end;
+      std::uint32_t left;
+    };
+    std::vector<Block> blocks;
+    const std::vector<Command>& commands = script.commands;
+    std::size_t i = 0;
+    for (;;) {
+      const std::size_t end = blocks.empty() ? commands.size() : blocks.back().end;
+      if (i == end) {
+        if (blocks.empty()) return true;
+        Block& block = blocks.back();
+        if (--block.left != 0) {
+          i = block.begin;
+        } else {
+          blocks.pop_back();
+        }
+        continue;
+      }
+      const Command& cmd = commands[i];
+      if (options_.max_steps != 0 && ++steps_ > options_.max_steps) {
+        error_ = "line " + std::to_string(cmd.line) + ": stopped at the step limit of " +
+                 std::to_string(options_.max_steps) + " lines";
+        return false;
+      }
+      if (cmd.op == Op::repeat) {
+        if (cmd.count != 0 && cmd.works) blocks.push_back({i + 1, cmd.body_end, cmd.count});
+        i = cmd.count != 0 && cmd.works ? i + 1 : cmd.body_end;
+        continue;
+      }
+      if (!execute(cmd, script)) return false;
+      ++i;
     }
+  }
+
+  const std::string& error() const { return error_; }
+
+ private:
+  bool execute(const Command& cmd, const Script& script) {
     switch (cmd.op) {
       case Op::message:
         deliver(cmd.message, cmd.wparam, cmd.lparam);
@@ -359,23 +477,14 @@ class Runner {
         out_ << dump_line(program_.scene);
         return true;
       case Op::png:
-        return write_png(cmd);
+        return write_png(cmd, script.files[cmd.file]);
       case Op::repeat:
-        for (std::uint32_t i = 0; i < cmd.count; ++i) {
-          for (const Command& inner : cmd.body) {
-            if (!execute(inner)) return false;
-          }
-        }
-        return true;
       case Op::end:
         return true;
     }
     return true;
   }
 
-  const std::string& error() const { return error_; }
-
- private:
   void deliver(std::uint32_t message, std::uint32_t wparam, std::uint32_t lparam) {
     // A 32-bit lParam widens with its sign, as the platform widens it.
     window_proc(program_, replay_window, message, wparam, widen_lparam(lparam));
@@ -385,11 +494,12 @@ class Runner {
     }
   }
 
-  bool write_png(const Command& cmd) {
+  bool write_png(const Command& cmd, const std::string& file) {
     if (!options_.allow_files) return true;
     std::string why;
-    if (!host_.write_image(cmd.file, program_.draw.back_buffer, &why)) {
-      error_ = "line " + std::to_string(cmd.line) + ": cannot write " + cmd.file + ": " + why;
+    if (!host_.write_image(file, program_.draw.back_buffer, &why)) {
+      // The host's message names the file; names can hold anything, terminals cannot.
+      error_ = "line " + std::to_string(cmd.line) + ": " + masked(why);
       return false;
     }
     return true;
@@ -449,6 +559,28 @@ bool parse_script_number(const std::string& text, std::uint32_t* value) {
   return true;
 }
 
+std::string masked(std::string text) {
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return text;
+}
+
+bool parse_repeat_count(const std::string& text, std::uint32_t* value) {
+  std::string_view s = text;
+  int base = 10;
+  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+    s.remove_prefix(2);
+    base = 16;
+  }
+  if (s.empty() || s[0] == '-' || s[0] == '+') return false;
+  std::uint32_t v = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v, base);
+  if (ec != std::errc{} || end != s.data() + s.size()) return false;
+  *value = v;
+  return true;
+}
+
 void append_json_string(std::string& out, const std::string& text) {
   static constexpr char hex[] = "0123456789abcdef";
   out += '"';
@@ -484,6 +616,16 @@ bool parse_replay_command_line(int argc, const char* const* argv, ReplayCommandL
       } else {
         line->options.noise_seed = value;
       }
+    } else if (arg == "--max-steps") {
+      // A bound for scripts from elsewhere: at most this many lines run.
+      const std::string value = has_value ? argv[++i] : "";
+      std::uint64_t steps = 0;
+      const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), steps);
+      if (value.empty() || ec != std::errc{} || end != value.data() + value.size() || steps == 0) {
+        *error = "--max-steps needs a whole number from 1 to 18446744073709551615";
+        return false;
+      }
+      line->options.max_steps = steps;
     } else if (arg == "--trace") {
       line->trace_mode = has_value ? argv[++i] : "";
       if (line->trace_mode != "stdout" && line->trace_mode != "viewer" &&
@@ -507,56 +649,31 @@ bool parse_replay_command_line(int argc, const char* const* argv, ReplayCommandL
   return true;
 }
 
-std::istream* open_replay_script(const std::string& path, std::ifstream& file) {
+std::istream* open_replay_script(const std::string& path, std::ifstream& file, std::string* why) {
   if (path == "-") return &std::cin;
   file.open(path);
-  return file ? &file : nullptr;
+  const int error = errno;
+  std::error_code ignored;
+  // A folder opens, and only its reading fails.
+  if (file && !std::filesystem::is_directory(path, ignored)) return &file;
+  if (why != nullptr) *why = std::strerror(file ? EISDIR : error);
+  file.close();
+  return nullptr;
 }
 
 ReplayResult run_replay(ReplayHost& host, TraceSink& trace, std::istream& script, std::ostream& out,
                         const ReplayOptions& options) {
+  // The whole script is checked before its first line runs: a bad script produces nothing
+  // but its error.
+  Script parsed;
+  if (std::string error = read_script(script, &parsed); !error.empty()) {
+    return ReplayResult{error.starts_with("line ") ? 2 : 1, error};
+  }
   Runner runner(host, trace, out, options);
   runner.start();
-
-  // Top-level lines run as soon as they are read; a repeat block runs at its `end`.
-  std::vector<Command> open_blocks;
-  std::string line;
-  std::size_t line_no = 0;
-  auto parse_error = [&](const std::string& what) {
-    out.flush();
-    return ReplayResult{2, "line " + std::to_string(line_no) + ": " + what};
-  };
-  while (std::getline(script, line)) {
-    ++line_no;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::size_t first = line.find_first_not_of(" \t");
-    if (first == std::string::npos || line[first] == '#') continue;
-    Command cmd;
-    cmd.line = line_no;
-    if (std::string err = parse_line(line, &cmd); !err.empty()) return parse_error(err);
-    if (cmd.op == Op::repeat) {
-      open_blocks.push_back(std::move(cmd));
-      continue;
-    }
-    if (cmd.op == Op::end) {
-      if (open_blocks.empty()) return parse_error("'end' without 'repeat'");
-      cmd = std::move(open_blocks.back());
-      open_blocks.pop_back();
-    }
-    if (!open_blocks.empty()) {
-      open_blocks.back().body.push_back(std::move(cmd));
-      continue;
-    }
-    if (!runner.execute(cmd)) {
-      out.flush();
-      return ReplayResult{1, runner.error()};
-    }
-  }
-  if (!open_blocks.empty()) {
-    line_no = open_blocks.back().line;
-    return parse_error("'repeat' without 'end'");
-  }
+  const bool ran = runner.run(parsed);
   out.flush();
+  if (!ran) return ReplayResult{1, runner.error()};
   return ReplayResult{};
 }
 

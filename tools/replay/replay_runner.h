@@ -3,6 +3,7 @@
 // Platform-neutral: the host supplies the drawing layer, the clock and image output.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <fstream>
 #include <iosfwd>
@@ -55,7 +56,7 @@ class NullTraceSink : public TraceSink {
 };
 
 // The command line shared by the replay programs:
-//   [--ticks N] [--seed N] [--trace stdout|viewer|none] [SCRIPT]
+//   [--ticks N] [--seed N] [--trace stdout|viewer|none] [--max-steps N] [SCRIPT]
 struct ReplayCommandLine {
   ReplayOptions options;
   std::string trace_mode = "stdout";
@@ -64,21 +65,34 @@ struct ReplayCommandLine {
 };
 
 inline constexpr const char* replay_usage =
-    "usage: fpu-sample-replay [--ticks N] [--seed N] [--trace stdout|viewer|none] [SCRIPT]";
+    "usage: fpu-sample-replay [--ticks N] [--seed N] [--trace stdout|viewer|none] "
+    "[--max-steps N] [SCRIPT]";
 
 // Returns false with `error` set for an option or value it cannot take.
 bool parse_replay_command_line(int argc, const char* const* argv, ReplayCommandLine* line,
                                std::string* error);
 
 // The script stream for `path` ("-": standard input), opened into `file` when it is a
-// file; nullptr when the file cannot be opened.
-std::istream* open_replay_script(const std::string& path, std::ifstream& file);
+// file; nullptr when the file cannot be opened (or is a folder), with the system's reason
+// in `why`.
+std::istream* open_replay_script(const std::string& path, std::ifstream& file,
+                                 std::string* why = nullptr);
 
 ReplayResult run_replay(ReplayHost& host, TraceSink& trace, std::istream& script, std::ostream& out,
                         const ReplayOptions& options);
 
 // Parses a script number: decimal (optionally negative) or 0x hexadecimal, modulo 2^32.
 bool parse_script_number(const std::string& text, std::uint32_t* value);
+
+// Parses a repeat count: decimal or 0x hexadecimal from 0 to 2^32 - 1, nothing else.
+bool parse_repeat_count(const std::string& text, std::uint32_t* value);
+
+// Longest script line, and deepest nesting of repeat blocks.
+inline constexpr std::size_t replay_max_line = 64 * 1024;
+inline constexpr std::size_t replay_max_depth = 256;
+
+// `text` with its control characters replaced by '?', for messages shown on a terminal.
+std::string masked(std::string text);
 
 // Appends `text` to `out` as a JSON string literal.
 void append_json_string(std::string& out, const std::string& text);

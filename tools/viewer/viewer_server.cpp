@@ -33,6 +33,9 @@ constexpr int kStreamBatch = 32;
 constexpr auto kStreamPause = 1ms;
 // How often the viewer checks that its endpoint is still on disk.
 constexpr auto kCheckInterval = 1s;
+// Out of descriptors, the viewer stops accepting until a client leaves or this time passes;
+// the waiting connections stay queued meanwhile.
+constexpr auto kAcceptPause = 250ms;
 
 sockaddr_un address_of(const std::string& path) {
   sockaddr_un address{};
@@ -66,10 +69,7 @@ ViewerServer::~ViewerServer() {
 }
 
 bool ViewerServer::open(const std::string& dir, std::string& error) {
-  if (!ensure_private_dir(dir)) {
-    error = "the directory " + dir + " is not private to this user (owner and mode 0700)";
-    return false;
-  }
+  if (!ensure_private_dir(dir, &error)) return false;
   socket_path_ = socket_path(dir);
   if (socket_path_.empty()) {
     error = "the directory name " + dir + " is too long for a socket";
@@ -142,12 +142,16 @@ void ViewerServer::check_endpoint() {
 bool ViewerServer::serve(int timeout_ms, int stop_fd) {
   std::vector<pollfd> fds;
   fds.reserve(clients_.size() + 2);
+  const auto now = std::chrono::steady_clock::now();
+  const bool accepting = now >= accept_resume_;
   fds.push_back({stop_fd, POLLIN, 0});
-  fds.push_back({listen_fd_, POLLIN, 0});
+  fds.push_back({accepting ? listen_fd_ : -1, POLLIN, 0});  // a negative descriptor is skipped
   for (int fd : clients_) fds.push_back({fd, POLLIN, 0});
   // Wake at least once per check interval to look after the endpoint.
-  const int check_ms = static_cast<int>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(kCheckInterval).count());
+  const auto until_check =
+      accepting ? std::chrono::milliseconds(kCheckInterval)
+                : std::chrono::duration_cast<std::chrono::milliseconds>(accept_resume_ - now) + 1ms;
+  const int check_ms = static_cast<int>(until_check.count());
   const int wait_ms = timeout_ms < 0 ? check_ms : std::min(timeout_ms, check_ms);
   const int ready = ::poll(fds.data(), fds.size(), wait_ms);
   check_endpoint();
@@ -163,6 +167,7 @@ bool ViewerServer::serve(int timeout_ms, int stop_fd) {
     ::close(fd);
     clients_.erase(std::find(clients_.begin(), clients_.end(), fd));
   }
+  if (!closed.empty()) accept_resume_ = {};  // a descriptor is free again
   if (fds[1].revents != 0) accept_clients();
   if (handled >= kStreamBatch) std::this_thread::sleep_for(kStreamPause);
   return false;
@@ -173,8 +178,19 @@ void ViewerServer::accept_clients() {
     const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) {
       if (errno == EINTR || errno == ECONNABORTED) continue;
-      if (errno != EAGAIN && errno != EWOULDBLOCK) {
-        std::fprintf(stderr, "fpu-trace-viewer: accept: %s\n", std::strerror(errno));
+      if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        accept_pause_said_ = false;  // every waiting connection was taken
+      } else {
+        // Out of descriptors or memory: the listening socket stays readable, so accepting
+        // again at once would spin. Said once until the queue is empty again.
+        if (!accept_pause_said_) {
+          std::fprintf(stderr,
+                       "fpu-trace-viewer: cannot accept connections (%s); new connections wait "
+                       "until a client leaves\n",
+                       std::strerror(errno));
+        }
+        accept_pause_said_ = true;
+        accept_resume_ = std::chrono::steady_clock::now() + kAcceptPause;
       }
       return;
     }

@@ -51,6 +51,9 @@ class ViewerServer {
   ino_t endpoint_ino_ = 0;
   std::vector<int> clients_;
   std::chrono::steady_clock::time_point next_check_{};
+  // While out of descriptors, accepting pauses until then (or until a client leaves).
+  std::chrono::steady_clock::time_point accept_resume_{};
+  bool accept_pause_said_ = false;
   bool rebind_failed_ = false;
 };
 

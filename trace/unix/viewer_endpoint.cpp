@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace fpu::viewer {
@@ -33,10 +35,41 @@ std::string default_endpoint_dir() {
   return base + "/fpu-trace-" + std::to_string(::geteuid());
 }
 
-bool ensure_private_dir(const std::string& dir) {
-  if (dir.empty()) return false;
-  if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  return is_private_dir(dir);
+std::string private_dir_problem(const std::string& dir) {
+  struct stat st {};
+  if (dir.empty()) return "no folder was given";
+  if (::lstat(dir.c_str(), &st) != 0) {
+    return "cannot use the folder " + dir + ": " + std::strerror(errno);
+  }
+  if (S_ISLNK(st.st_mode)) return dir + " is a symbolic link, not a folder of its own";
+  if (!S_ISDIR(st.st_mode)) return dir + " is not a folder";
+  if (st.st_uid != ::geteuid()) {
+    return "the folder " + dir + " belongs to user " + std::to_string(st.st_uid) +
+           ", not to this user (" + std::to_string(::geteuid()) + ")";
+  }
+  if ((st.st_mode & 07777) != 0700) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    return "the folder " + dir + " is open to other users (mode " + mode + ", not 0700)";
+  }
+  return {};
+}
+
+bool ensure_private_dir(const std::string& dir, std::string* why) {
+  if (!dir.empty() && ::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
+    if (why != nullptr) {
+      const auto slash = dir.find_last_of('/');
+      const std::string parent = slash == std::string::npos ? "."
+                                 : slash == 0               ? "/"
+                                                            : dir.substr(0, slash);
+      *why = "cannot make the folder " + dir + ": " +
+             (errno == ENOENT ? "the folder " + parent + " is missing" : std::strerror(errno));
+    }
+    return false;
+  }
+  std::string problem = private_dir_problem(dir);
+  if (why != nullptr) *why = problem;
+  return problem.empty();
 }
 
 std::string socket_path(const std::string& dir) {

@@ -30,8 +30,12 @@ std::string default_endpoint_dir();
 // True when `dir` is a directory (not a symlink) owned by us with mode 0700.
 bool is_private_dir(const std::string& dir);
 
-// Creates `dir` with mode 0700 when missing, then checks it with is_private_dir.
-bool ensure_private_dir(const std::string& dir);
+// Why `dir` is not such a directory, in words for a message; "" when it is one.
+std::string private_dir_problem(const std::string& dir);
+
+// Creates `dir` with mode 0700 when missing, then checks it with is_private_dir. On failure
+// `why` (when given) says what is wrong, naming a missing parent folder as missing.
+bool ensure_private_dir(const std::string& dir, std::string* why = nullptr);
 
 // dir + "/" + kSocketName, or "" when it does not fit in a socket address.
 std::string socket_path(const std::string& dir);

@@ -7,15 +7,23 @@
 // soon as the endpoint on disk changes, so delivery behaves as if the viewer were looked up
 // for every line. A viewer that stops reading costs the caller at most 50 ms of waiting at
 // once (and a tenth of the time in the long run); meanwhile lines are dropped and counted.
-// A missing viewer is started (waiting up to 1 s for its endpoint); a missing viewer
-// program costs a stat.
+// A missing viewer is started on a thread of the sink's own, which waits up to 1 s for its
+// endpoint; the caller never waits for it: lines sent meanwhile are held (up to 1 MiB) and
+// go out first once the viewer answers. A missing viewer program costs a stat.
+// When delivery cannot work (the directory is missing, belongs to someone else, the viewer
+// does not start), the sink says so once through its notice handler.
 #pragma once
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "trace/trace.h"
 
@@ -23,20 +31,29 @@ namespace fpu {
 
 class UnixViewerTraceSink : public TraceSink {
  public:
+  // Receives a one-line reason why delivery is off; each reason is given at most once.
+  using NoticeHandler = std::function<void(const std::string&)>;
+
   // `program_dir` holds the viewer program (normally the running executable's directory,
   // see viewer::running_executable_dir); empty means never start a viewer. `endpoint_dir`
   // replaces the per-user directory (tests); empty means viewer::default_endpoint_dir().
   explicit UnixViewerTraceSink(std::string program_dir, std::string endpoint_dir = {});
+  // Gives a viewer that is still starting up to its start time to take the held lines.
   ~UnixViewerTraceSink() override;
   UnixViewerTraceSink(const UnixViewerTraceSink&) = delete;
   UnixViewerTraceSink& operator=(const UnixViewerTraceSink&) = delete;
 
-  // Returns 1 when the line was handed to a viewer, 0 when it was dropped.
+  // Returns 1 when the line was handed to a viewer (or held for one that is starting),
+  // 0 when it was dropped.
   std::intptr_t send_trace_line(const char* text) override;
 
   // Waits until the viewer has taken every line delivered so far (it answers a ping sent
   // behind them). False when there is no viewer or it did not answer within `timeout`.
   bool wait_until_read(std::chrono::milliseconds timeout);
+
+  // Replaces the default handler, which writes "<program>: trace delivery is off: ..." to
+  // standard error.
+  void set_notice_handler(NoticeHandler handler) { notice_ = std::move(handler); }
 
   std::uint64_t delivered_lines() const { return delivered_; }
   std::uint64_t dropped_lines() const { return dropped_; }
@@ -46,16 +63,41 @@ class UnixViewerTraceSink : public TraceSink {
 
  private:
   using Clock = std::chrono::steady_clock;
+  // found: connected; absent: no viewer, start one; refused: the endpoint is unusable now;
+  // starting: a viewer is being started, lines are held.
+  enum class Lookup { found, absent, refused, starting };
+  // Reasons said once each.
+  enum Notice : unsigned {
+    notice_folder = 1,
+    notice_endpoint = 2,
+    notice_start = 4,
+  };
+
+  struct Connection {
+    int fd = -1;
+    dev_t dev = 0;
+    ino_t ino = 0;
+  };
 
   bool connected_endpoint_unchanged() const;
   bool directory_changed();
   void watch_directory();
-  // found: connected; absent: no viewer, start one; refused: the endpoint is unusable now.
-  enum class Lookup { found, absent, refused };
+  // Connects to the endpoint; `why` says why a refusal will last. Reads only what no thread
+  // changes, unless `watch` (user-interface thread only) starts watching the directory.
+  Lookup probe(Connection* connection, std::string* why, bool watch);
   Lookup look_up();
   bool start_viewer();
+  // The starter thread's work, and the process it creates (the viewer's id, -1 on failure).
+  void run_start();
+  pid_t spawn_viewer();
+  void flush_held(int fd, const std::string& batch);
+  // Takes over what a finished start left: the connection, or the pause before the next.
+  void finish_start();
+  // Keeps a line for the starting viewer; the caller holds mutex_.
+  bool hold(const char* text, std::size_t length);
   bool send_message(const char* data, std::size_t size);
   void disconnect();
+  void say_once(Notice which, const std::string& text);
 
   std::string program_path_;
   std::string endpoint_dir_;
@@ -75,8 +117,22 @@ class UnixViewerTraceSink : public TraceSink {
   Clock::time_point next_look_up_{};
   Clock::time_point next_start_{};
 
-  std::uint64_t delivered_ = 0;
-  std::uint64_t dropped_ = 0;
+  // The start in progress. The starter thread owns everything below mutex_ until
+  // start_done_; the user-interface thread only appends to held_ meanwhile.
+  std::thread starter_;
+  std::mutex mutex_;
+  std::condition_variable start_finished_;
+  bool start_done_ = false;
+  std::string held_;  // lines waiting for the starting viewer, each ended by a NUL
+  Connection started_;
+  std::string start_failure_;
+
+  NoticeHandler notice_;
+  std::string hint_;  // what the user can do about a folder that is not theirs
+  unsigned said_ = 0;
+
+  std::atomic<std::uint64_t> delivered_{0};
+  std::atomic<std::uint64_t> dropped_{0};
   std::uint64_t starts_ = 0;
 };
 

@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# The soak of soak.sh for the Windows build under Wine (not a ctest): fpu-sample.exe on its
+# own Xvfb screen and Wine prefix in random mode with string art and a trace line for every
+# index (keys R, S, Y) for SOAK_SECONDS (default 300). Every KILL_EVERY seconds the viewer
+# (fpu-trace-viewer.exe) is killed; the program starts a new one. Every SAMPLE_EVERY seconds
+# the program's resident memory, open descriptors and threads (of its Wine process) are
+# recorded.
+#   soak-wine.sh [WINDOWS_BUILD]   (default build/mingw32; build it with its preset first)
+set -euo pipefail
+
+root=$(realpath "$(dirname "$0")/../..")
+build=$(realpath "${1:-$root/build/mingw32}")
+[[ -f "$build/fpu-sample.exe" && -f "$build/fpu-trace-viewer.exe" ]] || {
+  echo "no fpu-sample.exe and fpu-trace-viewer.exe in $build; build them first" >&2
+  exit 1
+}
+SOAK_SECONDS=${SOAK_SECONDS:-300}
+KILL_EVERY=${KILL_EVERY:-30}
+SAMPLE_EVERY=${SAMPLE_EVERY:-10}
+
+WORK=$(mktemp -d)
+export WINEPREFIX="$WORK/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+JOB=
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  if [[ -n "$JOB" ]]; then kill "$JOB" 2>/dev/null || true; fi
+  stop_xvfb
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+# shellcheck source=../../tests/e2e/x_session.sh
+source "$root/tests/e2e/x_session.sh"
+require_tools Xvfb xdotool wine wineserver
+
+# The process running NAME in this run's prefix (other Wine sessions may run the same names).
+wine_pid() {
+  local pid
+  for pid in $(pgrep -f -- "$1" || true); do
+    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
+      echo "$pid"
+      return
+    fi
+  done
+}
+
+status_field() {  # status_field PID NAME: a number from /proc/PID/status
+  awk -v name="$2:" '$1 == name { print $2 }' "/proc/$1/status" 2>/dev/null || echo 0
+}
+
+start_xvfb
+# Unmanaged windows: without a window manager Wine stalls on every hide and destroy.
+wineboot -i >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
+wineserver -w
+wineserver -p 60
+
+(cd "$build" && exec wine fpu-sample.exe) >"$WORK/sample.out" 2>"$WORK/sample.err" &
+JOB=$!
+window=$(find_window)
+sleep 1
+program=$(wine_pid 'fpu-sample\.exe')
+[[ -n "$program" ]] || fail "no Wine process runs fpu-sample.exe"
+xdotool key r s y
+
+declare -A viewers=()
+start=$SECONDS
+next_kill=$KILL_EVERY
+echo "# seconds rss_kb fds threads viewer_pid"
+for ((t = 0; t <= SOAK_SECONDS; t += SAMPLE_EVERY)); do
+  while ((SECONDS - start < t)); do sleep 0.2; done
+  kill -0 "$program" 2>/dev/null || fail "fpu-sample.exe ended during the soak"
+  viewer=$(wine_pid 'fpu-trace-viewer\.exe')
+  [[ -n "$viewer" ]] && viewers[$viewer]=1
+  printf '%d %d %d %d %s\n' "$t" "$(status_field "$program" VmRSS)" \
+    "$(find "/proc/$program/fd" -mindepth 1 -maxdepth 1 | wc -l)" \
+    "$(status_field "$program" Threads)" "${viewer:--}" | tee -a "$WORK/samples.txt"
+  if ((t >= next_kill && t < SOAK_SECONDS)); then
+    [[ -n "$viewer" ]] && kill -KILL "$viewer" 2>/dev/null || true
+    next_kill=$((next_kill + KILL_EVERY))
+  fi
+done
+
+# The viewer may hold the keyboard focus: a click on the program's caption gives it back.
+xdotool mousemove --window "$window" 300 8 click 1
+sleep 0.3
+xdotool key Escape
+wait_exit_within "$JOB" 20
+JOB=
+awk -v viewers="${#viewers[@]}" -v status="$EXIT_STATUS" '
+  !/^#/ { n++; if (n == 1) { r0 = $2; f0 = $3; t0 = $4 }
+          r = $2; f = $3; th = $4
+          if ($2 > rmax) rmax = $2; if ($3 > fmax) fmax = $3; if ($4 > tmax) tmax = $4 }
+  END { printf "summary: rss %d -> %d KB (max %d), fds %d -> %d (max %d), threads %d -> %d (max %d), %d viewers, exit status %d\n",
+               r0, r, rmax, f0, f, fmax, t0, th, tmax, viewers, status }' "$WORK/samples.txt"

@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# Hostile and careless input to the replay tool: each case must end in bounded time and
+# memory with the expected status and message, print nothing it should not, and leave the
+# files it was pointed at in place.
+#   run_hostile_inputs.sh REPLAY [sanitized]
+set -uo pipefail
+replay=$1
+sanitized=${2:-}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+fails=0
+max_kb=400000  # peak resident memory allowed to any case
+# Protects the machine should a case run away; the sanitizers reserve far more address space.
+[[ -z "$sanitized" ]] && ulimit -v 2000000
+
+# case NAME STATUS STDERR_PATTERN STDOUT_LINES INPUT [ARGS...]
+# STDERR_PATTERN '-' wants nothing on standard error. INPUT is a shell command whose output
+# is the script on standard input; '-' gives none, 'closed' closes standard input. The tool's
+# standard output goes to $OUT when set (its lines are then not counted).
+case_() {
+  local name=$1 want=$2 pattern=$3 lines=$4 input=$5
+  shift 5
+  local status peak out=${OUT:-out.txt}
+  : >out.txt
+  local run=(/usr/bin/time -o time.txt -f %M timeout 20)
+  if [[ "$input" == "-" ]]; then
+    "${run[@]}" "$replay" "$@" >"$out" 2>err.txt
+  elif [[ "$input" == "closed" ]]; then
+    "${run[@]}" bash -c 'exec "$0" "$@" <&-' "$replay" "$@" >"$out" 2>err.txt
+  else
+    bash -c "$input" | "${run[@]}" "$replay" "$@" >"$out" 2>err.txt
+  fi
+  status=${PIPESTATUS[-1]}
+  peak=$(tail -n 1 time.txt)
+  local problems=()
+  [[ "$status" == "$want" ]] || problems+=("status $status, want $want")
+  if [[ "$pattern" == "-" ]]; then
+    [[ -s err.txt ]] && problems+=("unexpected stderr")
+  else
+    grep -qE -e "$pattern" err.txt || problems+=("stderr lacks /$pattern/")
+  fi
+  [[ $(grep -o 'cannot write' err.txt | wc -l) -le 1 ]] || problems+=("'cannot write' repeated")
+  [[ -n "${OUT:-}" || $(wc -l <out.txt) == "$lines" ]] ||
+    problems+=("$(wc -l <out.txt) stdout lines, want $lines")
+  [[ "$peak" =~ ^[0-9]+$ && "$peak" -lt $max_kb ]] || problems+=("peak memory ${peak} KB")
+  if LC_ALL=C grep -q $'[\x01-\x08\x0b-\x1f\x7f]' err.txt; then problems+=("control characters"); fi
+  if [[ ${#problems[@]} -ne 0 ]]; then
+    echo "FAIL $name: ${problems[*]}; stderr: $(head -c 300 err.txt | cat -v)"
+    fails=$((fails + 1))
+  fi
+}
+
+nest() {  # nest LEVELS COUNT: LEVELS nested repeat blocks around one dump
+  echo "python3 -c \"print('repeat $2\\n' * $1 + 'dump\\n' + 'end\\n' * $1, end='')\""
+}
+
+# Nesting: capped with the line that goes too deep, whatever the count.
+case_ "30000 nested repeat 1" 2 '^fpu-sample-replay: line 257: .*nested deeper than 256' 0 "$(nest 30000 1)"
+case_ "400000 nested repeat 0" 2 'line 257: .*nested' 0 "$(nest 400000 0)"
+case_ "256 levels are fine" 0 - 1 "$(nest 256 1)"
+# Memory: a second window creation, and lines too long to split into words.
+case_ "repeated creation" 2 "line 2: 'msg 1' is the creation message" 0 \
+  "printf 'repeat 3000\nmsg 1 0 0\nend\n'"
+case_ "creation modulo 2^32" 2 "line 1: 'msg 0x100000001' is the creation" 0 \
+  "printf 'msg 0x100000001 0 0\n'"
+case_ "50 MB key line" 2 'line 2: longer than 65536 bytes' 0 \
+  "printf 'dump\nkey'; yes ' a' | head -c 50000000 | tr -d '\n'"
+case_ "200 MB line without end" 2 'line 1: longer than 65536 bytes' 0 \
+  "head -c 200000000 /dev/zero | tr '\0' x"
+case_ "line of exactly 64 KiB" 2 "line 1: unknown command 'xxxx" 0 \
+  "head -c 65536 /dev/zero | tr '\0' x; echo"
+# Counts: in range or refused; empty bodies cost nothing; steps can be bounded.
+case_ "count past 2^32" 2 "line 1: repeat count '99999999999999999999' is not in 0 to" 0 \
+  "printf 'repeat 99999999999999999999\nkey F1\nend\n'"
+case_ "count 2^32 in hex" 2 "repeat count '0x100000000'" 0 "printf 'repeat 0x100000000\nend\n'"
+case_ "negative count" 2 "line 1: repeat count '-1'" 0 "printf 'repeat -1\nkey F1\nend\n'"
+case_ "nested empty bodies" 0 - 1 \
+  "printf 'repeat 4294967295\nrepeat 4294967295\n# nothing\nend\nrepeat 0\nkey F1\nend\nend\ndump\n'"
+case_ "step limit" 1 'line 2: stopped at the step limit of 5 lines' 4 \
+  "printf 'repeat 4294967295\nkey F1\nend\n'" --max-steps 5
+case_ "step limit needs a number" 1 '--max-steps needs a whole number' 0 - --max-steps -3
+# Reading: failures are errors, with the reason.
+case_ "folder as script" 1 "cannot open script '.*': Is a directory" 0 - "$work"
+case_ "missing script" 1 "cannot open script 'nowhere.txt': No such file" 0 - nowhere.txt
+case_ "closed standard input" 1 'cannot read the script from standard input: Bad file descriptor' 0 \
+  closed
+# A bad line anywhere means nothing runs.
+case_ "bad last line" 2 "line 4: unknown command 'bogus'" 0 "printf 'dump\nkey F1\npng x.png\nbogus\n'"
+[[ -e x.png ]] && { echo "FAIL bad last line: a png was written"; fails=$((fails + 1)); }
+# Images: names are masked and said once; nothing the tool did not make is removed.
+case_ "control characters in a png name" 1 \
+  "^fpu-sample-replay: line 1: cannot write '/nonexistent/a\\?\\[31mred.png': " 0 \
+  "printf 'png /nonexistent/a\033[31mred.png\n'"
+ln -s /proc/self/fd/1 to-stdout.png
+OUT=/dev/full case_ "symlink to a full standard output" 1 "cannot write .*No space left" 0 \
+  "printf 'png to-stdout.png\n'"
+[[ -L to-stdout.png ]] || { echo "FAIL the symlink to standard output was removed"; fails=$((fails + 1)); }
+if mknod null-device c 1 3 2>/dev/null && mknod full-device c 1 7 2>/dev/null; then
+  case_ "png to a device" 0 - 0 "printf 'png null-device\n'"
+  case_ "png to a full device" 1 "cannot write 'full-device': No space left" 0 "printf 'png full-device\n'"
+  [[ -c null-device && -c full-device ]] || { echo "FAIL a device node was replaced"; fails=$((fails + 1)); }
+fi
+printf 'old' >kept.png
+chmod 640 kept.png
+ln -s kept.png link.png
+case_ "png replaces through a symlink" 0 - 0 "printf 'png link.png\n'"
+[[ -L link.png && $(head -c 4 kept.png | od -An -tx1 | tr -d ' ') == 89504e47 &&
+  $(stat -c %a kept.png) == 640 && -z $(ls -A | grep '\.tmp-') ]] ||
+  { echo "FAIL png through a symlink: $(ls -la)"; fails=$((fails + 1)); }
+
+if [[ $fails -ne 0 ]]; then
+  exit 1
+fi
+echo "all hostile inputs pass"
