@@ -7,7 +7,10 @@ set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-ttf-dev libpng-dev fonts-dejavu-core)
 if [[ "${1:-}" == "--test" ]]; then
   # libclang-rt-14-dev: the sanitizer and libFuzzer runtimes clang needs (only recommended by it).
-  packages+=(clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-apps imagemagick)
+  # time and python3: the replay tool's hostile-input test measures memory with /usr/bin/time
+  # and writes its largest scripts with python3 (neither is in a minimal Debian).
+  packages+=(clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool
+    x11-apps imagemagick time python3)
 fi
 
 missing=()
