@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "scene/fpmath.h"
+#include "scene/wide_rotation.h"
 
 namespace fpu {
 namespace {
@@ -38,10 +39,8 @@ Rotation rotation_of(int axis, float angle) {
 // Plane rotation of (u, v) whose result is rounded to float per coordinate, as stored
 // between the three turns: u' = cos*u - sin*v, v' = cos*v + sin*u.
 void turn(const Rotation& r, float& u, float& v) {
-  const long double lu = u;
-  const long double lv = v;
-  const float nu = round_to_float(r.cos * lu - r.sin * lv);
-  const float nv = round_to_float(r.cos * lv + r.sin * lu);
+  const float nu = rotate_to_float(r.cos, -r.sin, u, v);
+  const float nv = rotate_to_float(r.cos, r.sin, v, u);
   u = nu;
   v = nv;
 }

@@ -2,9 +2,16 @@
 # Installs the Debian packages the project needs, only those not yet installed.
 #   install-deps.sh          build and run the program
 #   install-deps.sh --test   also everything the tests, benchmarks and fuzzers need
+#   install-deps.sh --web    the web page's build (Emscripten; acorn for its optimiser)
+#   install-deps.sh --web-test  also headless Chromium and what drives it
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-ttf-dev libpng-dev fonts-dejavu-core)
+packages=(cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-ttf-dev libfontconfig1-dev libx11-dev libpng-dev
+  fonts-dejavu-core)
+case "${1:-}" in
+  --web) packages=(cmake ninja-build emscripten node-acorn) ;;
+  --web-test) packages=(cmake ninja-build emscripten node-acorn chromium chromium-driver python3-selenium imagemagick) ;;
+esac
 if [[ "${1:-}" == "--test" ]]; then
   # libclang-rt-14-dev: the sanitizer and libFuzzer runtimes clang needs (only recommended by it).
   # time and python3: the replay tool's hostile-input test measures memory with /usr/bin/time

@@ -47,4 +47,8 @@ void emit_trace(TraceSink& sink, TraceLabel label, std::int32_t value) {
   if (!line.empty()) sink.send_trace_line(line.c_str());
 }
 
+std::string dropped_lines_notice(std::uint64_t count) {
+  return "[" + std::to_string(count) + " trace lines dropped]";
+}
+
 }  // namespace fpu

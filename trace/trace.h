@@ -25,4 +25,8 @@ void emit_trace(TraceSink& sink, TraceLabel label, std::int32_t value);
 // The text of one line, as emit_trace composes it.
 std::string compose_trace_line(TraceLabel label, std::int32_t value);
 
+// The line a viewer shows where `count` lines were lost on their way to it:
+// "[count trace lines dropped]".
+std::string dropped_lines_notice(std::uint64_t count);
+
 }  // namespace fpu

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <regex>
 #include <thread>
 
@@ -126,7 +127,7 @@ TEST_F(ViewerDelivery, ReplacedEndpointIsFollowed) {
   // The first viewer, frozen, loses its endpoint and its lock to a second one.
   ::kill(first, SIGSTOP);
   ASSERT_EQ(::rename(dir.socket().c_str(), (dir.socket() + ".old").c_str()), 0);
-  ASSERT_EQ(::unlink((dir.path() + "/" + viewer::kLockName).c_str()), 0);
+  ASSERT_EQ(::unlink(viewer::lock_path(dir.path()).c_str()), 0);
   const pid_t second = testing::start_headless_viewer(dir.path());
 
   EXPECT_NE(sink.send_trace_line("to the second"), 0);
@@ -185,6 +186,98 @@ TEST_F(ViewerDelivery, StoppedViewerCostsBoundedTimeAndDeliveryResumes) {
   }
   EXPECT_TRUE(text.starts_with("first\r\nrol1 = 0\r\n"));
   EXPECT_TRUE(text.ends_with("\r\nresumed"));
+}
+
+TEST_F(ViewerDelivery, ViewerSaysHowManyLinesWereDroppedBeforeTheNextLine) {
+  int out = -1;
+  const pid_t pid = testing::start_headless_viewer(dir.path(), &out);
+  // The viewer's output is read all along, so only the stop makes it fall behind.
+  std::vector<std::string> shown;
+  std::thread reader([&] {
+    for (;;) {
+      auto lines = testing::read_lines(out, 1, 10s);
+      if (lines.empty()) return;
+      shown.push_back(lines.front());
+      if (lines.front() == "resumed") return;
+    }
+  });
+  UnixViewerTraceSink sink("", dir.path());
+  ASSERT_NE(sink.send_trace_line("first"), 0);
+  ASSERT_TRUE(sink.wait_until_read(5s));
+  ::kill(pid, SIGSTOP);
+  std::uint64_t sent = 1;
+  for (int frame = 0; frame < 100 && sink.dropped_lines() < 1000; ++frame) {
+    for (int i = 0; i < 1400; ++i) emit_trace(sink, TraceLabel::rol1, i);
+    sent += 1400;
+  }
+  ::kill(pid, SIGCONT);
+  const auto deadline = Clock::now() + 5s;
+  while (sink.send_trace_line("resumed") == 0 && Clock::now() < deadline) {
+    std::this_thread::sleep_for(10ms);
+  }
+  reader.join();
+  ::close(out);
+
+  ASSERT_GE(shown.size(), 3u);
+  EXPECT_EQ(shown.front(), "first");
+  EXPECT_EQ(shown.back(), "resumed");
+  const std::string notice = "[" + std::to_string(sink.dropped_lines()) + " trace lines dropped]";
+  EXPECT_EQ(shown[shown.size() - 2], notice) << "the notice comes just before the next line";
+  EXPECT_EQ(std::count(shown.begin(), shown.end(), notice), 1);
+  // Every line sent is either shown or counted in the notice ("resumed" may have been
+  // dropped a few times before it got through).
+  EXPECT_EQ(shown.size() - 1, sink.delivered_lines());
+  EXPECT_GE(sink.delivered_lines() + sink.dropped_lines(), sent + 1);
+}
+
+// Demos on two displays each get a viewer of their own, in the same folder.
+TEST_F(ViewerDelivery, EachDisplayHasItsOwnViewer) {
+  struct Display {
+    const char* name;
+    std::unique_ptr<UnixViewerTraceSink> sink;
+  };
+  Display displays[] = {{":61", nullptr}, {":62.0", nullptr}};
+  for (auto& d : displays) {
+    ::setenv("DISPLAY", d.name, 1);
+    testing::start_headless_viewer(dir.path());
+    d.sink = std::make_unique<UnixViewerTraceSink>("", dir.path());
+  }
+  for (auto& d : displays) EXPECT_NE(d.sink->send_trace_line(d.name), 0);
+  for (auto& d : displays) {
+    ::setenv("DISPLAY", d.name, 1);
+    EXPECT_EQ(testing::wait_for_text(dir.path(), d.name), d.name);
+  }
+  ::setenv("DISPLAY", ":61", 1);
+  EXPECT_TRUE(testing::stop_viewer(dir.path()));
+  ::setenv("DISPLAY", ":62", 1);
+  EXPECT_TRUE(testing::stop_viewer(dir.path())) << "\":62.0\" and \":62\" are one display";
+  ::unsetenv("DISPLAY");
+}
+
+TEST(ViewerEndpoint, NameCarriesTheDisplay) {
+  struct Case {
+    const char* x;
+    const char* wayland;
+    const char* name;
+  };
+  const Case cases[] = {
+      {nullptr, nullptr, "fpu-trace-viewer"},
+      {"", "", "fpu-trace-viewer"},
+      {":61", nullptr, "fpu-trace-viewer-_61"},
+      {":61.0", nullptr, "fpu-trace-viewer-_61"},
+      {"localhost:10.2", "wayland-0", "fpu-trace-viewer-localhost_10"},
+      {"host.example:0", nullptr, "fpu-trace-viewer-host.example_0"},
+      {nullptr, "wayland-1", "fpu-trace-viewer-wayland-1"},
+      {"../../x:1", nullptr, "fpu-trace-viewer-.._.._x_1"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(viewer::endpoint_name(c.x, c.wayland), c.name) << (c.x ? c.x : "(unset)");
+  }
+  // Long names stay short enough for a socket address and distinct.
+  const std::string a = "/one/" + std::string(200, 'a') + ":0";
+  const std::string b = "/two/" + std::string(200, 'a') + ":0";
+  EXPECT_LE(viewer::endpoint_name(a.c_str(), nullptr).size(), 70u);
+  EXPECT_NE(viewer::endpoint_name(a.c_str(), nullptr), viewer::endpoint_name(b.c_str(), nullptr));
 }
 
 TEST_F(ViewerDelivery, RegularFileAtTheEndpointIsNoViewer) {

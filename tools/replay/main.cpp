@@ -17,8 +17,10 @@
 #include "platform/soft/png_writer.h"
 #include "platform/soft/soft_platform.h"
 #include "tools/replay/replay_runner.h"
+#ifndef __EMSCRIPTEN__
 #include "trace/unix/viewer_endpoint.h"
 #include "trace/unix/viewer_trace_sink.h"
+#endif
 
 namespace {
 
@@ -88,7 +90,11 @@ int main(int argc, char** argv) {
   if (trace_mode == "stdout") {
     trace = std::make_unique<fpu::JsonTraceSink>(std::cout);
   } else if (trace_mode == "viewer") {
+#ifdef __EMSCRIPTEN__
+    return fail(1, "the WebAssembly build has no trace viewer: use --trace stdout or none");
+#else
     trace = std::make_unique<fpu::UnixViewerTraceSink>(fpu::viewer::running_executable_dir());
+#endif
   } else {
     trace = std::make_unique<fpu::NullTraceSink>();
   }

@@ -10,10 +10,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <thread>
 
+#include "trace/trace.h"
 #include "trace/unix/viewer_endpoint.h"
 
 namespace fpu::viewer {
@@ -75,15 +77,15 @@ bool ViewerServer::open(const std::string& dir, std::string& error) {
     error = "the directory name " + dir + " is too long for a socket";
     return false;
   }
-  // One viewer per directory: the lock is held for the viewer's life and dies with it.
-  const std::string lock_path = dir + "/" + kLockName;
-  lock_fd_ = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  // One viewer per endpoint: the lock is held for the viewer's life and dies with it.
+  const std::string lock = lock_path(dir);
+  lock_fd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (lock_fd_ < 0) {
-    error = "cannot open " + lock_path + ": " + std::strerror(errno);
+    error = "cannot open " + lock + ": " + std::strerror(errno);
     return false;
   }
   if (::flock(lock_fd_, LOCK_EX | LOCK_NB) != 0) {
-    error = "another viewer is serving " + dir;
+    error = "another viewer is serving " + socket_path_;
     return false;
   }
   return bind_endpoint(error);
@@ -233,6 +235,16 @@ void ViewerServer::handle_message(int fd, const char* data, std::size_t size) {
     text_.append(line);
     if (on_line_) on_line_(line);
     return;
+  }
+  if (tag == kTagDropped) {
+    std::uint64_t count = 0;
+    const auto [end, ec] = std::from_chars(data + 1, data + size, count);
+    if (ec == std::errc() && end == data + size && count > 0) {
+      const std::string line = dropped_lines_notice(count);
+      text_.append(line);
+      if (on_line_) on_line_(line);
+      return;
+    }
   }
   if (size == 1 && (tag == kTagText || tag == kTagPing)) {
     std::string reply(1, tag);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,14 +18,22 @@ class ViewerText {
   explicit ViewerText(std::size_t limit = kDefaultLimit) : limit_(limit) {}
 
   void append(std::string_view line);
-  void clear() { text_.clear(); }
+  void clear();
   const std::string& text() const { return text_; }
+
+  std::size_t line_count() const { return starts_.size(); }
+  std::string_view line(std::size_t index) const;
+  // Lines are also known by a number that stays with them while older lines are discarded:
+  // line(i) has the number first_number() + i.
+  std::uint64_t first_number() const { return discarded_; }
   // The last `count` lines (fewer when the text has fewer), oldest first.
   std::vector<std::string_view> last_lines(std::size_t count) const;
 
  private:
   std::size_t limit_;
   std::string text_;
+  std::vector<std::size_t> starts_;  // where each line begins in text_
+  std::uint64_t discarded_ = 0;
 };
 
 }  // namespace fpu::viewer

@@ -2,25 +2,35 @@
 
 #include <SDL.h>
 #include <SDL_ttf.h>
-#include <unistd.h>
+#include <X11/Xlib.h>
+#include <X11/Xresource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #include "platform/sdl/sdl_display.h"
+#include "tools/viewer/viewer_look.h"
 #include "tools/viewer/viewer_placement.h"
+#include "tools/viewer/viewer_save.h"
+#include "tools/viewer/viewer_view.h"
 
 namespace fpu::viewer {
 
 namespace {
 
-constexpr const char kFontPath[] = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
 constexpr const char kTitle[] = "fpu trace viewer";
+// Sizes at scale 1, in pixels.
 constexpr int kFontSize = 14;
 constexpr int kMargin = 4;
+constexpr int kScrollBarWidth = 14;
+constexpr int kMinThumb = 20;
 // Longest part of a line drawn; the rest would be off the window anyway.
 constexpr std::size_t kMaxDrawn = 400;
+constexpr int kWheelLines = 3;
 constexpr auto kFrameInterval = std::chrono::milliseconds(33);
 constexpr int kWidth = 720;
 constexpr int kHeight = 480;
@@ -36,10 +46,57 @@ ScreenRect viewer_place() {
   return place_viewer(program, mode.w, mode.h, kWidth, kHeight);
 }
 
+constexpr const char kHelpLine[] =
+    "F1 keys   Ctrl+S save   Ctrl+C copy   Ctrl+A all   Del clear   End follow";
+constexpr const char* kHelpOverlay[] = {
+    "Keys of the trace viewer",
+    "",
+    "Wheel, Up, Down      scroll by lines",
+    "Page Up, Page Down   scroll by pages",
+    "Home                 go to the first line",
+    "End                  go to the last line and follow new lines",
+    "Mouse drag           select (Shift+click extends)",
+    "Ctrl+A               select all",
+    "Ctrl+C               copy the selection",
+    "Ctrl+S               save the text to the documents folder",
+    "Delete, Ctrl+L       clear the text",
+    "F1, Escape           close this list",
+};
+
+const SDL_Color kText{0, 0, 0, 255};
+
+// Xft.dpi from the X server's resources, or "" when it has none.
+std::string xft_dpi() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver == nullptr || std::strcmp(driver, "x11") != 0) return {};
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return {};
+  std::string dpi;
+  if (const char* resources = XResourceManagerString(display)) {
+    XrmInitialize();
+    if (XrmDatabase db = XrmGetStringDatabase(resources)) {
+      char* type = nullptr;
+      XrmValue value{};
+      if (XrmGetResource(db, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr != nullptr) {
+        dpi = value.addr;
+      }
+      XrmDestroyDatabase(db);
+    }
+  }
+  XCloseDisplay(display);
+  return dpi;
+}
+
 class SdlViewerWindow final : public ViewerWindow {
  public:
-  SdlViewerWindow(ViewerText& text, SDL_Window* window, SDL_Renderer* renderer, TTF_Font* font)
-      : text_(text), window_(window), renderer_(renderer), font_(font) {}
+  SdlViewerWindow(ViewerText& text, SDL_Window* window, SDL_Renderer* renderer, TTF_Font* font,
+                  int scale)
+      : text_(text), view_(text), window_(window), renderer_(renderer), font_(font), scale_(scale) {
+    skip_ = std::max(TTF_FontLineSkip(font_), 1);
+    int advance = 0;
+    TTF_GlyphMetrics(font_, 'M', nullptr, nullptr, nullptr, nullptr, &advance);
+    char_width_ = std::max(advance, 1);
+  }
   ~SdlViewerWindow() override {
     TTF_CloseFont(font_);
     SDL_DestroyRenderer(renderer_);
@@ -51,84 +108,255 @@ class SdlViewerWindow final : public ViewerWindow {
   bool handle_events() override {
     SDL_Event event;
     while (SDL_PollEvent(&event) != 0) {
-      if (event.type == SDL_QUIT) return false;
-      if (event.type == SDL_WINDOWEVENT) dirty_ = true;
-      if (event.type != SDL_KEYDOWN) continue;
-      const bool ctrl = (event.key.keysym.mod & KMOD_CTRL) != 0;
-      const SDL_Keycode key = event.key.keysym.sym;
-      if (key == SDLK_DELETE || (ctrl && key == SDLK_l)) {
-        text_.clear();
-        dirty_ = true;
-      } else if (ctrl && key == SDLK_s) {
-        save();
+      switch (event.type) {
+        case SDL_QUIT:
+          return false;
+        case SDL_WINDOWEVENT:
+          layout();
+          break;
+        case SDL_KEYDOWN:
+          key(event.key.keysym);
+          break;
+        case SDL_MOUSEWHEEL:
+          view_.scroll_by(-static_cast<std::int64_t>(event.wheel.y) * kWheelLines);
+          break;
+        case SDL_MOUSEBUTTONDOWN:
+          if (event.button.button == SDL_BUTTON_LEFT) press(event.button.x, event.button.y);
+          break;
+        case SDL_MOUSEMOTION:
+          if ((event.motion.state & SDL_BUTTON_LMASK) != 0) drag(event.motion.x, event.motion.y);
+          break;
+        case SDL_MOUSEBUTTONUP:
+          selecting_ = false;
+          thumb_grab_ = -1;
+          break;
+        default:
+          continue;
       }
+      dirty_ = true;
     }
     return true;
   }
 
-  void text_changed() override { dirty_ = true; }
+  void text_changed() override {
+    view_.text_changed();
+    dirty_ = true;
+  }
 
   void present() override {
     const auto now = std::chrono::steady_clock::now();
     if (!dirty_ || now < next_frame_) return;
     dirty_ = false;
     next_frame_ = now + kFrameInterval;
+    layout();
 
-    int width = 0;
-    int height = 0;
-    SDL_GetRendererOutputSize(renderer_, &width, &height);
     SDL_SetRenderDrawColor(renderer_, 255, 255, 255, 255);
     SDL_RenderClear(renderer_);
-    const int skip = TTF_FontLineSkip(font_) > 0 ? TTF_FontLineSkip(font_) : kFontSize;
-    const auto lines = text_.last_lines(static_cast<std::size_t>(height / skip + 1));
-    const int total = static_cast<int>(lines.size()) * skip;
-    // Scrolled to the end: the last line sits at the bottom once the text overflows.
-    int y = total + kMargin > height ? height - kMargin - total : kMargin;
-    const SDL_Color black{0, 0, 0, 255};
-    for (const auto line : lines) {
-      if (!line.empty()) {
-        // Trace text is single-byte: drawn as Latin-1.
-        const std::string drawn(line.substr(0, kMaxDrawn));
-        if (SDL_Surface* surface = TTF_RenderText_Blended(font_, drawn.c_str(), black)) {
-          if (SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer_, surface)) {
-            const SDL_Rect target{kMargin, y, surface->w, surface->h};
-            SDL_RenderCopy(renderer_, texture, nullptr, &target);
-            SDL_DestroyTexture(texture);
-          }
-          SDL_FreeSurface(surface);
-        }
-      }
-      y += skip;
-    }
+    draw_text_rows();
+    draw_scroll_bar();
+    if (!status_.empty()) draw_band(status_top(), status_, {255, 248, 200, 255});
+    draw_band(help_top(), kHelpLine, {225, 225, 225, 255});
+    if (show_help_) draw_help_overlay();
     SDL_RenderPresent(renderer_);
   }
 
  private:
-  // Saves the text to ./fpu-trace-<date>-<time>.txt and shows the outcome in the title.
-  void save() {
-    char name[64];
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    std::strftime(name, sizeof name, "fpu-trace-%Y%m%d-%H%M%S.txt", &local);
-    char cwd[4096];
-    const std::string path =
-        (::getcwd(cwd, sizeof cwd) != nullptr ? std::string(cwd) + "/" : "") + name;
-    bool saved = false;
-    if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
-      const auto& text = text_.text();
-      saved = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-      saved = std::fclose(file) == 0 && saved;
+  int px(int size) const { return size * scale_; }
+  int band_height() const { return skip_ + px(2); }
+  int help_top() const { return height_ - band_height(); }
+  int status_top() const { return help_top() - (status_.empty() ? 0 : band_height()); }
+  int text_height() const { return std::max(status_top(), 0); }
+  int scroll_bar_left() const { return width_ - px(kScrollBarWidth); }
+
+  void layout() {
+    SDL_GetRendererOutputSize(renderer_, &width_, &height_);
+    view_.set_rows(static_cast<std::size_t>(std::max(text_height() - px(kMargin), 0) / skip_));
+  }
+
+  void key(const SDL_Keysym& keysym) {
+    const bool ctrl = (keysym.mod & KMOD_CTRL) != 0;
+    switch (keysym.sym) {
+      case SDLK_PAGEUP:
+        view_.page_up();
+        break;
+      case SDLK_PAGEDOWN:
+        view_.page_down();
+        break;
+      case SDLK_UP:
+        view_.scroll_by(-1);
+        break;
+      case SDLK_DOWN:
+        view_.scroll_by(1);
+        break;
+      case SDLK_HOME:
+        view_.home();
+        break;
+      case SDLK_END:
+        view_.end();
+        break;
+      case SDLK_F1:
+        show_help_ = !show_help_;
+        break;
+      case SDLK_ESCAPE:
+        show_help_ = false;
+        status_.clear();
+        view_.clear_selection();
+        break;
+      case SDLK_DELETE:
+        clear();
+        break;
+      default:
+        if (!ctrl) break;
+        if (keysym.sym == SDLK_l) clear();
+        if (keysym.sym == SDLK_s) save();
+        if (keysym.sym == SDLK_a) view_.select_all();
+        if (keysym.sym == SDLK_c && view_.has_selection()) {
+          SDL_SetClipboardText(latin1_to_utf8(view_.selected_text()).c_str());
+        }
+        break;
     }
+  }
+
+  void clear() {
+    text_.clear();
+    view_.end();
+    view_.text_changed();
+  }
+
+  TextPosition position_at(int x, int y) const {
+    const int row = std::max(y - px(kMargin), 0) / skip_;
+    const int column = std::max(x - px(kMargin) + char_width_ / 2, 0) / char_width_;
+    return {view_.top() + static_cast<std::uint64_t>(row), static_cast<std::size_t>(column)};
+  }
+
+  void press(int x, int y) {
+    if (y >= text_height()) return;
+    if (x >= scroll_bar_left()) {
+      const Thumb thumb = view_.thumb(text_height(), px(kMinThumb));
+      if (y < thumb.offset) {
+        view_.page_up();
+      } else if (y >= thumb.offset + thumb.length) {
+        view_.page_down();
+      } else {
+        thumb_grab_ = y - thumb.offset;
+      }
+      return;
+    }
+    const TextPosition at = position_at(x, y);
+    if ((SDL_GetModState() & KMOD_SHIFT) != 0 && view_.has_selection()) {
+      view_.extend_selection(at);
+    } else {
+      view_.begin_selection(at);
+    }
+    selecting_ = true;
+  }
+
+  void drag(int x, int y) {
+    if (thumb_grab_ >= 0) {
+      const Thumb thumb = view_.thumb(text_height(), px(kMinThumb));
+      const int travel = text_height() - thumb.length;
+      if (travel > 0) view_.scroll_to_fraction(static_cast<double>(y - thumb_grab_) / travel);
+      return;
+    }
+    if (!selecting_) return;
+    // Dragging past the text's edge scrolls on.
+    if (y < 0) view_.scroll_by(-1);
+    if (y >= text_height()) view_.scroll_by(1);
+    view_.extend_selection(position_at(x, std::clamp(y, 0, std::max(text_height() - 1, 0))));
+  }
+
+  // Saves into the documents folder and shows the outcome in the window and its title.
+  void save() {
+    const SaveResult result =
+        save_text(text_.text(), documents_dir(std::getenv), std::time(nullptr));
+    status_ = result.ok ? "Saved " + std::to_string(text_.line_count()) + " lines to " + result.path
+                        : "Could not save: " + result.error;
     const std::string title =
-        std::string(kTitle) + (saved ? " - saved to " : " - could not save ") + path;
+        std::string(kTitle) + (result.ok ? " - saved to " : " - could not save ") + result.path;
     SDL_SetWindowTitle(window_, title.c_str());
   }
 
+  void draw_string(std::string_view text, int x, int y) {
+    if (text.empty()) return;
+    // Trace text is single-byte: drawn as Latin-1.
+    const std::string drawn(text.substr(0, kMaxDrawn));
+    SDL_Surface* surface = TTF_RenderText_Blended(font_, drawn.c_str(), kText);
+    if (surface == nullptr) return;
+    if (SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer_, surface)) {
+      const SDL_Rect target{x, y, surface->w, surface->h};
+      SDL_RenderCopy(renderer_, texture, nullptr, &target);
+      SDL_DestroyTexture(texture);
+    }
+    SDL_FreeSurface(surface);
+  }
+
+  void fill(const SDL_Rect& rect, SDL_Color colour) {
+    SDL_SetRenderDrawColor(renderer_, colour.r, colour.g, colour.b, colour.a);
+    SDL_RenderFillRect(renderer_, &rect);
+  }
+
+  void draw_text_rows() {
+    const SDL_Rect clip{0, 0, scroll_bar_left(), text_height()};
+    SDL_RenderSetClipRect(renderer_, &clip);
+    const TextPosition from = view_.selection_begin();
+    const TextPosition to = view_.selection_end();
+    const std::uint64_t first = text_.first_number();
+    for (std::size_t row = 0; row < view_.rows() + 1; ++row) {
+      const std::uint64_t number = view_.top() + row;
+      if (number < first || number - first >= text_.line_count()) break;
+      const std::string_view line = text_.line(static_cast<std::size_t>(number - first));
+      const int y = px(kMargin) + static_cast<int>(row) * skip_;
+      if (view_.has_selection() && number >= from.line && number <= to.line) {
+        const std::size_t begin = number == from.line ? from.column : 0;
+        // A selection running past the line's end shows one cell for the line break.
+        const std::size_t end = number == to.line ? to.column : line.size() + 1;
+        fill({px(kMargin) + static_cast<int>(begin) * char_width_, y,
+              static_cast<int>(end - begin) * char_width_, skip_},
+             {173, 214, 255, 255});
+      }
+      draw_string(line, px(kMargin), y);
+    }
+    SDL_RenderSetClipRect(renderer_, nullptr);
+  }
+
+  void draw_scroll_bar() {
+    const int left = scroll_bar_left();
+    fill({left, 0, px(kScrollBarWidth), text_height()}, {235, 235, 235, 255});
+    const Thumb thumb = view_.thumb(text_height(), px(kMinThumb));
+    fill({left + px(2), thumb.offset, px(kScrollBarWidth) - px(4), thumb.length},
+         {150, 150, 150, 255});
+  }
+
+  void draw_band(int top, std::string_view text, SDL_Color background) {
+    fill({0, top, width_, band_height()}, background);
+    draw_string(text, px(kMargin), top + px(1));
+  }
+
+  void draw_help_overlay() {
+    const int rows = static_cast<int>(std::size(kHelpOverlay));
+    const int box_width = std::min(width_ - px(2 * kMargin), 64 * char_width_);
+    const SDL_Rect box{px(kMargin), px(kMargin), box_width, rows * skip_ + px(2 * kMargin)};
+    fill(box, {60, 60, 60, 255});
+    fill({box.x + px(1), box.y + px(1), box.w - px(2), box.h - px(2)}, {250, 250, 250, 255});
+    for (int i = 0; i < rows; ++i) {
+      draw_string(kHelpOverlay[i], box.x + px(kMargin), box.y + px(kMargin) + i * skip_);
+    }
+  }
+
   ViewerText& text_;
+  ViewerView view_;
   SDL_Window* window_;
   SDL_Renderer* renderer_;
   TTF_Font* font_;
+  int scale_;
+  int skip_ = 1;
+  int char_width_ = 1;
+  int width_ = 0;
+  int height_ = 0;
+  bool selecting_ = false;
+  int thumb_grab_ = -1;  // where in the thumb the drag took it, or -1
+  bool show_help_ = false;
+  std::string status_;
   bool dirty_ = true;
   std::chrono::steady_clock::time_point next_frame_{};
 };
@@ -147,7 +375,13 @@ std::unique_ptr<ViewerWindow> ViewerWindow::open(ViewerText& text, std::string& 
     SDL_Quit();
     return nullptr;
   }
-  TTF_Font* font = TTF_OpenFont(kFontPath, kFontSize);
+  const int scale = text_scale(std::getenv("GDK_SCALE"), xft_dpi().c_str());
+  std::string font_error;
+  const std::string font_file = monospace_font_file(font_error);
+  TTF_Font* font = font_file.empty() ? nullptr : TTF_OpenFont(font_file.c_str(), kFontSize * scale);
+  if (font == nullptr && !font_file.empty()) {
+    font_error = "cannot load " + font_file + ": " + TTF_GetError();
+  }
   const ScreenRect place = viewer_place();
   SDL_Window* window = font == nullptr
                            ? nullptr
@@ -155,8 +389,7 @@ std::unique_ptr<ViewerWindow> ViewerWindow::open(ViewerText& text, std::string& 
                                               SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
   SDL_Renderer* renderer = window == nullptr ? nullptr : SDL_CreateRenderer(window, -1, 0);
   if (renderer == nullptr) {
-    error = font == nullptr ? std::string("cannot load ") + kFontPath + ": " + TTF_GetError()
-                            : std::string("cannot open a window: ") + SDL_GetError();
+    error = font == nullptr ? font_error : std::string("cannot open a window: ") + SDL_GetError();
     if (window != nullptr) SDL_DestroyWindow(window);
     if (font != nullptr) TTF_CloseFont(font);
     TTF_Quit();
@@ -165,7 +398,7 @@ std::unique_ptr<ViewerWindow> ViewerWindow::open(ViewerText& text, std::string& 
   }
   // Shown without taking the keyboard: the program's keys must keep reaching the program.
   show_without_activation(window);
-  return std::make_unique<SdlViewerWindow>(text, window, renderer, font);
+  return std::make_unique<SdlViewerWindow>(text, window, renderer, font, scale);
 }
 
 }  // namespace fpu::viewer

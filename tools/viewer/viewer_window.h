@@ -1,4 +1,4 @@
-// The viewer's window: the text scrolled to its end, in a monospaced font.
+// The viewer's window: the text in a monospaced font, a scroll bar, a line of key help.
 #pragma once
 
 #include <memory>
@@ -14,8 +14,8 @@ class ViewerWindow {
   static std::unique_ptr<ViewerWindow> open(ViewerText& text, std::string& error);
   virtual ~ViewerWindow() = default;
 
-  // Handles pending window events (Delete or Ctrl+L clear, Ctrl+S saves). Returns false
-  // once the window was closed.
+  // Handles pending window events: scrolling, selecting and copying, Delete or Ctrl+L clear,
+  // Ctrl+S saves, F1 lists the keys. Returns false once the window was closed.
   virtual bool handle_events() = 0;
   virtual void text_changed() = 0;
   // Redraws when something changed, at most a few dozen times a second.

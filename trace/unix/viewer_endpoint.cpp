@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace fpu::viewer {
@@ -16,6 +18,24 @@ namespace {
 
 bool usable_runtime_dir(const char* dir) {
   return dir != nullptr && dir[0] == '/' && is_private_dir(dir);
+}
+
+// Display names longer than this are shortened, keeping their end and a hash of the whole.
+constexpr std::size_t kMaxDisplayPart = 48;
+
+std::string sanitised(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) {
+    const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                      c == '.' || c == '-';
+    if (!keep) c = '_';
+  }
+  if (out.size() <= kMaxDisplayPart) return out;
+  std::uint32_t hash = 2166136261u;  // FNV-1a
+  for (const char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+  char hex[9];
+  std::snprintf(hex, sizeof hex, "%08x", hash);
+  return out.substr(out.size() - (kMaxDisplayPart - 9)) + "-" + hex;
 }
 
 }  // namespace
@@ -72,8 +92,32 @@ bool ensure_private_dir(const std::string& dir, std::string* why) {
   return problem.empty();
 }
 
+std::string endpoint_name(const char* x_display, const char* wayland_display) {
+  std::string_view display;
+  if (x_display != nullptr && x_display[0] != '\0') {
+    display = x_display;
+    // ":61" and ":61.0" are one display: the screen number after the last colon goes.
+    const auto colon = display.rfind(':');
+    const auto dot = display.rfind('.');
+    if (colon != display.npos && dot != display.npos && dot > colon)
+      display = display.substr(0, dot);
+  } else if (wayland_display != nullptr && wayland_display[0] != '\0') {
+    display = wayland_display;
+  }
+  if (display.empty()) return kEndpointPrefix;
+  return std::string(kEndpointPrefix) + "-" + sanitised(display);
+}
+
+std::string endpoint_name() {
+  return endpoint_name(std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"));
+}
+
+std::string lock_path(const std::string& dir) {
+  return dir + "/" + endpoint_name() + ".lock";
+}
+
 std::string socket_path(const std::string& dir) {
-  std::string path = dir + "/" + kSocketName;
+  std::string path = dir + "/" + endpoint_name() + ".sock";
   if (dir.empty() || path.size() >= sizeof(sockaddr_un::sun_path)) return {};
   return path;
 }

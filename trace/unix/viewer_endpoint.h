@@ -7,9 +7,8 @@
 
 namespace fpu::viewer {
 
-// File names inside the endpoint directory.
-inline constexpr const char kSocketName[] = "fpu-trace-viewer.sock";
-inline constexpr const char kLockName[] = "fpu-trace-viewer.lock";
+// Names inside the endpoint directory begin with this; see endpoint_name.
+inline constexpr const char kEndpointPrefix[] = "fpu-trace-viewer";
 // The viewer program, looked for beside the running executable.
 inline constexpr const char kProgramName[] = "fpu-trace-viewer";
 
@@ -18,6 +17,9 @@ inline constexpr char kTagLine = 'L';   // the rest is one line of text: append 
 inline constexpr char kTagText = 'T';   // query: the viewer replies kTagText + its whole text
 inline constexpr char kTagPing = 'P';   // query: the viewer replies kTagPing
 inline constexpr char kTagError = 'E';  // reply: the query could not be answered
+// The rest is a decimal count of lines the sender dropped since its last line reached the
+// viewer; the viewer shows it as a line of its own (fpu::dropped_lines_notice).
+inline constexpr char kTagDropped = 'D';
 // Longest message the viewer accepts, tag included; longer ones are dropped.
 inline constexpr std::size_t kMaxMessage = 4096;
 // Longest text reply; a longer text is answered with kTagError.
@@ -37,8 +39,19 @@ std::string private_dir_problem(const std::string& dir);
 // `why` (when given) says what is wrong, naming a missing parent folder as missing.
 bool ensure_private_dir(const std::string& dir, std::string* why = nullptr);
 
-// dir + "/" + kSocketName, or "" when it does not fit in a socket address.
+// The endpoint's name for a display, so that programs on different displays each get a
+// viewer of their own: kEndpointPrefix, then "-" and the display name with the screen number
+// dropped and anything but letters, digits, '.' and '-' made '_' (":61.0" gives
+// "fpu-trace-viewer-_61"). The X display wins over a Wayland one; no display gives the
+// prefix alone.
+std::string endpoint_name(const char* x_display, const char* wayland_display);
+// endpoint_name of this process's DISPLAY and WAYLAND_DISPLAY.
+std::string endpoint_name();
+
+// dir + "/" + endpoint_name() + ".sock", or "" when it does not fit in a socket address.
 std::string socket_path(const std::string& dir);
+// dir + "/" + endpoint_name() + ".lock": held by the viewer serving that endpoint.
+std::string lock_path(const std::string& dir);
 
 // The directory of the running executable (from /proc/self/exe), or "" when unknown.
 std::string running_executable_dir();

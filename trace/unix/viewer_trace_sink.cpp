@@ -77,6 +77,18 @@ UnixViewerTraceSink::~UnixViewerTraceSink() {
 void UnixViewerTraceSink::disconnect() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+  // Lines a viewer never saw are not reported to the next one: it starts afresh.
+  unreported_ = 0;
+}
+
+bool UnixViewerTraceSink::report_drops() {
+  if (unreported_ == 0) return true;
+  char message[32];
+  const int size = std::snprintf(message, sizeof message, "%c%llu", viewer::kTagDropped,
+                                 static_cast<unsigned long long>(unreported_));
+  if (!send_message(message, static_cast<std::size_t>(size))) return false;
+  unreported_ = 0;
+  return true;
 }
 
 void UnixViewerTraceSink::say_once(Notice which, const std::string& text) {
@@ -91,6 +103,7 @@ std::intptr_t UnixViewerTraceSink::send_trace_line(const char* text) {
   const std::size_t length = std::strlen(text);
   if (length + 1 > sizeof message) {
     ++dropped_;
+    if (fd_ >= 0) ++unreported_;
     return 0;
   }
   message[0] = viewer::kTagLine;
@@ -108,12 +121,13 @@ std::intptr_t UnixViewerTraceSink::send_trace_line(const char* text) {
   // disk is still the one it was made to.
   if (fd_ >= 0 && directory_changed() && !connected_endpoint_unchanged()) disconnect();
   if (fd_ >= 0) {
-    if (send_message(message, size)) {
+    if (report_drops() && send_message(message, size)) {
       ++delivered_;
       return 1;
     }
     if (fd_ >= 0) {  // the viewer is alive but not reading: drop, keep the connection
       ++dropped_;
+      ++unreported_;
       return 0;
     }
   }
@@ -396,7 +410,7 @@ void UnixViewerTraceSink::run_start() {
       std::lock_guard lock(mutex_);
       batch.swap(held_);
     }
-    flush_held(connection.fd, batch);
+    connection.dropped = flush_held(connection.fd, batch);
   }
   {
     std::lock_guard lock(mutex_);
@@ -407,7 +421,8 @@ void UnixViewerTraceSink::run_start() {
   start_finished_.notify_all();
 }
 
-void UnixViewerTraceSink::flush_held(int fd, const std::string& batch) {
+std::uint64_t UnixViewerTraceSink::flush_held(int fd, const std::string& batch) {
+  std::uint64_t dropped = 0;
   char message[viewer::kMaxMessage];
   message[0] = viewer::kTagLine;
   const auto deadline = Clock::now() + kStartWait;
@@ -432,7 +447,9 @@ void UnixViewerTraceSink::flush_held(int fd, const std::string& batch) {
       }
     }
     ++(sent ? delivered_ : dropped_);
+    if (!sent) ++dropped;
   }
+  return dropped;
 }
 
 void UnixViewerTraceSink::finish_start() {
@@ -460,6 +477,7 @@ void UnixViewerTraceSink::finish_start() {
   fd_ = connection.fd;
   endpoint_dev_ = connection.dev;
   endpoint_ino_ = connection.ino;
+  unreported_ = connection.dropped;
   // The connection was made before watching started: look once that it is still current.
   watch_directory();
   if (!connected_endpoint_unchanged()) disconnect();
@@ -470,7 +488,12 @@ void UnixViewerTraceSink::finish_start() {
     const std::size_t length = rest.find('\0', at) - at;
     std::memcpy(message + 1, rest.data() + at, length);
     at += length + 1;
-    ++(fd_ >= 0 && send_message(message, length + 1) ? delivered_ : dropped_);
+    if (fd_ >= 0 && report_drops() && send_message(message, length + 1)) {
+      ++delivered_;
+    } else {
+      ++dropped_;
+      if (fd_ >= 0) ++unreported_;
+    }
   }
 }
 

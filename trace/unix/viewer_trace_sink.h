@@ -11,7 +11,9 @@
 // endpoint; the caller never waits for it: lines sent meanwhile are held (up to 1 MiB) and
 // go out first once the viewer answers. A missing viewer program costs a stat.
 // When delivery cannot work (the directory is missing, belongs to someone else, the viewer
-// does not start), the sink says so once through its notice handler.
+// does not start), the sink says so once through its notice handler. When lines could be
+// sent again after some were dropped, the viewer is first told how many (it shows
+// "[N trace lines dropped]").
 #pragma once
 
 #include <sys/types.h>
@@ -77,6 +79,7 @@ class UnixViewerTraceSink : public TraceSink {
     int fd = -1;
     dev_t dev = 0;
     ino_t ino = 0;
+    std::uint64_t dropped = 0;  // held lines that could not be sent on it
   };
 
   bool connected_endpoint_unchanged() const;
@@ -90,12 +93,16 @@ class UnixViewerTraceSink : public TraceSink {
   // The starter thread's work, and the process it creates (the viewer's id, -1 on failure).
   void run_start();
   pid_t spawn_viewer();
-  void flush_held(int fd, const std::string& batch);
+  // Sends held lines on a new connection; returns how many it had to drop.
+  std::uint64_t flush_held(int fd, const std::string& batch);
   // Takes over what a finished start left: the connection, or the pause before the next.
   void finish_start();
   // Keeps a line for the starting viewer; the caller holds mutex_.
   bool hold(const char* text, std::size_t length);
   bool send_message(const char* data, std::size_t size);
+  // Tells the viewer about lines dropped since the last one it got; false when it cannot
+  // take the message now.
+  bool report_drops();
   void disconnect();
   void say_once(Notice which, const std::string& text);
 
@@ -133,6 +140,8 @@ class UnixViewerTraceSink : public TraceSink {
 
   std::atomic<std::uint64_t> delivered_{0};
   std::atomic<std::uint64_t> dropped_{0};
+  // Dropped on this connection since the last line sent (user-interface thread only).
+  std::uint64_t unreported_ = 0;
   std::uint64_t starts_ = 0;
 };
 

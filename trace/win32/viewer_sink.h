@@ -3,8 +3,10 @@
 // The user-interface thread only queues a line; a worker thread of the sink does the
 // window look-ups and the messages to the viewer's edit control, each send with a
 // time-out, so a slow, busy or hung viewer never stalls the window. Lines past the
-// queue's bound are dropped and counted. Lines are delivered in the order they were
-// queued, each with its full message sequence before the next begins.
+// queue's bound are dropped and counted. The worker takes the lines waiting (up to 16,384
+// at a time) and appends them in one insertion, in the order they were queued, with the text one
+// insertion per line would give. Where lines were lost (the queue was full, or the viewer did not
+// answer) the next insertion shows "[N trace lines dropped]" before the next line.
 #pragma once
 
 #include <cstddef>
@@ -20,15 +22,17 @@ std::string default_viewer_path();
 
 struct ViewerSinkOptions {
   std::string viewer_path = default_viewer_path();  // started when no viewer window exists
-  std::size_t capacity = 4096;                      // lines waiting at most
-  std::uint32_t send_timeout_ms = 1000;             // per message to the viewer
-  std::uint32_t drain_ms = 2000;                    // delivering what is left at destruction
+  // Lines waiting at most: room for seconds of a traced animation (28,000 lines a second)
+  // when the viewer falls behind.
+  std::size_t capacity = std::size_t{1} << 16;
+  std::uint32_t send_timeout_ms = 1000;  // per message to the viewer
+  std::uint32_t drain_ms = 2000;         // delivering what is left at destruction
 };
 
 struct ViewerSinkStats {
   std::uint64_t queued = 0;          // accepted by send_trace_line
   std::uint64_t dropped = 0;         // refused: the queue was full
-  std::uint64_t delivered = 0;       // every message of the line was answered
+  std::uint64_t delivered = 0;       // every message of the line's insertion was answered
   std::uint64_t no_viewer = 0;       // no viewer window, even after starting the viewer
   std::uint64_t failed = 0;          // no edit control, or a message timed out
   std::uint64_t abandoned = 0;       // still queued when the sink was destroyed

@@ -37,6 +37,15 @@ LRESULT CALLBACK viewer_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
   return DefWindowProcA(hwnd, message, wparam, lparam);
 }
 
+// Insertions the test viewer's edit control received.
+int insertions = 0;
+WNDPROC edit_proc = nullptr;
+
+LRESULT CALLBACK counting_edit_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == EM_REPLACESEL) ++insertions;
+  return CallWindowProcA(edit_proc, hwnd, message, wparam, lparam);
+}
+
 struct Viewer {
   HWND window = nullptr;
   HWND edit = nullptr;
@@ -46,6 +55,9 @@ struct Viewer {
     edit = CreateWindowExA(0, "Edit", "", WS_CHILD | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY, 0,
                            0, 300, 300, window, nullptr, GetModuleHandleA(nullptr), nullptr);
     SendMessageA(edit, EM_SETLIMITTEXT, 0, 0);
+    edit_proc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(counting_edit_proc)));
+    insertions = 0;
   }
   ~Viewer() { DestroyWindow(window); }
   std::string text() const {
@@ -125,11 +137,63 @@ void unanswered_messages_time_out() {
 void no_viewer_drops_the_line() {
   fpu::Win32ViewerTraceSink sink(options(64, 100));
   sink.send_trace_line("nobody listens");
+  settle(sink);  // one line at a time: a start attempt goes with each delivery
   sink.send_trace_line("still nobody");
   check(settle(sink), "lines without a viewer are handled");
   fpu::ViewerSinkStats s = sink.stats();
   check(s.no_viewer == 2 && s.start_attempts == 2,
         "each line tries to start the viewer once and is dropped");
+}
+
+void traced_frame_arrives_complete_in_few_insertions() {
+  Viewer viewer;
+  fpu::Win32ViewerTraceSink sink(options(4096, 5000));
+  for (int i = 0; i < 1400; ++i) sink.send_trace_line(("rol1 = " + std::to_string(i)).c_str());
+  check(settle(sink), "a 1,400-line frame is handled");
+  check(viewer.text() == joined("rol1 = ", 0, 1400), "all 1,400 lines arrive, in order");
+  check(sink.stats().delivered == 1400 && sink.stats().dropped == 0,
+        "every line of the frame counts as delivered");
+  check(insertions <= 20, ("waiting lines go in together (" + std::to_string(insertions) +
+                           " insertions for 1,400 lines)")
+                              .c_str());
+}
+
+// Empty lines leave the text as one insertion per line would: an empty line into an empty
+// control adds nothing, later ones add a line break.
+void empty_lines_as_one_insertion_per_line() {
+  Viewer viewer;
+  viewer.clear();
+  fpu::Win32ViewerTraceSink sink(options(64, 5000));
+  for (const char* line : {"", "", "a", "", "b"}) sink.send_trace_line(line);
+  check(settle(sink), "lines with empty ones are handled");
+  check(viewer.text() == "a\r\n\r\nb", "empty lines give the text single insertions give");
+}
+
+void dropped_lines_are_told_before_the_next_line() {
+  Viewer viewer;
+  const std::size_t capacity = 16;
+  fpu::Win32ViewerTraceSink sink(options(capacity, 10000));
+  // The viewer does not answer while this thread sends, so the queue overflows.
+  for (int i = 0; i < 1000; ++i) sink.send_trace_line(("c" + std::to_string(i)).c_str());
+  check(settle(sink), "the accepted lines are handled");
+  const fpu::ViewerSinkStats s = sink.stats();
+  sink.send_trace_line("next");
+  check(settle(sink), "the line after the drops is handled");
+  const std::string expected = joined("c", 0, static_cast<int>(s.queued)) + "\r\n[" +
+                               std::to_string(s.dropped) + " trace lines dropped]\r\nnext";
+  check(s.dropped > 0 && viewer.text() == expected,
+        "[N trace lines dropped] comes just before the next line");
+
+  // Lines lost to a viewer that did not answer are told too.
+  viewer.clear();
+  fpu::Win32ViewerTraceSink impatient(options(64, 100));
+  for (int i = 0; i < 3; ++i) impatient.send_trace_line("lost");
+  for (int waited = 0; waited < 5000 && impatient.stats().failed < 3; waited += 50) Sleep(50);
+  pump();
+  impatient.send_trace_line("answered");
+  check(settle(impatient), "the line after the time-outs is handled");
+  check(viewer.text() == "[3 trace lines dropped]\r\nanswered",
+        "lines that timed out are counted in the notice");
 }
 
 }  // namespace
@@ -146,6 +210,9 @@ int main() {
   full_queue_drops_instead_of_blocking();
   unanswered_messages_time_out();
   no_viewer_drops_the_line();
+  traced_frame_arrives_complete_in_few_insertions();
+  empty_lines_as_one_insertion_per_line();
+  dropped_lines_are_told_before_the_next_line();
   std::printf("%s\n", failures ? "FAILED" : "PASSED");
   return failures ? 1 : 0;
 }

@@ -1,12 +1,14 @@
 // fpu-trace-viewer.exe: the window trace lines are appended to on Windows.
-// A top-level window of class "DbgWinClass" whose first child is a multi-line edit
-// control; the program sends its lines to that control (trace/win32/viewer_sink.h).
+// A top-level window of class "DbgWinClass" whose first child, of class "Edit", takes the
+// messages of a multi-line edit control; the program sends its lines to that control
+// (trace/win32/viewer_sink.h).
 #include <windows.h>
 
 #include <cstdio>
 
 #include "platform/info_options.h"
 #include "tools/viewer/viewer_placement.h"
+#include "tools/viewer/win32/text_view.h"
 
 namespace {
 
@@ -22,7 +24,7 @@ LRESULT CALLBACK viewer_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
           WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY, 0, 0, 0,
           0, hwnd, nullptr, create->hInstance, nullptr);
       if (!edit) return -1;
-      // The default limit (30,000 characters) would silently drop later lines.
+      // A system edit control would silently drop lines past its default limit.
       SendMessageA(edit, EM_SETLIMITTEXT, 0, 0);
       SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(ANSI_FIXED_FONT)),
                    FALSE);
@@ -31,6 +33,12 @@ LRESULT CALLBACK viewer_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
     case WM_SIZE: {
       HWND edit = FindWindowExA(hwnd, nullptr, "Edit", nullptr);
       if (edit) MoveWindow(edit, 0, 0, LOWORD(lparam), HIWORD(lparam), TRUE);
+      return 0;
+    }
+    case WM_SETFOCUS: {
+      // Keys and the wheel go to the text view.
+      HWND edit = FindWindowExA(hwnd, nullptr, "Edit", nullptr);
+      if (edit) SetFocus(edit);
       return 0;
     }
     case WM_DESTROY:
@@ -67,6 +75,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   window_class.lpszClassName = viewer_class;
   if (!RegisterClassExA(&window_class)) return 1;
+  // The "Edit" child is the viewer's own text view (tools/viewer/win32/text_view.h).
+  if (!fpu::viewer::register_text_view(instance)) return 1;
 
   // Beside the program's window as the program places it, never over it.
   const int screen_width = GetSystemMetrics(SM_CXSCREEN);

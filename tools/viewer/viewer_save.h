@@ -1,0 +1,32 @@
+// Saving the viewer's text to a file the user finds again: the documents folder of the XDG
+// user directories, else the home folder, under a name with the date and time.
+#pragma once
+
+#include <ctime>
+#include <functional>
+#include <string>
+
+namespace fpu::viewer {
+
+// Looks up an environment variable; null when unset.
+using EnvLookup = std::function<const char*(const char*)>;
+
+// $XDG_DOCUMENTS_DIR, else XDG_DOCUMENTS_DIR in $XDG_CONFIG_HOME/user-dirs.dirs (default
+// ~/.config), else the home folder; a documents folder that does not exist is passed over.
+std::string documents_dir(const EnvLookup& env);
+
+// "fpu-trace-YYYYMMDD-HHMMSS.txt" in local time.
+std::string save_file_name(std::time_t when);
+
+struct SaveResult {
+  bool ok = false;
+  std::string path;   // the file written (also when the save failed: the file meant)
+  std::string error;  // why it failed
+};
+
+// Writes `text` into a temporary file in `dir`, then renames it to the dated name, so a
+// failed save never leaves a partial file under that name and never replaces another file
+// (a second save within the same second gets "-2", "-3", ... before ".txt").
+SaveResult save_text(const std::string& text, const std::string& dir, std::time_t when);
+
+}  // namespace fpu::viewer
