@@ -92,12 +92,4 @@ void shutdown(Program& program, WindowHandle window) {
   platform.kill_timer(window, timer_id);
 }
 
-std::int32_t window_x_for_screen(std::uint32_t screen_width) {
-  return static_cast<std::int32_t>(screen_width / 2 - static_cast<std::uint32_t>(view_centre_x));
-}
-
-std::int32_t window_y_for_screen(std::uint32_t screen_height) {
-  return static_cast<std::int32_t>(screen_height / 2 - static_cast<std::uint32_t>(view_centre_y));
-}
-
 }  // namespace fpu

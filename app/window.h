@@ -35,8 +35,15 @@ void start_program(Program& program, WindowHandle window, const std::function<vo
 void shutdown(Program& program, WindowHandle window);
 
 // Window position for a screen of the given size (halving as unsigned): the picture's
-// centre on the screen's centre.
-std::int32_t window_x_for_screen(std::uint32_t screen_width);
-std::int32_t window_y_for_screen(std::uint32_t screen_height);
+// centre on the screen's centre. `scale` screen pixels per picture pixel (a desktop
+// scaled for high resolution shows the picture larger) moves the corner accordingly.
+constexpr std::int32_t window_x_for_screen(std::uint32_t screen_width, std::uint32_t scale = 1) {
+  return static_cast<std::int32_t>(screen_width / 2 -
+                                   static_cast<std::uint32_t>(view_centre_x) * scale);
+}
+constexpr std::int32_t window_y_for_screen(std::uint32_t screen_height, std::uint32_t scale = 1) {
+  return static_cast<std::int32_t>(screen_height / 2 -
+                                   static_cast<std::uint32_t>(view_centre_y) * scale);
+}
 
 }  // namespace fpu

@@ -1,5 +1,6 @@
-// fpu-sample on Linux: the program's window through SDL2. Reads no arguments and no
-// environment of its own (SDL and X11 read theirs, such as DISPLAY).
+// fpu-sample on Linux: the program's window through SDL2. Answers --help and --version and
+// ignores every other argument; reads no environment of its own (SDL and X11 read theirs,
+// such as DISPLAY, and the desktop's scale comes from GDK_SCALE or Xft.dpi).
 #include <SDL.h>
 
 #include <cstdio>
@@ -7,6 +8,8 @@
 #include <string>
 
 #include "app/program.h"
+#include "platform/info_options.h"
+#include "platform/sdl/sdl_display.h"
 #include "platform/sdl/sdl_platform.h"
 #include "platform/sdl/window_icon.h"
 #include "platform/sdl/x11_errors.h"
@@ -16,31 +19,20 @@
 
 namespace {
 
-constexpr int exit_no_display = 2;
-
 using WindowTraceSink = fpu::UnixViewerTraceSink;
 
-bool set(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr && value[0] != '\0';
-}
-
-int no_display(const std::string& reason) {
-  std::fprintf(stderr,
-               "fpu-sample: no display to open the window on (%s); run it under Xvfb, e.g. "
-               "xvfb-run -s '-screen 0 1920x1080x24' ./build/default/fpu-sample, or drive it "
-               "without a display with fpu-sample-replay\n",
-               reason.c_str());
-  return exit_no_display;
-}
+constexpr const char* help_text =
+    "usage: fpu-sample [--help | --version]\n"
+    "Shows the rotating wire-frame scene in a window; keys and mouse drags turn it.\n"
+    "Needs a display (X11 or Wayland). Without one, run it under Xvfb, or drive the program\n"
+    "headless with fpu-sample-replay. Trace lines go to fpu-trace-viewer, started beside it.\n";
 
 }  // namespace
 
-int main() {
-  // Without a display server SDL could only fall back to drivers that take over the
-  // console or draw nowhere; unless SDL was told which driver to use, say so and stop.
-  if (!set("DISPLAY") && !set("WAYLAND_DISPLAY") && !set("SDL_VIDEODRIVER")) {
-    return no_display("DISPLAY and WAYLAND_DISPLAY are not set");
+int main(int argc, char** argv) {
+  if (const auto request = fpu::find_info_request(argc, argv); request != fpu::InfoRequest::none) {
+    fpu::print_info(request, "fpu-sample", help_text);
+    return 0;
   }
   // A desktop compositor should keep compositing this ordinary window.
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
@@ -51,7 +43,12 @@ int main() {
   // An ordinary window does not keep the screen saver away.
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   fpu::install_x11_error_filter();
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) return no_display(SDL_GetError());
+  std::string message;
+  if (!fpu::init_display_video("fpu-sample", "drive it without a window with fpu-sample-replay",
+                               message)) {
+    std::fprintf(stderr, "%s\n", message.c_str());
+    return fpu::exit_no_display;
+  }
 
   int code = 1;
   {

@@ -163,8 +163,24 @@ LParam key_lparam(bool alt, bool was_down, bool released) {
   return static_cast<LParam>(value);
 }
 
-bool inside_client(std::int32_t x, std::int32_t y, const EventContext& context) {
-  return x >= 0 && y >= 0 && x < context.client_width && y < context.client_height;
+// A screen position in picture pixels, rounding down (also left of and above the window).
+std::int32_t unscaled(std::int32_t position, std::int32_t scale) {
+  if (scale <= 1) return position;
+  return position >= 0 ? position / scale : -((-position + scale - 1) / scale);
+}
+
+struct Point {
+  std::int32_t x;
+  std::int32_t y;
+};
+
+Point picture_point(std::int32_t x, std::int32_t y, const EventContext& context) {
+  return {unscaled(x, context.scale), unscaled(y, context.scale)};
+}
+
+bool inside_client(Point point, const EventContext& context) {
+  return point.x >= 0 && point.y >= 0 && point.x < unscaled(context.client_width, context.scale) &&
+         point.y < unscaled(context.client_height, context.scale);
 }
 
 std::optional<WindowMessage> translate_key(const SDL_KeyboardEvent& key) {
@@ -186,7 +202,8 @@ std::optional<WindowMessage> translate_key(const SDL_KeyboardEvent& key) {
 std::optional<WindowMessage> translate_button(const SDL_MouseButtonEvent& button,
                                               const EventContext& context,
                                               std::uint32_t buttons_now) {
-  if (!inside_client(button.x, button.y, context)) return std::nullopt;
+  const Point point = picture_point(button.x, button.y, context);
+  if (!inside_client(point, context)) return std::nullopt;
   const bool down = button.type == SDL_MOUSEBUTTONDOWN;
   std::uint32_t code = 0;
   switch (button.button) {
@@ -203,7 +220,7 @@ std::optional<WindowMessage> translate_button(const SDL_MouseButtonEvent& button
       return std::nullopt;  // extra buttons: the program has no use for WM_XBUTTON*
   }
   return WindowMessage{code, mouse_flags(buttons_now, context.modifiers),
-                       mouse_lparam(button.x, button.y)};
+                       mouse_lparam(point.x, point.y)};
 }
 
 }  // namespace
@@ -253,12 +270,14 @@ std::optional<WindowMessage> translate_event(const SDL_Event& event, const Event
     case SDL_KEYDOWN:
     case SDL_KEYUP:
       return translate_key(event.key);
-    case SDL_MOUSEMOTION:
+    case SDL_MOUSEMOTION: {
       // Without mouse capture Windows shows the window no motion outside its client area,
       // even while a button is held; X11 reports it during the implicit grab.
-      if (!inside_client(event.motion.x, event.motion.y, context)) return std::nullopt;
+      const Point point = picture_point(event.motion.x, event.motion.y, context);
+      if (!inside_client(point, context)) return std::nullopt;
       return WindowMessage{msg::mouse_move, mouse_flags(event.motion.state, context.modifiers),
-                           mouse_lparam(event.motion.x, event.motion.y)};
+                           mouse_lparam(point.x, point.y)};
+    }
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
       return translate_button(event.button, context, buttons_after(event, context.buttons));

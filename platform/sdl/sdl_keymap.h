@@ -24,10 +24,14 @@ struct WindowMessage {
 
 // What an SDL event does not carry by itself.
 struct EventContext {
-  std::uint16_t modifiers = 0;  // SDL_Keymod in force (mouse events have none of their own)
-  std::uint32_t buttons = 0;    // SDL button mask held before the event
-  std::int32_t client_width = 0;
+  std::uint16_t modifiers = 0;    // SDL_Keymod in force (mouse events have none of their own)
+  std::uint32_t buttons = 0;      // SDL button mask held before the event
+  std::int32_t client_width = 0;  // the window's client area in screen pixels
   std::int32_t client_height = 0;
+  // Screen pixels per picture pixel: a window scaled for a high-resolution desktop reports
+  // mouse positions in the picture's own coordinates, as Windows does for a DPI-unaware
+  // program.
+  std::int32_t scale = 1;
 };
 
 // The Windows virtual-key code of a physical key, or 0 when it has none.

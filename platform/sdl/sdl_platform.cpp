@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/window.h"
+#include "platform/sdl/sdl_display.h"
 #include "platform/sdl/sdl_keymap.h"
 
 namespace fpu {
@@ -24,16 +25,20 @@ SdlPlatform::~SdlPlatform() {
 }
 
 bool SdlPlatform::open_window(std::string& error) {
+  // As Windows shows a program that does not declare itself DPI-aware: the same picture,
+  // each pixel a square of scale x scale.
+  scale_ = desktop_scale();
   int x = SDL_WINDOWPOS_CENTERED;
   int y = SDL_WINDOWPOS_CENTERED;
   SDL_DisplayMode mode;
   if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
-    x = window_x_for_screen(static_cast<std::uint32_t>(mode.w));
-    y = window_y_for_screen(static_cast<std::uint32_t>(mode.h));
+    const auto scale = static_cast<std::uint32_t>(scale_);
+    x = window_x_for_screen(static_cast<std::uint32_t>(mode.w), scale);
+    y = window_y_for_screen(static_cast<std::uint32_t>(mode.h), scale);
   }
   // The client area shows the whole back buffer; the window stays hidden until the
   // start-up steps after its creation have run.
-  window_ = SDL_CreateWindow(window_title, x, y, view_width, view_height,
+  window_ = SDL_CreateWindow(window_title, x, y, view_width * scale_, view_height * scale_,
                              SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
   if (window_ == nullptr) {
     error = SDL_GetError();
@@ -52,8 +57,9 @@ bool SdlPlatform::open_window(std::string& error) {
     error = SDL_GetError();
     return false;
   }
-  SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);  // a straight copy
-  SDL_StopTextInput();                                    // the program reads key codes only
+  SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);    // a straight copy
+  SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);  // whole pixels when scaled
+  SDL_StopTextInput();                                      // the program reads key codes only
   return true;
 }
 
@@ -78,17 +84,19 @@ void SdlPlatform::present() {
   const Surface& surface = window_surface();
   SDL_UpdateTexture(texture_, nullptr, surface.pixels.data(),
                     surface.width * static_cast<int>(sizeof(std::uint32_t)));
-  // 1:1 at the top-left; whatever a larger window shows beyond the bitmap is black. Only
-  // that part is filled: clearing the whole window first doubles the cost of a frame.
-  const SDL_Rect where{0, 0, surface.width, surface.height};
+  // At the top-left, each pixel scale x scale; whatever a larger window shows beyond the
+  // bitmap is black. Only that part is filled: clearing the whole window first doubles the
+  // cost of a frame.
+  const int width = surface.width * scale_;
+  const int height = surface.height * scale_;
+  const SDL_Rect where{0, 0, width, height};
   SDL_RenderCopy(renderer_, texture_, nullptr, &where);
   int out_width = 0;
   int out_height = 0;
   SDL_GetRendererOutputSize(renderer_, &out_width, &out_height);
   const SDL_Rect beyond[] = {
-      {surface.width, 0, out_width - surface.width, out_height},  // right
-      {0, surface.height, std::min(surface.width, out_width),
-       out_height - surface.height},  // below
+      {width, 0, out_width - width, out_height},                     // right
+      {0, height, std::min(width, out_width), out_height - height},  // below
   };
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
   for (const SDL_Rect& rect : beyond) {
@@ -162,6 +170,7 @@ void SdlPlatform::handle_event(Program& program, const SDL_Event& event) {
   context.modifiers = static_cast<std::uint16_t>(SDL_GetModState());
   context.buttons = buttons_;
   SDL_GetWindowSize(window_, &context.client_width, &context.client_height);
+  context.scale = scale_;
   const std::optional<WindowMessage> message = translate_event(event, context);
   buttons_ = buttons_after(event, buttons_);
   if (message) dispatch(program, message->code, message->wparam, message->lparam);

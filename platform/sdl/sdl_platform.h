@@ -23,8 +23,11 @@ class SdlPlatform final : public SoftPlatform {
   SdlPlatform& operator=(const SdlPlatform&) = delete;
 
   // Creates the hidden window, centred on the desktop as the program places it, with
-  // its renderer. On failure returns false with SDL's reason in `error`.
+  // its renderer. On a desktop scaled by 2 or more the window shows the picture that many
+  // times larger. On failure returns false with SDL's reason in `error`.
   bool open_window(std::string& error);
+  // Screen pixels per picture pixel.
+  std::int32_t scale() const { return scale_; }
   void show_window();
   // Sets the window's icon from size x size ARGB words (the window must be open).
   void set_icon(const std::uint32_t* argb, int size);
@@ -71,6 +74,7 @@ class SdlPlatform final : public SoftPlatform {
   std::uint32_t buttons_ = 0;  // SDL button mask as the events so far left it
   bool exposed_ = false;       // part of the window needs painting again
   std::uint64_t frames_presented_ = 0;
+  std::int32_t scale_ = 1;
 };
 
 }  // namespace fpu

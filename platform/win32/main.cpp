@@ -1,8 +1,16 @@
-// fpu-sample.exe: the program on the real Windows API.
+// fpu-sample.exe: the program on the real Windows API. Answers --help and --version and
+// ignores every other argument. Stays DPI-unaware, so that Windows scales its 700 x 654
+// picture on a high-resolution desktop.
 #include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "app/program.h"
 #include "app/window.h"
+#include "platform/info_options.h"
 #include "platform/win32/win32_platform.h"
 #include "trace/win32/viewer_sink.h"
 
@@ -18,9 +26,53 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM
                           wparam, lparam);
 }
 
+constexpr const char* help_text =
+    "usage: fpu-sample [--help | --version]\n"
+    "Shows the rotating wire-frame scene in a window; keys and mouse drags turn it.\n"
+    "Trace lines go to fpu-trace-viewer.exe, started from this program's folder.\n";
+
+// A window program has no console of its own: it answers in the one it was started from,
+// when standard output goes nowhere else.
+void use_parent_console() {
+  const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  if ((out == nullptr || out == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+    std::freopen("CONOUT$", "w", stdout);
+    std::freopen("CONOUT$", "w", stderr);
+  }
+}
+
+// Shows why the window cannot exist, on standard error and in a message box, and gives the
+// exit status: without a window nothing could ever end the message loop.
+int fail(const char* step) {
+  const DWORD code = GetLastError();
+  char* text = nullptr;
+  FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+  std::string system_text = text != nullptr ? text : "";
+  if (text != nullptr) LocalFree(text);
+  while (!system_text.empty() && std::strchr(" .\r\n", system_text.back()) != nullptr) {
+    system_text.pop_back();
+  }
+  const std::string reason = std::string("fpu-sample: ") + step + " failed (error " +
+                             std::to_string(code) +
+                             (system_text.empty() ? "" : ": " + system_text) + ")";
+  use_parent_console();
+  std::fprintf(stderr, "%s\n", reason.c_str());
+  std::fflush(stderr);
+  MessageBoxA(nullptr, reason.c_str(), "fpu-sample", MB_OK | MB_ICONERROR);
+  return 1;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  if (const auto request = fpu::find_info_request(__argc, __argv);
+      request != fpu::InfoRequest::none) {
+    use_parent_console();
+    fpu::print_info(request, "fpu-sample", help_text);
+    return 0;
+  }
   fpu::Win32Platform platform;
   fpu::Win32ViewerTraceSink trace;
   fpu::Program program(platform, trace);  // the counter text starts blank, NUL, NUL, NUL, ...
@@ -42,13 +94,18 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   window_class.hIconSm = nullptr;
   static_assert((CS_VREDRAW | CS_HREDRAW | CS_BYTEALIGNWINDOW) == 0x2003);
   static_assert(sizeof(void*) != 4 || sizeof(WNDCLASSEXA) == 48);
-  RegisterClassExA(&window_class);
+  if (RegisterClassExA(&window_class) == 0) return fail("registering the window class");
 
   int x = fpu::window_x_for_screen(static_cast<std::uint32_t>(GetSystemMetrics(SM_CXSCREEN)));
   int y = fpu::window_y_for_screen(static_cast<std::uint32_t>(GetSystemMetrics(SM_CYSCREEN)));
   HWND window =
       CreateWindowExA(0, fpu::window_class_name, fpu::window_title, WS_OVERLAPPEDWINDOW, x, y,
                       fpu::frame_width, fpu::frame_height, nullptr, nullptr, instance, nullptr);
+  if (window == nullptr) {
+    const int code = fail("creating the window");
+    running_program = nullptr;
+    return code;
+  }
   fpu::finish_start_up(program);
   ShowWindow(window, SW_SHOWNORMAL);
   UpdateWindow(window);

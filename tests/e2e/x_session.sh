@@ -22,11 +22,13 @@ require_tools() {
 }
 
 # Starts Xvfb on a free display number (Xvfb picks it and reports it through -displayfd),
-# 1920x1080x24, without resetting when the last client leaves. Sets XVFB_PID and DISPLAY.
+# with a screen of SCREEN (default 1920x1080x24), without resetting when the last client
+# leaves. Sets XVFB_PID and DISPLAY.
 start_xvfb() {
+  local screen=${1:-1920x1080x24}
   local number_file="$WORK/xvfb.display"
   : >"$number_file"
-  Xvfb -displayfd 3 -screen 0 1920x1080x24 -noreset -nolisten tcp \
+  Xvfb -displayfd 3 -screen 0 "$screen" -noreset -nolisten tcp \
     3>"$number_file" 2>"$WORK/xvfb.log" &
   XVFB_PID=$!
   local i
@@ -77,4 +79,29 @@ wait_exit_within() {
 screenshot() {
   local window=$1 out=$2
   import -window "$window" "png24:$out" 2>>"$WORK/import.log"
+}
+
+# Polls WINDOW until it shows exactly the image EXPECTED (up to 5 s); fails with the number
+# of differing pixels, copying the images to the current folder.
+expect_window() {
+  local window=$1 expected=$2 label=$3
+  local shot="$WORK/$label-window.png" differing=unknown i
+  for ((i = 0; i < 50; i++)); do
+    if screenshot "$window" "$shot"; then
+      differing=$(compare -metric AE "$shot" "$expected" "$WORK/$label-diff.png" 2>&1 >/dev/null) &&
+        return 0
+    fi
+    sleep 0.1
+  done
+  cp "$shot" "$expected" "$WORK/$label-diff.png" "$PWD/" 2>/dev/null || true
+  fail "$label: window differs from the replay in $differing pixels (images copied to $PWD)"
+}
+
+# Fails unless WINDOW's client area is at X,Y and WIDTHxHEIGHT on the screen.
+expect_geometry() {
+  local want="$2,$3 $4x$5"
+  local X Y WIDTH HEIGHT
+  eval "$(xdotool getwindowgeometry --shell "$1" | grep -E '^(X|Y|WIDTH|HEIGHT)=-?[0-9]+$')"
+  [[ "$X,$Y ${WIDTH}x$HEIGHT" == "$want" ]] ||
+    fail "client area ${WIDTH}x$HEIGHT at ($X, $Y), expected $want"
 }

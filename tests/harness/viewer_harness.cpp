@@ -52,6 +52,9 @@ void prepare_process() {
   ::prctl(PR_SET_CHILD_SUBREAPER, 1);
   ::unsetenv("DISPLAY");
   ::unsetenv("WAYLAND_DISPLAY");
+  // Viewers the sinks start open their window on SDL's dummy driver: without a display
+  // they would stop at once.
+  ::setenv("SDL_VIDEODRIVER", "dummy", 1);
 }
 
 int connect_viewer(const std::string& dir) {

@@ -30,7 +30,7 @@ class PrivateDir {
 };
 
 // Makes this process the reaper of the viewers it starts indirectly, and keeps them off any
-// display so they run headless.
+// real display (their windows go to SDL's dummy driver).
 void prepare_process();
 
 // Starts `fpu-trace-viewer --headless --dir DIR` and waits until it answers. When

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 
 namespace fpu {
 namespace {
@@ -229,6 +230,37 @@ TEST(SdlKeymap, ResizedClientAreaMovesTheBoundary) {
   EXPECT_TRUE(translate_event(motion_event(850, 680, 0), wide));
   const EventContext small{0, 0, 300, 200};
   EXPECT_FALSE(translate_event(motion_event(350, 100, 0), small));
+}
+
+TEST(SdlKeymap, ScaledWindowReportsPictureCoordinates) {
+  // A 700 x 654 picture shown at scale 2 in a 1400 x 1308 window (and at 3 in 2100 x 1962).
+  const struct {
+    std::int32_t scale;
+    std::int32_t x;
+    std::int32_t y;
+    std::optional<LParam> picture;  // packed (x, y) in picture pixels, or nothing: outside
+  } cases[] = {
+      {2, 600, 600, mouse_lparam(300, 300)},
+      {2, 601, 641, mouse_lparam(300, 320)},
+      {2, 1399, 1307, mouse_lparam(699, 653)},
+      {2, 1400, 10, std::nullopt},
+      {2, 10, 1308, std::nullopt},
+      {2, -1, 10, std::nullopt},
+      {3, 2099, 0, mouse_lparam(699, 0)},
+      {3, 2100, 0, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const EventContext context{0, 0, client_width * c.scale, client_height * c.scale, c.scale};
+    const auto motion = translate_event(motion_event(c.x, c.y, 0), context);
+    const auto press =
+        translate_event(button_event(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, c.x, c.y), context);
+    ASSERT_EQ(motion.has_value(), c.picture.has_value()) << c.scale << ": " << c.x << "," << c.y;
+    ASSERT_EQ(press.has_value(), c.picture.has_value()) << c.scale << ": " << c.x << "," << c.y;
+    if (c.picture) {
+      EXPECT_EQ(motion->lparam, *c.picture) << c.x << "," << c.y;
+      EXPECT_EQ(press->lparam, *c.picture) << c.x << "," << c.y;
+    }
+  }
 }
 
 struct ButtonCase {

@@ -2,6 +2,7 @@
 //
 //   fpu-sample-replay [--ticks N] [--seed N] [--trace stdout|viewer|none] [--max-steps N]
 //                     [--record FILE.gif] [--scale N] [SCRIPT]
+//   fpu-sample-replay --help | --version
 //
 // Exit status: 0 when the script ran to its end, 2 for a line that cannot be parsed,
 // 1 for any other failure.
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/info_options.h"
 #include "platform/soft/png_writer.h"
 #include "platform/soft/soft_platform.h"
 #include "tools/replay/gif_writer.h"
@@ -72,6 +74,16 @@ int fail(int code, const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (const auto request = fpu::find_info_request(argc, argv); request != fpu::InfoRequest::none) {
+    const std::string help = std::string(fpu::replay_usage) + fpu::output_usage +
+                             "\nRuns the program without a window from a script of messages "
+                             "(standard input when SCRIPT is - or missing)\n"
+                             "and prints trace lines and state dumps as JSON lines. Script lines: "
+                             "key A, mouse move X Y FLAGS, tick, paint,\n"
+                             "png FILE, dump, repeat N ... end (see tests/replay/scripts/).\n";
+    fpu::print_info(request, "fpu-sample-replay", help.c_str());
+    return 0;
+  }
   std::ios::sync_with_stdio(false);
   const std::string usage = std::string(fpu::replay_usage) + fpu::output_usage;
   // This tool's output options come out first; the rest is the shared command line.

@@ -1,7 +1,9 @@
 // fpu-trace-viewer: shows the trace lines that fpu-sample programs send.
-//   fpu-trace-viewer [--headless] [--dir DIR]
-// With a display it opens a window; without one (or with --headless) it writes every line it
-// receives to standard output, one per line. SIGINT and SIGTERM end it cleanly.
+//   fpu-trace-viewer [--headless] [--dir DIR] | --help | --version
+// It opens a window; with --headless it writes every line it receives to standard output,
+// one per line. A display that cannot be opened ends it with status 2. SIGINT and SIGTERM
+// end it cleanly.
+#include <SDL.h>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -12,6 +14,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/info_options.h"
+#include "platform/sdl/sdl_display.h"
 #include "tools/viewer/viewer_server.h"
 #include "tools/viewer/viewer_text.h"
 #include "tools/viewer/viewer_window.h"
@@ -19,14 +23,26 @@
 
 namespace {
 
+constexpr const char* usage_line = "usage: fpu-trace-viewer [--headless] [--dir DIR]\n";
+constexpr const char* help_text =
+    "usage: fpu-trace-viewer [--headless] [--dir DIR]\n"
+    "Shows the trace lines fpu-sample sends, in a window beside the program's.\n"
+    "  --headless  no window: write each line to standard output\n"
+    "  --dir DIR   the folder of the endpoint the programs send to\n"
+    "fpu-sample starts it by itself when it has a line to show.\n";
+
 int usage() {
-  std::fprintf(stderr, "usage: fpu-trace-viewer [--headless] [--dir DIR]\n");
+  std::fputs(usage_line, stderr);
   return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (const auto request = fpu::find_info_request(argc, argv); request != fpu::InfoRequest::none) {
+    fpu::print_info(request, "fpu-trace-viewer", help_text);
+    return 0;
+  }
   bool headless = false;
   std::string dir;
   for (int i = 1; i < argc; ++i) {
@@ -67,12 +83,17 @@ int main(int argc, char** argv) {
 
   // The endpoint is open before the window, so senders that started us find it early.
   std::unique_ptr<fpu::viewer::ViewerWindow> window;
-  // Without a display there is nothing for the window system to connect to.
-  const bool display =
-      std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
-  if (!headless && !display) {
-    std::fprintf(stderr, "fpu-trace-viewer: no display; running headless\n");
-  } else if (!headless) {
+  if (!headless) {
+    // The viewer handles SIGINT and SIGTERM itself.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    std::string message;
+    if (!fpu::init_display_video("fpu-trace-viewer",
+                                 "with --headless to write the lines out (fpu-sample-replay runs "
+                                 "the program without a window)",
+                                 message)) {
+      std::fprintf(stderr, "%s\n", message.c_str());
+      return fpu::exit_no_display;
+    }
     window = fpu::viewer::ViewerWindow::open(text, error);
     if (window == nullptr) {
       std::fprintf(stderr, "fpu-trace-viewer: %s; running headless\n", error.c_str());

@@ -12,7 +12,9 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/sdl/sdl_display.h"
 #include "tools/viewer/viewer_look.h"
+#include "tools/viewer/viewer_placement.h"
 #include "tools/viewer/viewer_save.h"
 #include "tools/viewer/viewer_view.h"
 
@@ -30,6 +32,19 @@ constexpr int kMinThumb = 20;
 constexpr std::size_t kMaxDrawn = 400;
 constexpr int kWheelLines = 3;
 constexpr auto kFrameInterval = std::chrono::milliseconds(33);
+constexpr int kWidth = 720;
+constexpr int kHeight = 480;
+
+// Beside the program's window, where the program puts it on this screen at the desktop's
+// scale; anywhere when the screen's size is unknown.
+ScreenRect viewer_place() {
+  SDL_DisplayMode mode;
+  if (SDL_GetDesktopDisplayMode(0, &mode) != 0) {
+    return {SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kWidth, kHeight};
+  }
+  const ScreenRect program = program_rect(mode.w, mode.h, view_width, view_height, desktop_scale());
+  return place_viewer(program, mode.w, mode.h, kWidth, kHeight);
+}
 
 constexpr const char kHelpLine[] =
     "F1 keys   Ctrl+S save   Ctrl+C copy   Ctrl+A all   Del clear   End follow";
@@ -367,10 +382,11 @@ std::unique_ptr<ViewerWindow> ViewerWindow::open(ViewerText& text, std::string& 
   if (font == nullptr && !font_file.empty()) {
     font_error = "cannot load " + font_file + ": " + TTF_GetError();
   }
-  SDL_Window* window =
-      font == nullptr ? nullptr
-                      : SDL_CreateWindow(kTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                         720, 480, SDL_WINDOW_RESIZABLE);
+  const ScreenRect place = viewer_place();
+  SDL_Window* window = font == nullptr
+                           ? nullptr
+                           : SDL_CreateWindow(kTitle, place.x, place.y, place.width, place.height,
+                                              SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
   SDL_Renderer* renderer = window == nullptr ? nullptr : SDL_CreateRenderer(window, -1, 0);
   if (renderer == nullptr) {
     error = font == nullptr ? font_error : std::string("cannot open a window: ") + SDL_GetError();
@@ -380,6 +396,8 @@ std::unique_ptr<ViewerWindow> ViewerWindow::open(ViewerText& text, std::string& 
     SDL_Quit();
     return nullptr;
   }
+  // Shown without taking the keyboard: the program's keys must keep reaching the program.
+  show_without_activation(window);
   return std::make_unique<SdlViewerWindow>(text, window, renderer, font, scale);
 }
 

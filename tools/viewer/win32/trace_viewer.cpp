@@ -4,6 +4,10 @@
 // (trace/win32/viewer_sink.h).
 #include <windows.h>
 
+#include <cstdio>
+
+#include "platform/info_options.h"
+#include "tools/viewer/viewer_placement.h"
 #include "tools/viewer/win32/text_view.h"
 
 namespace {
@@ -45,9 +49,24 @@ LRESULT CALLBACK viewer_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
   }
 }
 
+constexpr int viewer_width = 480;
+constexpr int viewer_height = 600;
+
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  if (const auto request = fpu::find_info_request(__argc, __argv);
+      request != fpu::InfoRequest::none) {
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if ((out == nullptr || out == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+      std::freopen("CONOUT$", "w", stdout);
+    }
+    fpu::print_info(request, "fpu-trace-viewer",
+                    "usage: fpu-trace-viewer\n"
+                    "Shows the trace lines fpu-sample sends, in a window beside the program's.\n"
+                    "fpu-sample starts it by itself when it has a line to show.\n");
+    return 0;
+  }
   WNDCLASSEXA window_class{};
   window_class.cbSize = sizeof(WNDCLASSEXA);
   window_class.lpfnWndProc = viewer_proc;
@@ -59,10 +78,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   // The "Edit" child is the viewer's own text view (tools/viewer/win32/text_view.h).
   if (!fpu::viewer::register_text_view(instance)) return 1;
 
-  HWND window = CreateWindowExA(0, viewer_class, viewer_title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                CW_USEDEFAULT, 480, 600, nullptr, nullptr, instance, nullptr);
+  // Beside the program's window as the program places it, never over it.
+  const int screen_width = GetSystemMetrics(SM_CXSCREEN);
+  const int screen_height = GetSystemMetrics(SM_CYSCREEN);
+  const fpu::viewer::ScreenRect place = fpu::viewer::place_viewer(
+      fpu::viewer::program_rect(screen_width, screen_height, fpu::frame_width, fpu::frame_height),
+      screen_width, screen_height, viewer_width, viewer_height);
+  HWND window =
+      CreateWindowExA(0, viewer_class, viewer_title, WS_OVERLAPPEDWINDOW, place.x, place.y,
+                      place.width, place.height, nullptr, nullptr, instance, nullptr);
   if (!window) return 1;
-  ShowWindow(window, show);
+  // Whatever show command the starter asked for, the viewer never takes the keyboard from
+  // the program it serves.
+  ShowWindow(window, SW_SHOWNOACTIVATE);
   UpdateWindow(window);
 
   MSG message{};
