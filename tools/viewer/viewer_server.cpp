@@ -112,8 +112,10 @@ bool ViewerServer::bind_endpoint(std::string& error) {
   }
   const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   const sockaddr_un address = address_of(socket_path_);
+  // The endpoint's identity is taken before listen(): once a client can connect, someone may
+  // delete the file, and the viewer must already know which file was its own.
   if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(fd, SOMAXCONN) != 0 || ::lstat(socket_path_.c_str(), &st) != 0) {
+      ::lstat(socket_path_.c_str(), &st) != 0 || ::listen(fd, SOMAXCONN) != 0) {
     error = "cannot listen at " + socket_path_ + ": " + std::strerror(errno);
     if (fd >= 0) ::close(fd);
     return false;
