@@ -28,10 +28,10 @@ namespace detail {
 
 // Rounds to nearest, ties to even, and narrows to Int; anything outside Int's range, NaN
 // included, gives Int's minimum (the x87 "integer indefinite").
-template <class Int>
-Int round_to_nearest(long double value) {
+template <class Int, class Real>
+Int round_to_nearest(Real value) {
   // Range-check first so that llrint only ever sees values it can represent.
-  constexpr long double far = 0x1p40L;
+  constexpr Real far = 0x1p40;
   if (!(value > -far && value < far)) return std::numeric_limits<Int>::min();
   const long long rounded = std::llrint(value);
   if (rounded < std::numeric_limits<Int>::min() || rounded > std::numeric_limits<Int>::max()) {
@@ -44,6 +44,12 @@ Int round_to_nearest(long double value) {
 
 // Nearest, ties to even; NaN or out of range gives -2147483648.
 inline std::int32_t round_to_int32(long double value) {
+  return detail::round_to_nearest<std::int32_t>(value);
+}
+
+// The same for a double, which a float widens to exactly: where long double is done in
+// software (WebAssembly) a float is rounded without it.
+inline std::int32_t round_to_int32(double value) {
   return detail::round_to_nearest<std::int32_t>(value);
 }
 

@@ -13,8 +13,8 @@ namespace fpu {
 namespace {
 
 struct Rotation {
-  long double cos;
-  long double sin;
+  RotationFactor cos;
+  RotationFactor sin;
 };
 
 // Sine and cosine of the last angle seen on each axis. Painting projects a whole frame with
@@ -22,7 +22,7 @@ struct Rotation {
 // point; the key is the exact bit pattern, so results are the same as recomputing them.
 struct RotationMemo {
   std::uint32_t key_bits = 0;
-  Rotation rotation{1.0L, 0.0L};  // of +0.0
+  Rotation rotation{rotation_factor(1.0L), rotation_factor(0.0L)};  // of +0.0
 };
 thread_local std::array<RotationMemo, 3> rotation_memo;
 
@@ -31,7 +31,7 @@ Rotation rotation_of(int axis, float angle) {
   const auto bits = std::bit_cast<std::uint32_t>(angle);
   if (bits != memo.key_bits) {
     const long double a = angle;
-    memo.rotation = {std::cos(a), std::sin(a)};
+    memo.rotation = {rotation_factor(std::cos(a)), rotation_factor(std::sin(a))};
     memo.key_bits = bits;
   }
   return memo.rotation;

@@ -13,10 +13,25 @@
 
 namespace fpu {
 
-inline float rotate_to_float(long double a, long double b, float u, float v) {
+// An extended-precision sine or cosine with its double rounding, made once per angle rather
+// than once per point (the conversion is a library call where long double is software).
+struct RotationFactor {
+  long double wide = 0.0L;
+  double narrow = 0.0;
+};
+
+inline RotationFactor rotation_factor(long double value) {
+  return {value, static_cast<double>(value)};
+}
+
+inline RotationFactor operator-(RotationFactor factor) {
+  return {-factor.wide, -factor.narrow};
+}
+
+inline float rotate_to_float(RotationFactor a, RotationFactor b, float u, float v) {
 #if LDBL_MANT_DIG > 64
-  const double pa = static_cast<double>(a) * u;
-  const double pb = static_cast<double>(b) * v;
+  const double pa = a.narrow * u;
+  const double pb = b.narrow * v;
   const double sum = pa + pb;
   // Each product and the sum carry at most 2^-53 relative error, the conversions of a and b
   // as much again: 2^-48 of the magnitudes leaves a wide margin.
@@ -24,7 +39,8 @@ inline float rotate_to_float(long double a, long double b, float u, float v) {
   const float low = static_cast<float>(sum - bound);
   if (std::isfinite(sum) && low == static_cast<float>(sum + bound)) return low;
 #endif
-  return round_to_float(a * static_cast<long double>(u) + b * static_cast<long double>(v));
+  return round_to_float(a.wide * static_cast<long double>(u) +
+                        b.wide * static_cast<long double>(v));
 }
 
 }  // namespace fpu
