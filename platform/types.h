@@ -59,6 +59,7 @@ inline constexpr std::uint32_t close = 0x0010;
 inline constexpr std::uint32_t key_down = 0x0100;
 inline constexpr std::uint32_t key_up = 0x0101;
 inline constexpr std::uint32_t sys_key_down = 0x0104;
+inline constexpr std::uint32_t sys_key_up = 0x0105;
 inline constexpr std::uint32_t timer = 0x0113;
 inline constexpr std::uint32_t mouse_move = 0x0200;
 inline constexpr std::uint32_t lbutton_down = 0x0201;
@@ -83,6 +84,7 @@ inline constexpr std::uint32_t xbutton2 = 0x0040;
 // Windows virtual-key codes the key commands compare against.
 namespace vk {
 inline constexpr std::uint32_t back = 0x08;
+inline constexpr std::uint32_t menu = 0x12;  // Alt
 inline constexpr std::uint32_t return_key = 0x0D;
 inline constexpr std::uint32_t escape = 0x1B;
 inline constexpr std::uint32_t space = 0x20;
@@ -93,10 +95,36 @@ inline constexpr std::uint32_t right = 0x27;
 inline constexpr std::uint32_t down = 0x28;
 inline constexpr std::uint32_t numpad0 = 0x60;
 inline constexpr std::uint32_t f1 = 0x70;
+inline constexpr std::uint32_t f10 = 0x79;
 inline constexpr std::uint32_t oem_comma = 0xBC;
 inline constexpr std::uint32_t oem_minus = 0xBD;
 inline constexpr std::uint32_t oem_period = 0xBE;
 inline constexpr std::uint32_t oem_3 = 0xC0;
 }  // namespace vk
+
+// A message as a backend hands it to the window procedure.
+struct WindowMessage {
+  std::uint32_t code = 0;
+  WParam wparam = 0;
+  LParam lparam = 0;
+  friend bool operator==(const WindowMessage&, const WindowMessage&) = default;
+};
+
+// A key press or release as Windows delivers it. F10, Alt itself and keys pressed with Alt
+// (but not Ctrl+Alt, which is AltGr there) are system keys. lParam: repeat count 1, context
+// bit 29 (Alt held), previous-state bit 30, transition bit 31; scan code and extended bit
+// stay 0, as nothing in the program reads them.
+constexpr WindowMessage key_window_message(std::uint32_t virtual_key, bool released, bool repeat,
+                                           bool alt, bool ctrl) {
+  const bool system = virtual_key == vk::f10 || virtual_key == vk::menu || (alt && !ctrl);
+  const bool was_down = released || repeat;
+  std::uint32_t lparam = 1;
+  if (alt) lparam |= 1u << 29;
+  if (was_down) lparam |= 1u << 30;
+  if (released) lparam |= 1u << 31;
+  const std::uint32_t code = released ? (system ? msg::sys_key_up : msg::key_up)
+                                      : (system ? msg::sys_key_down : msg::key_down);
+  return {code, virtual_key, static_cast<LParam>(lparam)};
+}
 
 }  // namespace fpu

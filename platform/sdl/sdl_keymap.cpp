@@ -142,27 +142,6 @@ constexpr auto key_table = [] {
   return table;
 }();
 
-constexpr std::uint32_t vk_f10 = 0x79;
-constexpr std::uint32_t vk_menu = 0x12;
-
-// Windows sends F10 and keys pressed with Alt (but not Ctrl+Alt, which is AltGr there) as
-// system keys; releasing Alt itself is a system key too.
-bool is_system_key(std::uint32_t vk, std::uint16_t modifiers) {
-  const bool alt = (modifiers & KMOD_ALT) != 0;
-  const bool ctrl = (modifiers & KMOD_CTRL) != 0;
-  return vk == vk_f10 || vk == vk_menu || (alt && !ctrl);
-}
-
-// Key lParam: repeat count 1, context bit 29 (Alt held), previous-state bit 30, transition
-// bit 31. Scan code and extended bit stay 0: nothing in the program reads them.
-LParam key_lparam(bool alt, bool was_down, bool released) {
-  std::uint32_t value = 1;
-  if (alt) value |= 1u << 29;
-  if (was_down) value |= 1u << 30;
-  if (released) value |= 1u << 31;
-  return static_cast<LParam>(value);
-}
-
 // A screen position in picture pixels, rounding down (also left of and above the window).
 std::int32_t unscaled(std::int32_t position, std::int32_t scale) {
   if (scale <= 1) return position;
@@ -187,16 +166,8 @@ std::optional<WindowMessage> translate_key(const SDL_KeyboardEvent& key) {
   const std::uint16_t modifiers = key.keysym.mod;
   const std::uint32_t vk = virtual_key_for(key.keysym.scancode, modifiers);
   if (vk == 0) return std::nullopt;
-  const bool released = key.type == SDL_KEYUP;
-  const bool system = is_system_key(vk, modifiers);
-  std::uint32_t code = 0;
-  if (released) {
-    code = system ? msg_sys_key_up : msg::key_up;
-  } else {
-    code = system ? msg::sys_key_down : msg::key_down;
-  }
-  const bool was_down = released || key.repeat != 0;
-  return WindowMessage{code, vk, key_lparam((modifiers & KMOD_ALT) != 0, was_down, released)};
+  return key_window_message(vk, key.type == SDL_KEYUP, key.repeat != 0, (modifiers & KMOD_ALT) != 0,
+                            (modifiers & KMOD_CTRL) != 0);
 }
 
 std::optional<WindowMessage> translate_button(const SDL_MouseButtonEvent& button,

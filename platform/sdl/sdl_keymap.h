@@ -12,16 +12,6 @@
 
 namespace fpu {
 
-// WM_SYSKEYUP; the program never handles it, so the shared constants leave it out.
-inline constexpr std::uint32_t msg_sys_key_up = 0x0105;
-
-struct WindowMessage {
-  std::uint32_t code = 0;
-  WParam wparam = 0;
-  LParam lparam = 0;
-  friend bool operator==(const WindowMessage&, const WindowMessage&) = default;
-};
-
 // What an SDL event does not carry by itself.
 struct EventContext {
   std::uint16_t modifiers = 0;    // SDL_Keymod in force (mouse events have none of their own)

@@ -107,25 +107,6 @@ constexpr NumpadRow numpad_rows[] = {
 };
 // clang-format on
 
-constexpr std::uint32_t vk_f10 = 0x79;
-constexpr std::uint32_t vk_menu = 0x12;
-
-// Windows sends F10 and keys pressed with Alt (but not Ctrl+Alt, which is AltGr there) as
-// system keys; Alt itself is a system key too.
-bool is_system_key(std::uint32_t vk, const Modifiers& modifiers) {
-  return vk == vk_f10 || vk == vk_menu || (modifiers.alt && !modifiers.ctrl);
-}
-
-// Key lParam: repeat count 1, context bit 29 (Alt held), previous-state bit 30, transition
-// bit 31. Scan code and extended bit stay 0: nothing in the program reads them.
-LParam key_lparam(bool alt, bool was_down, bool released) {
-  std::uint32_t value = 1;
-  if (alt) value |= 1u << 29;
-  if (was_down) value |= 1u << 30;
-  if (released) value |= 1u << 31;
-  return static_cast<LParam>(value);
-}
-
 }  // namespace
 
 std::uint32_t virtual_key_for_code(std::string_view code, bool num_lock_digits) {
@@ -162,20 +143,12 @@ bool browser_keeps(std::string_view code, const Modifiers& m) {
   return code == "BrowserBack" || code == "BrowserForward";
 }
 
-std::optional<Message> key_message(std::string_view code, std::string_view key,
-                                   const Modifiers& modifiers, bool down, bool repeat) {
+std::optional<WindowMessage> key_message(std::string_view code, std::string_view key,
+                                         const Modifiers& modifiers, bool down, bool repeat) {
   if (browser_keeps(code, modifiers)) return std::nullopt;
   const std::uint32_t vk = virtual_key_for_code(code, numpad_gives_digit(key));
   if (vk == 0) return std::nullopt;
-  const bool system = is_system_key(vk, modifiers);
-  std::uint32_t message = 0;
-  if (down) {
-    message = system ? msg::sys_key_down : msg::key_down;
-  } else {
-    message = system ? msg_sys_key_up : msg::key_up;
-  }
-  const bool was_down = !down || repeat;
-  return Message{message, vk, key_lparam(modifiers.alt, was_down, !down)};
+  return key_window_message(vk, !down, repeat, modifiers.alt, modifiers.ctrl);
 }
 
 std::uint32_t mouse_flags(std::uint32_t dom_buttons, const Modifiers& modifiers) {
@@ -198,9 +171,10 @@ std::optional<std::int32_t> client_coordinate(double css_offset, double css_exte
   return static_cast<std::int32_t>(pixel);
 }
 
-std::optional<Message> mouse_message(MouseAction action, int dom_button, std::uint32_t dom_buttons,
-                                     const Modifiers& modifiers, double css_x, double css_y,
-                                     double css_width, double css_height) {
+std::optional<WindowMessage> mouse_message(MouseAction action, int dom_button,
+                                           std::uint32_t dom_buttons, const Modifiers& modifiers,
+                                           double css_x, double css_y, double css_width,
+                                           double css_height) {
   const auto x = client_coordinate(css_x, css_width, view_width);
   const auto y = client_coordinate(css_y, css_height, view_height);
   // Without mouse capture Windows shows the window no input outside its client area.
@@ -222,8 +196,8 @@ std::optional<Message> mouse_message(MouseAction action, int dom_button, std::ui
         return std::nullopt;  // back and forward: the program has no use for WM_XBUTTON*
     }
   }
-  return Message{code, mouse_flags(dom_buttons, modifiers),
-                 widen_lparam(pack_mouse_lparam(*x, *y))};
+  return WindowMessage{code, mouse_flags(dom_buttons, modifiers),
+                       widen_lparam(pack_mouse_lparam(*x, *y))};
 }
 
 int integer_scale(double device_pixel_ratio) {

@@ -11,16 +11,6 @@
 
 namespace fpu::web {
 
-// WM_SYSKEYUP; the program never handles it, so the shared constants leave it out.
-inline constexpr std::uint32_t msg_sys_key_up = 0x0105;
-
-struct Message {
-  std::uint32_t code = 0;
-  WParam wparam = 0;
-  LParam lparam = 0;
-  friend bool operator==(const Message&, const Message&) = default;
-};
-
 struct Modifiers {
   bool shift = false;
   bool ctrl = false;
@@ -41,8 +31,8 @@ bool numpad_gives_digit(std::string_view key);
 bool browser_keeps(std::string_view code, const Modifiers& modifiers);
 
 // The message a key press (or release) becomes, or nothing for keys the demo never sees.
-std::optional<Message> key_message(std::string_view code, std::string_view key,
-                                   const Modifiers& modifiers, bool down, bool repeat);
+std::optional<WindowMessage> key_message(std::string_view code, std::string_view key,
+                                         const Modifiers& modifiers, bool down, bool repeat);
 
 // MK_* flags for MouseEvent.buttons (1 left, 2 right, 4 middle, 8 back, 16 forward).
 std::uint32_t mouse_flags(std::uint32_t dom_buttons, const Modifiers& modifiers);
@@ -56,9 +46,10 @@ enum class MouseAction { move, down, up };
 
 // The message a mouse event over the canvas becomes. `dom_button` is MouseEvent.button
 // (0 left, 1 middle, 2 right); `dom_buttons` the buttons held after the event.
-std::optional<Message> mouse_message(MouseAction action, int dom_button, std::uint32_t dom_buttons,
-                                     const Modifiers& modifiers, double css_x, double css_y,
-                                     double css_width, double css_height);
+std::optional<WindowMessage> mouse_message(MouseAction action, int dom_button,
+                                           std::uint32_t dom_buttons, const Modifiers& modifiers,
+                                           double css_x, double css_y, double css_width,
+                                           double css_height);
 
 // The integer factor the 700 x 654 bitmap is scaled by for a device pixel ratio.
 int integer_scale(double device_pixel_ratio);

@@ -29,11 +29,11 @@ struct KeyCase {
   Modifiers modifiers;
   bool down;
   bool repeat;
-  std::optional<Message> expected;
+  std::optional<WindowMessage> expected;
 };
 
-Message key_down(std::uint32_t vk, LParam lparam = first_press) {
-  return Message{msg::key_down, vk, lparam};
+WindowMessage key_down(std::uint32_t vk, LParam lparam = first_press) {
+  return WindowMessage{msg::key_down, vk, lparam};
 }
 
 TEST(WebKeys, CodesBecomeTheMessagesTheDesktopDelivers) {
@@ -42,7 +42,7 @@ TEST(WebKeys, CodesBecomeTheMessagesTheDesktopDelivers) {
       {"shift changes no letter", "KeyS", "S", shift, true, false, key_down('S')},
       {"auto-repeat repeats the key-down", "KeyA", "a", none, true, true,
        key_down('A', repeated_press)},
-      {"release", "KeyA", "a", none, false, false, Message{msg::key_up, 'A', release}},
+      {"release", "KeyA", "a", none, false, false, WindowMessage{msg::key_up, 'A', release}},
       {"digit row", "Digit1", "!", shift, true, false, key_down('1')},
       {"numpad 0 with Num Lock on", "Numpad0", "0", none, true, false, key_down(96)},
       {"numpad 0 with Num Lock off is Insert", "Numpad0", "Insert", none, true, false,
@@ -60,11 +60,11 @@ TEST(WebKeys, CodesBecomeTheMessagesTheDesktopDelivers) {
       {"F1", "F1", "F1", none, true, false, key_down(0x70)},
       {"space (default action prevented)", "Space", " ", none, true, false, key_down(0x20)},
       {"alt+s is a system key", "KeyS", "s", alt, true, false,
-       Message{msg::sys_key_down, 'S', alt_press}},
+       WindowMessage{msg::sys_key_down, 'S', alt_press}},
       {"F10 is a system key", "F10", "F10", none, true, false,
-       Message{msg::sys_key_down, 0x79, first_press}},
+       WindowMessage{msg::sys_key_down, 0x79, first_press}},
       {"AltGr (ctrl+alt) is an ordinary key", "KeyQ", "@", ctrl_alt, true, false,
-       Message{msg::key_down, 'Q', alt_press}},
+       WindowMessage{msg::key_down, 'Q', alt_press}},
       {"ctrl+letter the browser does not keep", "KeyI", "i", ctrl, true, false, key_down('I')},
       {"unknown key", "Lang1", "HangulMode", none, true, false, std::nullopt},
       {"F5 reloads", "F5", "F5", none, true, false, std::nullopt},
@@ -113,7 +113,7 @@ struct MouseCase {
   double y;
   double css_width;
   double css_height;
-  std::optional<Message> expected;
+  std::optional<WindowMessage> expected;
 };
 
 LParam at(std::uint32_t x, std::uint32_t y) {
@@ -123,23 +123,23 @@ LParam at(std::uint32_t x, std::uint32_t y) {
 TEST(WebMouse, EventsBecomeClientMessages) {
   const MouseCase cases[] = {
       {"left press carries its own button", MouseAction::down, 0, 1, none, 300, 200, 700, 654,
-       Message{msg::lbutton_down, mk::lbutton, at(300, 200)}},
+       WindowMessage{msg::lbutton_down, mk::lbutton, at(300, 200)}},
       {"left release", MouseAction::up, 0, 0, none, 300, 200, 700, 654,
-       Message{msg::lbutton_up, 0, at(300, 200)}},
+       WindowMessage{msg::lbutton_up, 0, at(300, 200)}},
       {"right press", MouseAction::down, 2, 2, none, 10, 20, 700, 654,
-       Message{msg::rbutton_down, mk::rbutton, at(10, 20)}},
+       WindowMessage{msg::rbutton_down, mk::rbutton, at(10, 20)}},
       {"right release with left held", MouseAction::up, 2, 1, none, 10, 20, 700, 654,
-       Message{msg::rbutton_up, mk::lbutton, at(10, 20)}},
+       WindowMessage{msg::rbutton_up, mk::lbutton, at(10, 20)}},
       {"middle is not MK_RBUTTON", MouseAction::down, 1, 4, none, 1, 1, 700, 654,
-       Message{msg::mbutton_down, mk::mbutton, at(1, 1)}},
+       WindowMessage{msg::mbutton_down, mk::mbutton, at(1, 1)}},
       {"motion with shift and ctrl", MouseAction::move, 0, 1, ctrl_shift, 5, 6, 700, 654,
-       Message{msg::mouse_move, mk::lbutton | mk::shift | mk::control, at(5, 6)}},
+       WindowMessage{msg::mouse_move, mk::lbutton | mk::shift | mk::control, at(5, 6)}},
       {"back and forward buttons held", MouseAction::move, 0, 8 | 16, none, 5, 6, 700, 654,
-       Message{msg::mouse_move, mk::xbutton1 | mk::xbutton2, at(5, 6)}},
+       WindowMessage{msg::mouse_move, mk::xbutton1 | mk::xbutton2, at(5, 6)}},
       {"twice the size maps back by half", MouseAction::move, 0, 0, none, 1399.5, 1307, 1400, 1308,
-       Message{msg::mouse_move, 0, at(699, 653)}},
+       WindowMessage{msg::mouse_move, 0, at(699, 653)}},
       {"fractional css size (ratio 1.5)", MouseAction::move, 0, 0, none, 200, 100, 700.0 / 1.5,
-       654.0 / 1.5, Message{msg::mouse_move, 0, at(300, 150)}},
+       654.0 / 1.5, WindowMessage{msg::mouse_move, 0, at(300, 150)}},
       {"right edge is outside", MouseAction::move, 0, 0, none, 700, 10, 700, 654, std::nullopt},
       {"negative offset is outside", MouseAction::down, 0, 1, none, -1, 10, 700, 654, std::nullopt},
       {"back button press is dropped", MouseAction::down, 3, 8, none, 5, 5, 700, 654, std::nullopt},
