@@ -56,8 +56,9 @@ class GifRecorder {
 
   std::string path_;
   std::string temp_path_;
-  GifFileType* gif_ = nullptr;
-  int scale_ = 1;
+  // Left unread by builds without GIF output (WebAssembly).
+  [[maybe_unused]] GifFileType* gif_ = nullptr;
+  [[maybe_unused]] int scale_ = 1;
   std::size_t frames_ = 0;
   Surface previous_;
   std::string error_;
