@@ -2,38 +2,7 @@
 
 #include <fontconfig/fontconfig.h>
 
-#include <algorithm>
-#include <charconv>
-#include <cstring>
-
 namespace fpu::viewer {
-
-namespace {
-
-constexpr int kMaxScale = 8;
-
-// The leading number of `text` (digits, optionally a fraction), or 0.
-double leading_number(const char* text) {
-  if (text == nullptr) return 0;
-  double value = 0;
-  const char* end = text + std::strlen(text);
-  const auto [ptr, ec] = std::from_chars(text, end, value);
-  if (ec != std::errc() || ptr == text) return 0;
-  return value;
-}
-
-}  // namespace
-
-int text_scale(const char* gdk_scale, const char* xft_dpi) {
-  int scale = 0;
-  if (gdk_scale != nullptr && gdk_scale[0] != '\0') {
-    const char* end = gdk_scale + std::strlen(gdk_scale);
-    const auto [ptr, ec] = std::from_chars(gdk_scale, end, scale);
-    if (ec != std::errc() || ptr != end) scale = 0;
-  }
-  if (scale <= 0) scale = static_cast<int>(leading_number(xft_dpi) / 96);
-  return std::clamp(scale, 1, kMaxScale);
-}
 
 std::string monospace_font_file(std::string& error) {
   FcConfig* config = FcInitLoadConfigAndFonts();

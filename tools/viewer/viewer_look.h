@@ -5,11 +5,6 @@
 
 namespace fpu::viewer {
 
-// The whole-number factor text and margins are drawn larger by: GDK_SCALE when it is a
-// positive whole number, else Xft.dpi / 96 rounded down (so 2 from 192 dpi on), else 1.
-// Either argument may be null (unset).
-int text_scale(const char* gdk_scale, const char* xft_dpi);
-
 // The file of the font fontconfig picks for "monospace", or "" when it finds none (then
 // `error` says why).
 std::string monospace_font_file(std::string& error);

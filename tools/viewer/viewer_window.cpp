@@ -2,8 +2,6 @@
 
 #include <SDL.h>
 #include <SDL_ttf.h>
-#include <X11/Xlib.h>
-#include <X11/Xresource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -64,28 +62,6 @@ constexpr const char* kHelpOverlay[] = {
 };
 
 const SDL_Color kText{0, 0, 0, 255};
-
-// Xft.dpi from the X server's resources, or "" when it has none.
-std::string xft_dpi() {
-  const char* driver = SDL_GetCurrentVideoDriver();
-  if (driver == nullptr || std::strcmp(driver, "x11") != 0) return {};
-  Display* display = XOpenDisplay(nullptr);
-  if (display == nullptr) return {};
-  std::string dpi;
-  if (const char* resources = XResourceManagerString(display)) {
-    XrmInitialize();
-    if (XrmDatabase db = XrmGetStringDatabase(resources)) {
-      char* type = nullptr;
-      XrmValue value{};
-      if (XrmGetResource(db, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr != nullptr) {
-        dpi = value.addr;
-      }
-      XrmDestroyDatabase(db);
-    }
-  }
-  XCloseDisplay(display);
-  return dpi;
-}
 
 class SdlViewerWindow final : public ViewerWindow {
  public:
@@ -375,7 +351,8 @@ std::unique_ptr<ViewerWindow> ViewerWindow::open(ViewerText& text, std::string& 
     SDL_Quit();
     return nullptr;
   }
-  const int scale = text_scale(std::getenv("GDK_SCALE"), xft_dpi().c_str());
+  // Text as large as the program draws its picture on this desktop.
+  const int scale = desktop_scale();
   std::string font_error;
   const std::string font_file = monospace_font_file(font_error);
   TTF_Font* font = font_file.empty() ? nullptr : TTF_OpenFont(font_file.c_str(), kFontSize * scale);
