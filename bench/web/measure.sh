@@ -12,18 +12,16 @@ cmake --preset default >/dev/null
 cmake --build --preset default --target bench_paint bench_trace fpu-trace-viewer >/dev/null
 
 work=$(mktemp -d)
-server=
+web_server=
 cleanup() {
-  if [[ -n "$server" ]]; then kill "$server" 2>/dev/null || true; fi
+  if [[ -n "$web_server" ]]; then kill "$web_server" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
-port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-python3 -m http.server --bind 127.0.0.1 --directory build/web "$port" >"$work/server.log" 2>&1 &
-server=$!
-sleep 0.5
+source tests/web/local_server.sh
+serve_folder build/web "$work/server.log"
 
-/usr/bin/python3 bench/web/measure.py "http://127.0.0.1:$port/" "${1:-7}" "${2:-200}" >"$work/web.json"
+/usr/bin/python3 bench/web/measure.py "$web_url" "${1:-7}" "${2:-200}" >"$work/web.json"
 ./build/default/bench/paint/bench_paint --benchmark_filter='BM_StringArtFrameWithAxes|BM_Floor' \
   --benchmark_repetitions=7 --benchmark_report_aggregates_only=true --benchmark_format=json \
   >"$work/native.json" 2>/dev/null
