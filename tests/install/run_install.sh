@@ -12,7 +12,7 @@ fail() { echo "FAIL: $*"; fails=$((fails + 1)); }
 cmake --install "$build" --prefix "$prefix" >/dev/null || fail "cmake --install"
 for program in fpu-sample fpu-trace-viewer fpu-sample-replay; do
   [[ -x "$prefix/bin/$program" ]] || fail "no bin/$program"
-  page="$prefix/share/man/man1/$program.1"
+  page="$prefix/share/man/man1/$program.1.gz"
   if [[ ! -f "$page" ]]; then
     fail "no man page $program.1"
   else
