@@ -31,6 +31,8 @@ trap cleanup EXIT
 
 # shellcheck source=../../tests/e2e/x_session.sh
 source "$root/tests/e2e/x_session.sh"
+# shellcheck source=sampling.sh
+source "$root/bench/soak/sampling.sh"
 require_tools Xvfb xdotool wine wineserver
 
 # The process running NAME in this run's prefix (other Wine sessions may run the same names).
@@ -43,10 +45,7 @@ wine_pid() {
     fi
   done
 }
-
-status_field() {  # status_field PID NAME: a number from /proc/PID/status
-  awk -v name="$2:" '$1 == name { print $2 }' "/proc/$1/status" 2>/dev/null || echo 0
-}
+program_viewer() { wine_pid 'fpu-trace-viewer\.exe'; }
 
 start_xvfb
 # Unmanaged windows: without a window manager Wine stalls on every hide and destroy.
@@ -63,23 +62,7 @@ program=$(wine_pid 'fpu-sample\.exe')
 [[ -n "$program" ]] || fail "no Wine process runs fpu-sample.exe"
 xdotool key r s y
 
-declare -A viewers=()
-start=$SECONDS
-next_kill=$KILL_EVERY
-echo "# seconds rss_kb fds threads viewer_pid"
-for ((t = 0; t <= SOAK_SECONDS; t += SAMPLE_EVERY)); do
-  while ((SECONDS - start < t)); do sleep 0.2; done
-  kill -0 "$program" 2>/dev/null || fail "fpu-sample.exe ended during the soak"
-  viewer=$(wine_pid 'fpu-trace-viewer\.exe')
-  [[ -n "$viewer" ]] && viewers[$viewer]=1
-  printf '%d %d %d %d %s\n' "$t" "$(status_field "$program" VmRSS)" \
-    "$(find "/proc/$program/fd" -mindepth 1 -maxdepth 1 | wc -l)" \
-    "$(status_field "$program" Threads)" "${viewer:--}" | tee -a "$WORK/samples.txt"
-  if ((t >= next_kill && t < SOAK_SECONDS)); then
-    [[ -n "$viewer" ]] && kill -KILL "$viewer" 2>/dev/null || true
-    next_kill=$((next_kill + KILL_EVERY))
-  fi
-done
+soak_samples "$program" fpu-sample.exe program_viewer
 
 # The viewer may hold the keyboard focus: a click on the program's caption gives it back.
 xdotool mousemove --window "$window" 300 8 click 1
@@ -87,9 +70,4 @@ sleep 0.3
 xdotool key Escape
 wait_exit_within "$JOB" 20
 JOB=
-awk -v viewers="${#viewers[@]}" -v status="$EXIT_STATUS" '
-  !/^#/ { n++; if (n == 1) { r0 = $2; f0 = $3; t0 = $4 }
-          r = $2; f = $3; th = $4
-          if ($2 > rmax) rmax = $2; if ($3 > fmax) fmax = $3; if ($4 > tmax) tmax = $4 }
-  END { printf "summary: rss %d -> %d KB (max %d), fds %d -> %d (max %d), threads %d -> %d (max %d), %d viewers, exit status %d\n",
-               r0, r, rmax, f0, f, fmax, t0, th, tmax, viewers, status }' "$WORK/samples.txt"
+soak_summary "$EXIT_STATUS"

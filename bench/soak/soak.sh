@@ -33,6 +33,8 @@ trap cleanup EXIT
 
 # shellcheck source=../../tests/e2e/x_session.sh
 source "$root/tests/e2e/x_session.sh"
+# shellcheck source=sampling.sh
+source "$root/bench/soak/sampling.sh"
 require_tools Xvfb xdotool
 
 # A folder of this run's own, so the viewer found is the one this program started.
@@ -48,10 +50,6 @@ viewer_pid() {
   done
 }
 
-status_field() {  # status_field PID NAME: a number from /proc/PID/status
-  awk -v name="$2:" '$1 == name { print $2 }' "/proc/$1/status" 2>/dev/null || echo 0
-}
-
 start_xvfb
 "$sample" >"$WORK/sample.out" 2>"$WORK/sample.err" &
 PID=$!
@@ -59,33 +57,11 @@ window=$(find_window)
 sleep 0.5
 xdotool key r s y
 
-declare -A viewers=()
-start=$SECONDS
-next_kill=$KILL_EVERY
-echo "# seconds rss_kb fds threads viewer_pid viewer_rss_kb"
-for ((t = 0; t <= SOAK_SECONDS; t += SAMPLE_EVERY)); do
-  while ((SECONDS - start < t)); do sleep 0.2; done
-  kill -0 "$PID" 2>/dev/null || fail "fpu-sample ended during the soak: $(tail -3 "$WORK/sample.err")"
-  viewer=$(viewer_pid)
-  [[ -n "$viewer" ]] && viewers[$viewer]=1
-  printf '%d %d %d %d %s %d\n' "$t" "$(status_field "$PID" VmRSS)" \
-    "$(find "/proc/$PID/fd" -mindepth 1 -maxdepth 1 | wc -l)" "$(status_field "$PID" Threads)" \
-    "${viewer:--}" "$([[ -n "$viewer" ]] && status_field "$viewer" VmRSS || echo 0)" |
-    tee -a "$WORK/samples.txt"
-  if ((t >= next_kill && t < SOAK_SECONDS)); then
-    [[ -n "$viewer" ]] && kill -KILL "$viewer" 2>/dev/null || true
-    next_kill=$((next_kill + KILL_EVERY))
-  fi
-done
+soak_samples "$PID" fpu-sample viewer_pid
 
 xdotool windowfocus "$window" key Escape
 wait_exit_within "$PID" 10
 PID=
-awk -v viewers="${#viewers[@]}" -v status="$EXIT_STATUS" '
-  !/^#/ { n++; if (n == 1) { r0 = $2; f0 = $3; t0 = $4 }
-          r = $2; f = $3; th = $4
-          if ($2 > rmax) rmax = $2; if ($3 > fmax) fmax = $3; if ($4 > tmax) tmax = $4 }
-  END { printf "summary: rss %d -> %d KB (max %d), fds %d -> %d (max %d), threads %d -> %d (max %d), %d viewers, exit status %d\n",
-               r0, r, rmax, f0, f, fmax, t0, th, tmax, viewers, status }' "$WORK/samples.txt"
+soak_summary "$EXIT_STATUS"
 echo "stderr of fpu-sample: $(wc -l <"$WORK/sample.err") lines"
 head -5 "$WORK/sample.err"
