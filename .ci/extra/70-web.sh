@@ -13,15 +13,9 @@ cmake --preset default >/dev/null
 cmake --build --preset default --target fpu-sample-replay
 native=build/default/fpu-sample-replay
 
-work=$(mktemp -d)
-web_server=
-cleanup() {
-  if [[ -n "$web_server" ]]; then kill "$web_server" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 source tests/web/local_server.sh
+work=$(mktemp -d)
+trap 'stop_web_server; rm -rf "$work"' EXIT
 serve_folder build/web "$work/server.log"
 
 # Debian's python3-selenium is for Debian's Python, whatever python3 is first on PATH.

@@ -11,14 +11,9 @@ cmake --build --preset web >/dev/null
 cmake --preset default >/dev/null
 cmake --build --preset default --target bench_paint bench_trace fpu-trace-viewer >/dev/null
 
-work=$(mktemp -d)
-web_server=
-cleanup() {
-  if [[ -n "$web_server" ]]; then kill "$web_server" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
 source tests/web/local_server.sh
+work=$(mktemp -d)
+trap 'stop_web_server; rm -rf "$work"' EXIT
 serve_folder build/web "$work/server.log"
 
 /usr/bin/python3 bench/web/measure.py "$web_url" "${1:-7}" "${2:-200}" >"$work/web.json"

@@ -1,7 +1,14 @@
 # Serves a folder on a free loopback port, for the browser test and the web benchmark.
 #   source tests/web/local_server.sh
-#   serve_folder DIR LOG   # sets web_url and web_server (the server's pid), once it answers
-# The caller stops it: kill "$web_server".
+#   serve_folder DIR LOG   # sets web_url once the server answers
+#   stop_web_server        # safe to call whether or not one was started
+
+web_server=
+
+stop_web_server() {
+  if [[ -n "$web_server" ]]; then kill "$web_server" 2>/dev/null || true; fi
+  web_server=
+}
 
 serve_folder() {
   local dir=$1 log=$2 port
