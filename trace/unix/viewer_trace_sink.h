@@ -16,18 +16,16 @@
 // "[N trace lines dropped]").
 #pragma once
 
-#include <sys/types.h>
-
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "trace/trace.h"
+#include "trace/unix/directory_watch.h"
+#include "trace/unix/endpoint_probe.h"
+#include "trace/unix/send_budget.h"
+#include "trace/unix/viewer_starter.h"
 
 namespace fpu {
 
@@ -57,8 +55,8 @@ class UnixViewerTraceSink : public TraceSink {
   // standard error.
   void set_notice_handler(NoticeHandler handler) { notice_ = std::move(handler); }
 
-  std::uint64_t delivered_lines() const { return delivered_; }
-  std::uint64_t dropped_lines() const { return dropped_; }
+  std::uint64_t delivered_lines() const { return counts_.delivered; }
+  std::uint64_t dropped_lines() const { return counts_.dropped; }
   // How many times a viewer program was started.
   std::uint64_t viewer_starts() const { return starts_; }
   const std::string& endpoint_dir() const { return endpoint_dir_; }
@@ -75,30 +73,11 @@ class UnixViewerTraceSink : public TraceSink {
     notice_start = 4,
   };
 
-  struct Connection {
-    int fd = -1;
-    dev_t dev = 0;
-    ino_t ino = 0;
-    std::uint64_t dropped = 0;  // held lines that could not be sent on it
-  };
-
   bool connected_endpoint_unchanged() const;
-  bool directory_changed();
-  void watch_directory();
-  // Connects to the endpoint; `why` says why a refusal will last. Reads only what no thread
-  // changes, unless `watch` (user-interface thread only) starts watching the directory.
-  Lookup probe(Connection* connection, std::string* why, bool watch);
   Lookup look_up();
   bool start_viewer();
-  // The starter thread's work, and the process it creates (the viewer's id, -1 on failure).
-  void run_start();
-  pid_t spawn_viewer();
-  // Sends held lines on a new connection; returns how many it had to drop.
-  std::uint64_t flush_held(int fd, const std::string& batch);
   // Takes over what a finished start left: the connection, or the pause before the next.
   void finish_start();
-  // Keeps a line for the starting viewer; the caller holds mutex_.
-  bool hold(const char* text, std::size_t length);
   bool send_message(const char* data, std::size_t size);
   // Tells the viewer about lines dropped since the last one it got; false when it cannot
   // take the message now.
@@ -109,37 +88,21 @@ class UnixViewerTraceSink : public TraceSink {
   std::string program_path_;
   std::string endpoint_dir_;
   std::string socket_path_;
-  int fd_ = -1;
-  dev_t endpoint_dev_ = 0;
-  ino_t endpoint_ino_ = 0;
-  int watch_fd_ = -1;  // change notifications of the endpoint directory
-  bool watching_ = false;
-
+  viewer::Connection connection_;
+  viewer::DirectoryWatch watch_;
   // Time the user-interface thread may still spend waiting for a viewer that does not read.
-  Clock::duration wait_budget_;
-  Clock::time_point budget_time_;
-  bool stalled_ = false;
+  viewer::SendBudget budget_;
   // After a refused look-up, look-ups pause until next_look_up_; after a start that gave no
   // endpoint, starts pause until next_start_.
   Clock::time_point next_look_up_{};
   Clock::time_point next_start_{};
 
-  // The start in progress. The starter thread owns everything below mutex_ until
-  // start_done_; the user-interface thread only appends to held_ meanwhile.
-  std::thread starter_;
-  std::mutex mutex_;
-  std::condition_variable start_finished_;
-  bool start_done_ = false;
-  std::string held_;  // lines waiting for the starting viewer, each ended by a NUL
-  Connection started_;
-  std::string start_failure_;
-
   NoticeHandler notice_;
   std::string hint_;  // what the user can do about a folder that is not theirs
   unsigned said_ = 0;
 
-  std::atomic<std::uint64_t> delivered_{0};
-  std::atomic<std::uint64_t> dropped_{0};
+  viewer::DeliveryCounts counts_;
+  viewer::ViewerStarter starter_{counts_};
   // Dropped on this connection since the last line sent (user-interface thread only).
   std::uint64_t unreported_ = 0;
   std::uint64_t starts_ = 0;
