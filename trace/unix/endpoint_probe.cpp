@@ -16,6 +16,9 @@ namespace {
 
 // Room for bursts of lines while the viewer is busy elsewhere.
 constexpr int kSendBuffer = 1 << 20;
+// Kept free for the count of lines dropped at the end: more than the kernel charges for
+// the largest message, since a send goes in while the buffer is not yet full.
+constexpr int kLastMessageRoom = 64 << 10;
 
 std::string parent_of(const std::string& dir) {
   const auto slash = dir.find_last_of('/');
@@ -30,6 +33,15 @@ bool endpoint_unchanged(const std::string& dir, const std::string& socket_path,
   struct stat st {};
   return ::lstat(socket_path.c_str(), &st) == 0 && st.st_dev == connection.dev &&
          st.st_ino == connection.ino && st.st_uid == ::geteuid() && is_private_dir(dir);
+}
+
+bool send_last(const Connection& connection, const char* data, std::size_t size) {
+  const int full = connection.full_buffer / 2;
+  if (full > 0) ::setsockopt(connection.fd, SOL_SOCKET, SO_SNDBUF, &full, sizeof full);
+  for (;;) {
+    if (::send(connection.fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT) >= 0) return true;
+    if (errno != EINTR) return false;
+  }
 }
 
 Probe probe_endpoint(const std::string& dir, const std::string& socket_path,
@@ -85,9 +97,18 @@ Probe probe_endpoint(const std::string& dir, const std::string& socket_path,
     ::close(fd);
     return Probe::refused;
   }
-  const int buffer = kSendBuffer;
+  // The kernel doubles what it is given and caps it; the reserve comes off what it granted.
+  int buffer = kSendBuffer;
+  socklen_t size = sizeof buffer;
   ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
-  *connection = {fd, after.st_dev, after.st_ino};
+  if (::getsockopt(fd, SOL_SOCKET, SO_SNDBUF, &buffer, &size) == 0 &&
+      buffer > 2 * kLastMessageRoom) {
+    const int kept = (buffer - kLastMessageRoom) / 2;
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &kept, sizeof kept);
+  } else {
+    buffer = 0;
+  }
+  *connection = {fd, after.st_dev, after.st_ino, buffer};
   return Probe::found;
 }
 

@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -13,6 +14,7 @@ struct Connection {
   int fd = -1;
   dev_t dev = 0;  // the endpoint file it was made to
   ino_t ino = 0;
+  int full_buffer = 0;  // the send buffer with the room kept for a last message
 };
 
 // found: connected; absent: no viewer, one may be started; refused: the endpoint is
@@ -25,6 +27,10 @@ enum class Probe { found, absent, refused };
 Probe probe_endpoint(const std::string& dir, const std::string& socket_path,
                      const std::string& hint, Connection* connection, std::string* why,
                      const std::function<void()>& before_endpoint = {});
+
+// Sends one last message into the room every connection keeps free (its send buffer stops
+// short of its full size), so that it goes in even behind a viewer that stopped reading.
+bool send_last(const Connection& connection, const char* data, std::size_t size);
 
 // True while `socket_path` is still the endpoint `connection` was made to, in a private `dir`.
 bool endpoint_unchanged(const std::string& dir, const std::string& socket_path,

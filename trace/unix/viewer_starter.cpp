@@ -45,21 +45,15 @@ void ViewerStarter::start(const std::string& program, const std::string& dir,
   thread_ = std::thread([this] { run(); });
 }
 
-bool ViewerStarter::hold_locked(const char* text, std::size_t length) {
-  if (held_.add(text, length)) return true;
-  ++counts_.dropped;
-  return false;
-}
-
 ViewerStarter::Hold ViewerStarter::hold_while_starting(const char* text, std::size_t length) {
   std::lock_guard lock(mutex_);
   if (done_) return Hold::done;
-  return hold_locked(text, length) ? Hold::held : Hold::dropped;
+  return held_.add(text, length) ? Hold::held : Hold::dropped;
 }
 
 bool ViewerStarter::hold(const char* text, std::size_t length) {
   std::lock_guard lock(mutex_);
-  return hold_locked(text, length);
+  return held_.add(text, length);
 }
 
 bool ViewerStarter::wait_until_done(Clock::time_point deadline) {

@@ -43,10 +43,12 @@ class ViewerStarter {
   // True from start() until finish().
   bool active() const { return thread_.joinable(); }
   void start(const std::string& program, const std::string& dir, const std::string& socket_path);
-  // Keeps the line while the start is in progress (dropped: the hold is full); done once
-  // the start has finished, when the caller takes over with finish().
+  // Keeps the line while the start is in progress (dropped: the hold is full, the caller
+  // counts the line); done once the start has finished, when the caller takes over with
+  // finish().
   Hold hold_while_starting(const char* text, std::size_t length);
   // Keeps the line even if the start has just finished: finish() hands it back in `rest`.
+  // False when the hold is full.
   bool hold(const char* text, std::size_t length);
   // False when the start has not finished by `deadline`.
   bool wait_until_done(std::chrono::steady_clock::time_point deadline);
@@ -57,7 +59,6 @@ class ViewerStarter {
   void run();
   // Sends held lines on a new connection; returns how many it had to drop.
   std::uint64_t flush(int fd, const HeldLines& batch);
-  bool hold_locked(const char* text, std::size_t length);
 
   DeliveryCounts& counts_;
   std::string program_;

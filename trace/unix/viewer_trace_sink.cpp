@@ -33,25 +33,54 @@ UnixViewerTraceSink::UnixViewerTraceSink(std::string program_dir, std::string en
     std::fprintf(stderr, "%s: trace delivery is off: %s\n", program_invocation_short_name,
                  text.c_str());
   };
+  loss_ = [](const std::string& text) {
+    std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, text.c_str());
+  };
 }
 
 UnixViewerTraceSink::~UnixViewerTraceSink() {
+  // Lines held for a viewer still starting go out when it comes up, or are counted.
+  if (starter_.active()) finish_start();
+  // The count of lines dropped at the end goes to the viewer as well; a connection lost on
+  // the way leaves it to the viewer now at the endpoint, if one answers.
+  if (unreported_ > 0 && connection_.fd < 0 && !socket_path_.empty()) {
+    std::string why;
+    viewer::Connection connection;
+    if (viewer::probe_endpoint(endpoint_dir_, socket_path_, hint_, &connection, &why) ==
+        viewer::Probe::found) {
+      connection_ = connection;
+    }
+  }
+  if (unreported_ > 0 && connection_.fd >= 0) {
+    const std::string message = drop_message();
+    if (viewer::send_last(connection_, message.data(), message.size())) unreported_ = 0;
+  }
+  if (unreported_ > 0 && loss_) {
+    const auto total = counts_.delivered + counts_.dropped;
+    loss_(std::to_string(unreported_) + " of " + std::to_string(total) +
+          " trace lines could not be delivered to the viewer");
+  }
   disconnect();
 }
 
 void UnixViewerTraceSink::disconnect() {
   if (connection_.fd >= 0) ::close(connection_.fd);
   connection_.fd = -1;
-  // Lines a viewer never saw are not reported to the next one: it starts afresh.
-  unreported_ = 0;
+}
+
+void UnixViewerTraceSink::drop(std::uint64_t count) {
+  counts_.dropped += count;
+  unreported_ += count;
+}
+
+std::string UnixViewerTraceSink::drop_message() const {
+  return viewer::kTagDropped + std::to_string(unreported_);
 }
 
 bool UnixViewerTraceSink::report_drops() {
   if (unreported_ == 0) return true;
-  char message[32];
-  const int size = std::snprintf(message, sizeof message, "%c%llu", viewer::kTagDropped,
-                                 static_cast<unsigned long long>(unreported_));
-  if (!send_message(message, static_cast<std::size_t>(size))) return false;
+  const std::string message = drop_message();
+  if (!send_message(message.data(), message.size())) return false;
   unreported_ = 0;
   return true;
 }
@@ -67,8 +96,7 @@ std::intptr_t UnixViewerTraceSink::send_trace_line(const char* text) {
   if (text == nullptr) text = "";  // sent as an empty line
   const std::size_t length = std::strlen(text);
   if (length + 1 > sizeof message) {
-    ++counts_.dropped;
-    if (connection_.fd >= 0) ++unreported_;
+    drop();
     return 0;
   }
   message[0] = viewer::kTagLine;
@@ -80,6 +108,7 @@ std::intptr_t UnixViewerTraceSink::send_trace_line(const char* text) {
       case viewer::ViewerStarter::Hold::held:
         return 1;
       case viewer::ViewerStarter::Hold::dropped:
+        drop();
         return 0;
       case viewer::ViewerStarter::Hold::done:
         finish_start();
@@ -95,25 +124,26 @@ std::intptr_t UnixViewerTraceSink::send_trace_line(const char* text) {
       return 1;
     }
     if (connection_.fd >= 0) {  // the viewer is alive but not reading: drop, keep the connection
-      ++counts_.dropped;
-      ++unreported_;
+      drop();
       return 0;
     }
   }
   switch (look_up()) {
     case Lookup::found:
-      if (send_message(message, size)) {
+      if (report_drops() && send_message(message, size)) {
         ++counts_.delivered;
         return 1;
       }
       break;
     case Lookup::starting:
-      return starter_.hold(text, length) ? 1 : 0;
+      if (starter_.hold(text, length)) return 1;
+      break;
     case Lookup::absent:
     case Lookup::refused:
       break;
   }
-  ++counts_.dropped;
+  // Counted for the next viewer that is reached, or said at exit.
+  drop();
   return 0;
 }
 
@@ -208,14 +238,14 @@ bool UnixViewerTraceSink::start_viewer() {
 void UnixViewerTraceSink::finish_start() {
   viewer::ViewerStarter::Outcome outcome = starter_.finish();
   if (outcome.connection.fd < 0) {
-    counts_.dropped += outcome.rest.count();
+    drop(outcome.rest.count());
     next_start_ = Clock::now() + kStartPause;
     if (!outcome.failure.empty()) say_once(notice_start, outcome.failure);
     return;
   }
   disconnect();
   connection_ = outcome.connection;
-  unreported_ = outcome.dropped;
+  unreported_ += outcome.dropped;
   // The connection was made before watching started: look once that it is still current.
   watch_.watch(endpoint_dir_);
   if (!connected_endpoint_unchanged()) disconnect();
@@ -227,8 +257,7 @@ void UnixViewerTraceSink::finish_start() {
     if (connection_.fd >= 0 && report_drops() && send_message(message, line.size() + 1)) {
       ++counts_.delivered;
     } else {
-      ++counts_.dropped;
-      if (connection_.fd >= 0) ++unreported_;
+      drop();
     }
   });
 }

@@ -11,9 +11,12 @@
 // endpoint; the caller never waits for it: lines sent meanwhile are held (up to 1 MiB) and
 // go out first once the viewer answers. A missing viewer program costs a stat.
 // When delivery cannot work (the directory is missing, belongs to someone else, the viewer
-// does not start), the sink says so once through its notice handler. When lines could be
-// sent again after some were dropped, the viewer is first told how many (it shows
-// "[N trace lines dropped]").
+// does not start), the sink says so once through its notice handler. Every line is either
+// shown or counted: before the next line that goes out after some were dropped (to this
+// viewer or while none answered), the viewer is told how many (it shows "[N trace lines
+// dropped]"), and at the end the sink tells it about the last ones through room every
+// connection keeps for that, so a viewer that stopped reading still gets the count. Lines
+// no viewer could be told about are counted through the loss handler at the end.
 #pragma once
 
 #include <chrono>
@@ -38,7 +41,8 @@ class UnixViewerTraceSink : public TraceSink {
   // see viewer::running_executable_dir); empty means never start a viewer. `endpoint_dir`
   // replaces the per-user directory (tests); empty means viewer::default_endpoint_dir().
   explicit UnixViewerTraceSink(std::string program_dir, std::string endpoint_dir = {});
-  // Gives a viewer that is still starting up to its start time to take the held lines.
+  // Gives a viewer that is still starting up to its start time to take the held lines, then
+  // tells the viewer how many lines were dropped since it was last told.
   ~UnixViewerTraceSink() override;
   UnixViewerTraceSink(const UnixViewerTraceSink&) = delete;
   UnixViewerTraceSink& operator=(const UnixViewerTraceSink&) = delete;
@@ -54,6 +58,10 @@ class UnixViewerTraceSink : public TraceSink {
   // Replaces the default handler, which writes "<program>: trace delivery is off: ..." to
   // standard error.
   void set_notice_handler(NoticeHandler handler) { notice_ = std::move(handler); }
+  // Replaces the default handler of the line said at the end when lines were lost that no
+  // viewer was told about ("<program>: N of M trace lines could not be delivered ..." on
+  // standard error).
+  void set_loss_handler(NoticeHandler handler) { loss_ = std::move(handler); }
 
   std::uint64_t delivered_lines() const { return counts_.delivered; }
   std::uint64_t dropped_lines() const { return counts_.dropped; }
@@ -83,6 +91,9 @@ class UnixViewerTraceSink : public TraceSink {
   // take the message now.
   bool report_drops();
   void disconnect();
+  // Counts lines lost, to be told to the next viewer reached.
+  void drop(std::uint64_t count = 1);
+  std::string drop_message() const;
   void say_once(Notice which, const std::string& text);
 
   std::string program_path_;
@@ -98,12 +109,13 @@ class UnixViewerTraceSink : public TraceSink {
   Clock::time_point next_start_{};
 
   NoticeHandler notice_;
+  NoticeHandler loss_;
   std::string hint_;  // what the user can do about a folder that is not theirs
   unsigned said_ = 0;
 
   viewer::DeliveryCounts counts_;
   viewer::ViewerStarter starter_{counts_};
-  // Dropped on this connection since the last line sent (user-interface thread only).
+  // Dropped since a viewer was last told (user-interface thread only).
   std::uint64_t unreported_ = 0;
   std::uint64_t starts_ = 0;
 };
