@@ -24,8 +24,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Past this many clients new connections are closed at once (file descriptors are finite).
+// Past this many clients the longest idle one is closed for a new one (file descriptors are
+// finite, and idle connections must not lock out a program with lines to show).
 constexpr std::size_t kMaxClients = 512;
+// Closing idle clients is said at most this often.
+constexpr auto kIdleNoticeInterval = 1s;
 // Messages read from one client before the others get their turn.
 constexpr int kBurst = 256;
 // After a wake-up that brought at least this many messages, the viewer pauses briefly so
@@ -57,7 +60,7 @@ ViewerServer::ViewerServer(ViewerText& text, LineHandler on_line)
     : text_(text), on_line_(std::move(on_line)) {}
 
 ViewerServer::~ViewerServer() {
-  for (int fd : clients_) ::close(fd);
+  for (const Client& client : clients_) ::close(client.fd);
   if (listen_fd_ >= 0) {
     struct stat st {};
     // Remove the endpoint only while it is still ours.
@@ -150,7 +153,7 @@ bool ViewerServer::serve(int timeout_ms, int stop_fd) {
   const bool accepting = now >= accept_resume_;
   fds.push_back({stop_fd, POLLIN, 0});
   fds.push_back({accepting ? listen_fd_ : -1, POLLIN, 0});  // a negative descriptor is skipped
-  for (int fd : clients_) fds.push_back({fd, POLLIN, 0});
+  for (const Client& client : clients_) fds.push_back({client.fd, POLLIN, 0});
   // Wake at least once per check interval to look after the endpoint.
   const auto until_check =
       accepting ? std::chrono::milliseconds(kCheckInterval)
@@ -159,17 +162,26 @@ bool ViewerServer::serve(int timeout_ms, int stop_fd) {
   const int wait_ms = timeout_ms < 0 ? check_ms : std::min(timeout_ms, check_ms);
   const int ready = ::poll(fds.data(), fds.size(), wait_ms);
   check_endpoint();
+  const auto woken = Clock::now();
+  say_closed_idle(woken);
   if (ready <= 0) return false;
   if (fds[0].revents != 0) return true;
 
   std::vector<int> closed;
   int handled = 0;
   for (std::size_t i = 2; i < fds.size(); ++i) {
-    if (fds[i].revents != 0 && !read_client(fds[i].fd, handled)) closed.push_back(fds[i].fd);
+    if (fds[i].revents == 0) continue;
+    const int before = handled;
+    if (!read_client(fds[i].fd, handled)) {
+      closed.push_back(fds[i].fd);
+    } else if (handled != before) {
+      clients_[i - 2].last_message = woken;
+    }
   }
   for (int fd : closed) {
     ::close(fd);
-    clients_.erase(std::find(clients_.begin(), clients_.end(), fd));
+    clients_.erase(std::find_if(clients_.begin(), clients_.end(),
+                                [fd](const Client& client) { return client.fd == fd; }));
   }
   if (!closed.empty()) accept_resume_ = {};  // a descriptor is free again
   if (fds[1].revents != 0) accept_clients();
@@ -198,16 +210,32 @@ void ViewerServer::accept_clients() {
       }
       return;
     }
-    if (clients_.size() >= kMaxClients) {
-      std::fprintf(stderr, "fpu-trace-viewer: too many clients, closing a new connection\n");
-      ::close(fd);
-      continue;
-    }
+    if (clients_.size() >= kMaxClients) close_longest_idle();
     // Room for the longest text reply.
     const int buffer = static_cast<int>(kMaxTextReply + kMaxMessage);
     ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
-    clients_.push_back(fd);
+    clients_.push_back({fd, Clock::now()});
   }
+}
+
+void ViewerServer::close_longest_idle() {
+  const auto idle = std::min_element(
+      clients_.begin(), clients_.end(),
+      [](const Client& a, const Client& b) { return a.last_message < b.last_message; });
+  ::close(idle->fd);
+  clients_.erase(idle);
+  ++closed_idle_;
+  say_closed_idle(Clock::now());
+}
+
+void ViewerServer::say_closed_idle(Clock::time_point now) {
+  if (closed_idle_ == 0 || now < next_idle_notice_) return;
+  std::fprintf(stderr,
+               "fpu-trace-viewer: %zu clients at once is the most; closed %zu idle one(s) to let "
+               "new ones in\n",
+               kMaxClients, closed_idle_);
+  closed_idle_ = 0;
+  next_idle_notice_ = now + kIdleNoticeInterval;
 }
 
 bool ViewerServer::read_client(int fd, int& handled) {
