@@ -231,8 +231,8 @@ void ViewerServer::close_longest_idle() {
 void ViewerServer::say_closed_idle(Clock::time_point now) {
   if (closed_idle_ == 0 || now < next_idle_notice_) return;
   std::fprintf(stderr,
-               "fpu-trace-viewer: %zu clients at once is the most; closed %zu idle one(s) to let "
-               "new ones in\n",
+               "fpu-trace-viewer: at its limit of %zu clients, closed %zu client(s) idle the "
+               "longest to let new ones in\n",
                kMaxClients, closed_idle_);
   closed_idle_ = 0;
   next_idle_notice_ = now + kIdleNoticeInterval;
