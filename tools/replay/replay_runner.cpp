@@ -17,6 +17,7 @@
 
 #include "app/program.h"
 #include "app/window.h"
+#include "platform/key_names.h"
 #include "scene/scene_state.h"
 
 namespace fpu {
@@ -114,37 +115,12 @@ struct Script {
   std::vector<std::string> files;
 };
 
-struct KeyName {
-  std::string_view name;
-  std::uint32_t code;
-};
-
-constexpr KeyName key_names[] = {
-    {"LEFT", vk::left},
-    {"RIGHT", vk::right},
-    {"UP", vk::up},
-    {"DOWN", vk::down},
-    {"SPACE", vk::space},
-    {"RETURN", vk::return_key},
-    {"BACK", vk::back},
-    {"ESCAPE", vk::escape},
-    {"NUMPAD0", vk::numpad0},
-    {"OEM_3", vk::oem_3},
-    {"OEM_PERIOD", vk::oem_period},
-    {"OEM_COMMA", vk::oem_comma},
-    {"OEM_MINUS", vk::oem_minus},
-    {"F1", 0x70},
-    {"F2", 0x71},
-    {"F3", 0x72},
-    {"F4", 0x73},
-    {"F5", 0x74},
-    {"F6", 0x75},
-    {"F7", 0x76},
-    {"F8", 0x77},
-    {"F9", 0x78},
-    {"F10", 0x79},
-    {"F11", 0x7A},
-    {"F12", 0x7B},
+// The key names a script may use besides letters and digits; their codes come from the
+// one key table.
+constexpr std::string_view script_key_names[] = {
+    "LEFT",  "RIGHT",      "UP",        "DOWN",      "SPACE", "RETURN", "BACK", "ESCAPE", "NUMPAD0",
+    "OEM_3", "OEM_PERIOD", "OEM_COMMA", "OEM_MINUS", "F1",    "F2",     "F3",   "F4",     "F5",
+    "F6",    "F7",         "F8",        "F9",        "F10",   "F11",    "F12",
 };
 
 struct MouseEvent {
@@ -171,9 +147,9 @@ bool parse_key(const std::string& token, std::uint32_t* code) {
     }
     return false;
   }
-  for (const auto& k : key_names) {
-    if (token == k.name) {
-      *code = k.code;
+  for (const std::string_view name : script_key_names) {
+    if (token == name) {
+      *code = virtual_key_named(name);
       return true;
     }
   }
