@@ -9,9 +9,6 @@
 namespace fpu {
 namespace {
 
-// SetTimer raises shorter periods to USER_TIMER_MINIMUM.
-constexpr std::uint32_t shortest_timer_period = 10;
-
 bool reached(std::uint32_t now, std::uint32_t deadline) {
   return static_cast<std::int32_t>(now - deadline) >= 0;  // the tick count wraps
 }
@@ -113,8 +110,7 @@ void SdlPlatform::end_paint(WindowHandle window) {
 
 void SdlPlatform::set_timer(WindowHandle window, std::uint32_t id, std::uint32_t milliseconds) {
   SoftPlatform::set_timer(window, id, milliseconds);
-  const std::uint32_t period =
-      milliseconds < shortest_timer_period ? shortest_timer_period : milliseconds;
+  const std::uint32_t period = timer_period(milliseconds);
   const std::uint32_t deadline = SDL_GetTicks() + period;
   for (Timer& timer : timers_) {
     if (timer.id == id) {  // setting a running timer again restarts it

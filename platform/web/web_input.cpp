@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "app/window.h"
 #include "platform/key_names.h"
 #include "scene/scene_state.h"
 
@@ -167,7 +168,7 @@ std::optional<WindowMessage> mouse_message(MouseAction action, int dom_button,
 
 int integer_scale(double device_pixel_ratio) {
   if (!(device_pixel_ratio >= 2)) return 1;
-  if (device_pixel_ratio > 16) return 16;
+  if (device_pixel_ratio > max_desktop_scale) return max_desktop_scale;
   return static_cast<int>(device_pixel_ratio);
 }
 

@@ -35,12 +35,9 @@ void WebPlatform::end_paint(WindowHandle window) {
 
 void WebPlatform::set_timer(WindowHandle window, std::uint32_t id, std::uint32_t milliseconds) {
   SoftPlatform::set_timer(window, id, milliseconds);
-  // SetTimer raises shorter periods to USER_TIMER_MINIMUM; setting a running timer again
-  // restarts it.
-  constexpr std::uint32_t shortest_period = 10;
+  // Setting a running timer again restarts it.
   stop_interval(id);
-  intervals_[id] = fpu_js_set_interval(
-      owner_, id, milliseconds < shortest_period ? shortest_period : milliseconds);
+  intervals_[id] = fpu_js_set_interval(owner_, id, timer_period(milliseconds));
 }
 
 void WebPlatform::kill_timer(WindowHandle window, std::uint32_t id) {
@@ -155,6 +152,11 @@ void WebDemo::animation_frame() {
   if (!running() || !run_->platform.invalidated()) return;
   run_->platform.clear_invalidated();
   dispatch(msg::paint, 0, 0);
+}
+
+const char* WebDemo::dropped_notice(std::uint64_t count) {
+  notice_ = dropped_lines_notice(count);
+  return notice_.c_str();
 }
 
 }  // namespace fpu::web

@@ -70,6 +70,8 @@ class WebDemo {
              double x, double y, double width, double height);
   void timer(std::uint32_t id);
   void animation_frame();
+  // The panel's first line once it has shed `count` lines: the text every trace sink uses.
+  const char* dropped_notice(std::uint64_t count);
 
  private:
   struct Run;
@@ -80,6 +82,7 @@ class WebDemo {
 
   std::unique_ptr<Run> run_;
   bool frame_requested_ = false;
+  std::string notice_;
 };
 
 }  // namespace fpu::web

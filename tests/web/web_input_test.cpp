@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "app/window.h"
 #include "platform/key_names.h"
 
 namespace fpu::web {
@@ -183,7 +184,8 @@ TEST(WebScale, DevicePixelRatioRoundsDownToAWholeFactor) {
   const struct {
     double ratio;
     int scale;
-  } cases[] = {{1, 1}, {0.5, 1}, {1.5, 1}, {2, 2}, {2.75, 2}, {3, 3}, {0, 1}, {1e9, 16}};
+  } cases[] = {{1, 1},    {0.5, 1}, {1.5, 1}, {2, 2},
+               {2.75, 2}, {3, 3},   {0, 1},   {1e9, max_desktop_scale}};
   for (const auto& c : cases) EXPECT_EQ(integer_scale(c.ratio), c.scale) << c.ratio;
 }
 

@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/window.h"
+
 namespace fpu {
 
 Surface scale_nearest(const Surface& source, int scale) {
@@ -83,8 +85,8 @@ bool GifRecorder::finish(std::string* error) {
 
 namespace {
 
-// The GIF frame delay is in hundredths of a second: the demo's 50 ms timer period.
-constexpr int frame_delay_cs = 5;
+// The GIF frame delay is in hundredths of a second: the demo's timer period.
+constexpr int frame_delay_cs = static_cast<int>(timer_period_ms / 10);
 
 int color_bits(std::size_t count) {
   int bits = 1;

@@ -443,7 +443,7 @@ class Runner {
         deliver(cmd.message, cmd.wparam, cmd.lparam);
         return true;
       case Op::tick:
-        clock_ = cmd.has_time ? cmd.time : clock_ + 50;
+        clock_ = cmd.has_time ? cmd.time : clock_ + timer_period_ms;
         host_.set_tick_count(clock_);
         if (cmd.has_values) program_.timer_noise.force_next(cmd.values);
         deliver(msg::timer, timer_id, 0);
