@@ -14,19 +14,6 @@
 
 namespace fpu {
 
-Surface scale_nearest(const Surface& source, int scale) {
-  if (scale <= 1) return source;
-  Surface out;
-  out.width = source.width * scale;
-  out.height = source.height * scale;
-  out.pixels.resize(static_cast<std::size_t>(out.width) * static_cast<std::size_t>(out.height));
-  std::size_t i = 0;
-  for (std::int32_t y = 0; y < out.height; ++y) {
-    for (std::int32_t x = 0; x < out.width; ++x) out.pixels[i++] = source.at(x / scale, y / scale);
-  }
-  return out;
-}
-
 #ifdef FPU_NO_GIF
 
 GifRecorder::~GifRecorder() = default;

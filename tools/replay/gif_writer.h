@@ -1,5 +1,4 @@
-// Output writers of fpu-sample-replay beyond the single PNG frame: nearest-neighbour
-// enlargement and an animated GIF of every painted frame.
+// The animated GIF of every painted frame that fpu-sample-replay --record writes.
 #pragma once
 
 #include <cstdint>
@@ -12,9 +11,6 @@
 struct GifFileType;
 
 namespace fpu {
-
-// Each pixel becomes a scale x scale block.
-Surface scale_nearest(const Surface& source, int scale);
 
 // Streams frames into an animated GIF, 50 ms a frame, looping. Each frame carries its own
 // colour table, so frames with up to 256 colours are stored exactly; only the rectangle that

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 
@@ -16,8 +17,9 @@ inline constexpr std::size_t replay_max_depth = 256;
 namespace replay {
 
 // The whole script, parsed and checked, or the first error with its line number. Reads one
-// line at a time into a buffer of bounded size, so an endless line costs no memory.
-std::string read_script(std::istream& in, Script* script);
+// line at a time into a buffer of bounded size, so an endless line costs no memory; a
+// script longer than `max_bytes` is refused where it passes the limit.
+std::string read_script(std::istream& in, std::uint64_t max_bytes, Script* script);
 
 }  // namespace replay
 
