@@ -15,7 +15,7 @@ max_kb=400000  # peak resident memory allowed to any case
 [[ -z "$sanitized" ]] && ulimit -v 2000000
 
 # case NAME STATUS STDERR_PATTERN STDOUT_LINES INPUT [ARGS...]
-# STDERR_PATTERN '-' wants nothing on standard error. INPUT is a shell command whose output
+# STDERR_PATTERN '-' wants nothing on standard error. MAX_KB lowers the memory cap. INPUT is a shell command whose output
 # is the script on standard input; '-' gives none, 'closed' closes standard input. The tool's
 # standard output goes to $OUT when set (its lines are then not counted).
 case_() {
@@ -43,7 +43,7 @@ case_() {
   [[ $(grep -o 'cannot write' err.txt | wc -l) -le 1 ]] || problems+=("'cannot write' repeated")
   [[ -n "${OUT:-}" || $(wc -l <out.txt) == "$lines" ]] ||
     problems+=("$(wc -l <out.txt) stdout lines, want $lines")
-  [[ "$peak" =~ ^[0-9]+$ && "$peak" -lt $max_kb ]] || problems+=("peak memory ${peak} KB")
+  [[ "$peak" =~ ^[0-9]+$ && "$peak" -lt ${MAX_KB:-$max_kb} ]] || problems+=("peak memory ${peak} KB")
   if LC_ALL=C grep -q $'[\x01-\x08\x0b-\x1f\x7f]' err.txt; then problems+=("control characters"); fi
   if [[ ${#problems[@]} -ne 0 ]]; then
     echo "FAIL $name: ${problems[*]}; stderr: $(head -c 300 err.txt | cat -v)"
@@ -78,6 +78,31 @@ case_ "nested empty bodies" 0 - 1 \
 case_ "step limit" 1 'line 2: stopped at the step limit of 5 lines' 4 \
   "printf 'repeat 4294967295\nkey F1\nend\n'" --max-steps 5
 case_ "step limit needs a number" 1 '--max-steps takes a whole number' 0 - --max-steps -3
+# Size: a plain line costs a few bytes once read, and scripts are bounded unless allowed more.
+MAX_KB=250000 case_ "100 MB of tick lines" 1 'line 2: stopped at the step limit of 1' 0 \
+  "yes tick | head -c 100000000" --max-steps 1 --max-script-bytes 100000000
+case_ "script over the size limit" 2 'line 4: script larger than 16 bytes' 0 \
+  "printf 'tick\ntick\ntick\ntick\n'" --max-script-bytes 16
+# Numbers: refused when they do not fit where they go, not wrapped.
+case_ "--ticks past 32 bits" 1 "--ticks takes a whole number from 0 to 4294967295, not '4294967296'" \
+  0 - --ticks 4294967296
+case_ "key code past 32 bits" 2 "line 2: key code '4294967361' is not in 0 to 4294967295" 0 \
+  "printf 'dump\nkey 4294967361\n'"
+case_ "mouse x past 16 bits" 2 "line 1: x '65536' is not in -32768 to 65535" 0 \
+  "printf 'mouse move 65536 0 0\n'"
+case_ "message code past 32 bits" 2 "line 1: message code '0x100000001' is not in" 0 \
+  "printf 'msg 0x100000001 0 0\n'"
+# Large images are written a row at a time, not as one enlarged copy.
+MAX_KB=60000 case_ "png at scale 8" 0 - 0 "printf 'key P\nkey S\npaint\npng big.png\n'" --scale 8 --trace none
+[[ $(od -An -tu1 -j16 -N8 big.png | tr -s ' ') == " 0 0 21 224 0 0 20 112" ]] ||
+  { echo "FAIL png at scale 8: not 5600 x 5232"; fails=$((fails + 1)); }
+# Small edges: a byte-order mark, key names in either case, one recording, GIF names.
+case_ "byte-order mark" 0 - 1 "printf '\xef\xbb\xbfkey A\ndump\n'"
+case_ "lower-case key names" 0 - 1 "printf 'key a\nkey f1\nkey escape\n'" --trace none
+case_ "--record twice" 1 '--record given twice' 0 - --record a.gif --record b.gif
+case_ "--record to a .png" 1 "--record writes a GIF, so its file name must end in .gif" 0 - \
+  --record x.png
+[[ -e a.gif || -e b.gif || -e x.png ]] && { echo "FAIL a refused recording was written"; fails=$((fails + 1)); }
 # Reading: failures are errors, with the reason.
 case_ "folder as script" 1 "cannot open script '.*': Is a directory" 0 - "$work"
 case_ "missing script" 1 "cannot open script 'nowhere.txt': No such file" 0 - nowhere.txt
