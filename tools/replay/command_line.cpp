@@ -17,7 +17,7 @@ bool option_number(const char* name, const char* value, std::uint64_t min, std::
     return true;
   }
   *error = std::string(name) + " takes a whole number from " + std::to_string(min) + " to " +
-           std::to_string(max) + (value ? ", not '" + std::string(value) + "'" : "");
+           std::to_string(max) + (value ? ", not '" + masked(value) + "'" : "");
   return false;
 }
 
@@ -77,7 +77,7 @@ bool parse_replay_command_line(int argc, const char* const* argv, ReplayCommandL
       // The recording is a GIF whatever its name: a name that says otherwise is a mistake.
       if (!ends_with_gif(line->record_path)) {
         *error = "--record writes a GIF, so its file name must end in .gif, not '" +
-                 line->record_path + "'";
+                 masked(line->record_path) + "'";
         return false;
       }
       ++i;
