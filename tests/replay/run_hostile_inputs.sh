@@ -79,8 +79,11 @@ case_ "step limit" 1 'line 2: stopped at the step limit of 5 lines' 4 \
   "printf 'repeat 4294967295\nkey F1\nend\n'" --max-steps 5
 case_ "step limit needs a number" 1 '--max-steps takes a whole number' 0 - --max-steps -3
 # Size: a plain line costs a few bytes once read, and scripts are bounded unless allowed more.
-MAX_KB=250000 case_ "100 MB of tick lines" 1 'line 2: stopped at the step limit of 1' 0 \
-  "yes tick | head -c 100000000" --max-steps 1 --max-script-bytes 100000000
+# (Sanitized builds are slower and larger: a smaller script, and the common memory cap.)
+ticks_mb=100 tick_kb=250000 png_kb=60000
+[[ -n "$sanitized" ]] && ticks_mb=20 tick_kb=$max_kb png_kb=$max_kb
+MAX_KB=$tick_kb case_ "$ticks_mb MB of tick lines" 1 'line 2: stopped at the step limit of 1' 0 \
+  "yes tick | head -c ${ticks_mb}000000" --max-steps 1 --max-script-bytes ${ticks_mb}000000
 case_ "script over the size limit" 2 'line 4: script larger than 16 bytes' 0 \
   "printf 'tick\ntick\ntick\ntick\n'" --max-script-bytes 16
 # Numbers: refused when they do not fit where they go, not wrapped.
@@ -93,7 +96,7 @@ case_ "mouse x past 16 bits" 2 "line 1: x '65536' is not in -32768 to 65535" 0 \
 case_ "message code past 32 bits" 2 "line 1: message code '0x100000001' is not in" 0 \
   "printf 'msg 0x100000001 0 0\n'"
 # Large images are written a row at a time, not as one enlarged copy.
-MAX_KB=60000 case_ "png at scale 8" 0 - 0 "printf 'key P\nkey S\npaint\npng big.png\n'" --scale 8 --trace none
+MAX_KB=$png_kb case_ "png at scale 8" 0 - 0 "printf 'key P\nkey S\npaint\npng big.png\n'" --scale 8 --trace none
 [[ $(od -An -tu1 -j16 -N8 big.png | tr -s ' ') == " 0 0 21 224 0 0 20 112" ]] ||
   { echo "FAIL png at scale 8: not 5600 x 5232"; fails=$((fails + 1)); }
 # Small edges: a byte-order mark, key names in either case, one recording, GIF names.
