@@ -16,8 +16,8 @@
 
 #include "platform/info_options.h"
 #include "platform/sdl/sdl_display.h"
+#include "tools/viewer/viewer_model.h"
 #include "tools/viewer/viewer_server.h"
-#include "tools/viewer/viewer_text.h"
 #include "tools/viewer/viewer_window.h"
 #include "trace/unix/viewer_endpoint.h"
 
@@ -66,10 +66,12 @@ int main(int argc, char** argv) {
   const int stop_fd = signalfd(-1, &stop_signals, SFD_CLOEXEC | SFD_NONBLOCK);
   signal(SIGPIPE, SIG_IGN);
 
-  fpu::viewer::ViewerText text;
+  fpu::viewer::ViewerModel model([](const std::string& text, std::time_t when) {
+    return fpu::viewer::save_text(text, fpu::viewer::documents_dir(std::getenv), when);
+  });
   bool to_stdout = true;
   bool changed = false;
-  fpu::viewer::ViewerServer server(text, [&](std::string_view line) {
+  fpu::viewer::ViewerServer server(model.text(), [&](std::string_view line) {
     changed = true;
     if (!to_stdout) return;
     std::fwrite(line.data(), 1, line.size(), stdout);
@@ -94,7 +96,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s\n", message.c_str());
       return fpu::exit_no_display;
     }
-    window = fpu::viewer::ViewerWindow::open(text, error);
+    window = fpu::viewer::ViewerWindow::open(model, error);
     if (window == nullptr) {
       std::fprintf(stderr, "fpu-trace-viewer: %s; running headless\n", error.c_str());
     }

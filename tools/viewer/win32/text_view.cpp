@@ -1,102 +1,88 @@
 #include "tools/viewer/win32/text_view.h"
 
 #include <algorithm>
-#include <cstring>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <string>
-#include <vector>
+
+#include "tools/viewer/viewer_model.h"
 
 namespace fpu::viewer {
 
 namespace {
 
-constexpr std::size_t text_limit = std::size_t{16} << 20;
-constexpr int wheel_lines = 3;
 constexpr int margin = 2;
-// Longest part of a line drawn; the rest would be off the window anyway.
-constexpr std::size_t max_drawn = 400;
 
+ViewerKey viewer_key(WPARAM vk) {
+  switch (vk) {
+    case VK_UP:
+      return ViewerKey::up;
+    case VK_DOWN:
+      return ViewerKey::down;
+    case VK_PRIOR:
+      return ViewerKey::page_up;
+    case VK_NEXT:
+      return ViewerKey::page_down;
+    case VK_HOME:
+      return ViewerKey::home;
+    case VK_END:
+      return ViewerKey::end;
+    case VK_F1:
+      return ViewerKey::f1;
+    case VK_ESCAPE:
+      return ViewerKey::escape;
+    case VK_DELETE:
+      return ViewerKey::del;
+    case 'A':
+      return ViewerKey::a;
+    case 'C':
+      return ViewerKey::c;
+    case 'L':
+      return ViewerKey::l;
+    case 'S':
+      return ViewerKey::s;
+    default:
+      return ViewerKey::other;
+  }
+}
+
+// Draws the viewer model in an "Edit" window and forwards its messages and input to it.
 struct TextView {
   HWND hwnd = nullptr;
   HFONT font = nullptr;
   int line_height = 16;
   int char_width = 8;
-  int rows = 1;
-
-  std::string text;
-  std::vector<std::size_t> starts{0};  // where each line begins
-  // The insertion point programs set with EM_SETSEL (start, end).
-  std::size_t sel_start = 0;
-  std::size_t sel_end = 0;
-  // The user's mouse selection, shown and copied.
-  std::size_t mark_anchor = 0;
-  std::size_t mark_caret = 0;
+  int width = 0;
+  int height = 0;
   bool marking = false;
+  std::string base_title;
+  ViewerModel model{[](const std::string& text, std::time_t when) {
+    return save_text(text, documents_dir(std::getenv), when);
+  }};
 
-  int top = 0;  // first line shown
-  bool following = true;
+  int band_height() const { return line_height + 2; }
+  int bands() const { return model.status().empty() ? 1 : 2; }
+  int text_height() const { return std::max(height - bands() * band_height(), 0); }
 
-  int line_count() const { return static_cast<int>(starts.size()); }
-  int last_top() const { return std::max(line_count() - rows, 0); }
-  std::size_t line_end(int line) const {
-    return line + 1 < line_count() ? starts[static_cast<std::size_t>(line) + 1] - 2 : text.size();
-  }
-
-  // Line starts from `line` on, after the text there changed.
-  void rebuild_from(int line) {
-    starts.resize(static_cast<std::size_t>(std::max(line, 0)) + 1);
-    for (std::size_t at = text.find("\r\n", starts.back()); at != std::string::npos;
-         at = text.find("\r\n", at + 2)) {
-      starts.push_back(at + 2);
-    }
-  }
-
-  int line_of(std::size_t offset) const {
-    return static_cast<int>(std::upper_bound(starts.begin(), starts.end(), offset) -
-                            starts.begin()) -
-           1;
-  }
-
-  void replace_selection(const char* insert) {
-    const std::size_t from = std::min(sel_start, sel_end);
-    const std::size_t to = std::max(sel_start, sel_end);
-    const std::size_t length = insert ? std::strlen(insert) : 0;
-    // A line break split in two by the range would leave a stray "\r": rebuild one line earlier.
-    const int line = std::max(line_of(from) - 1, 0);
-    text.replace(from, to - from, insert ? insert : "", length);
-    rebuild_from(line);
-    sel_start = sel_end = from + length;
-    // Text put in before the end of the user's selection shifts it: it goes.
-    if (from < std::max(mark_anchor, mark_caret)) mark_anchor = mark_caret = 0;
-    if (text.size() > text_limit) trim();
-    scroll_to(following ? last_top() : top);
-  }
-
-  // Keeps the lines that begin in the newest half of the limit.
-  void trim() {
-    const auto first = std::lower_bound(starts.begin(), starts.end(), text.size() - text_limit / 2);
-    if (first == starts.end()) return;  // one line longer than that: kept whole
-    const std::size_t cut = *first;
-    const int removed = static_cast<int>(first - starts.begin());
-    text.erase(0, cut);
-    starts.erase(starts.begin(), first);
-    for (auto& start : starts) start -= cut;
-    auto shift = [cut](std::size_t& offset) { offset = offset > cut ? offset - cut : 0; };
-    shift(sel_start), shift(sel_end), shift(mark_anchor), shift(mark_caret);
-    top = std::max(top - removed, 0);
-  }
-
-  void scroll_to(int line) {
-    top = std::clamp(line, 0, last_top());
-    following = top == last_top();
+  // Brings the scroll bar and the picture up to date with the model.
+  void sync() {
+    const ViewerView& view = model.view();
+    const ViewerText& text = model.text();
     SCROLLINFO info{sizeof info,
                     SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL,
                     0,
-                    line_count() - 1,
-                    static_cast<UINT>(rows),
-                    top,
+                    static_cast<int>(std::max<std::size_t>(text.line_count(), 1) - 1),
+                    static_cast<UINT>(view.rows()),
+                    static_cast<int>(view.top() - text.first_number()),
                     0};
     SetScrollInfo(hwnd, SB_VERT, &info, TRUE);
     InvalidateRect(hwnd, nullptr, FALSE);
+  }
+
+  void text_changed() {
+    model.text_changed();
+    sync();
   }
 
   void set_font(HFONT f) {
@@ -115,30 +101,146 @@ struct TextView {
   void resize() {
     RECT client{};
     GetClientRect(hwnd, &client);
-    rows = std::max<int>((client.bottom - 2 * margin) / line_height, 1);
-    scroll_to(following ? last_top() : top);
+    width = client.right;
+    height = client.bottom;
+    model.view().set_rows(
+        static_cast<std::size_t>(std::max(text_height() - 2 * margin, 0) / line_height));
+    sync();
   }
 
-  std::size_t offset_at(int x, int y) const {
-    const int line = std::clamp(top + (y - margin) / line_height, 0, line_count() - 1);
+  TextPosition position_at(int x, int y) const {
+    const int row = std::max(y - margin, 0) / line_height;
     const int column = std::max((x - margin + char_width / 2) / char_width, 0);
-    return std::min(starts[static_cast<std::size_t>(line)] + static_cast<std::size_t>(column),
-                    line_end(line));
+    return {model.view().top() + static_cast<std::uint64_t>(row), static_cast<std::size_t>(column)};
   }
 
   void copy() const {
-    const std::size_t from = std::min(mark_anchor, mark_caret);
-    const std::size_t to = std::max(mark_anchor, mark_caret);
-    if (from == to || !OpenClipboard(hwnd)) return;
+    // The clipboard's text has CR LF line breaks.
+    std::string text;
+    for (char ch : model.view().selected_text()) {
+      if (ch == '\n') text += '\r';
+      text += ch;
+    }
+    if (text.empty() || !OpenClipboard(hwnd)) return;
     EmptyClipboard();
-    if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, to - from + 1)) {
+    if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1)) {
       char* data = static_cast<char*>(GlobalLock(block));
-      text.copy(data, to - from, from);
-      data[to - from] = '\0';
+      text.copy(data, text.size());
+      data[text.size()] = '\0';
       GlobalUnlock(block);
       if (!SetClipboardData(CF_TEXT, block)) GlobalFree(block);
     }
     CloseClipboard();
+  }
+
+  bool key(WPARAM vk) {
+    const KeyOutcome outcome = model.key(viewer_key(vk), GetKeyState(VK_CONTROL) < 0);
+    if (outcome == KeyOutcome::ignored) return false;
+    if (outcome == KeyOutcome::copy) copy();
+    if (HWND parent = GetParent(hwnd)) SetWindowTextA(parent, model.title(base_title).c_str());
+    resize();  // the status band may have come or gone
+    return true;
+  }
+
+  void scroll_bar(int code) {
+    ViewerView& view = model.view();
+    switch (code) {
+      case SB_LINEUP:
+        view.scroll_by(-1);
+        break;
+      case SB_LINEDOWN:
+        view.scroll_by(1);
+        break;
+      case SB_PAGEUP:
+        view.page_up();
+        break;
+      case SB_PAGEDOWN:
+        view.page_down();
+        break;
+      case SB_TOP:
+        view.home();
+        break;
+      case SB_BOTTOM:
+        view.end();
+        break;
+      case SB_THUMBTRACK:
+      case SB_THUMBPOSITION: {
+        SCROLLINFO info{sizeof info, SIF_TRACKPOS, 0, 0, 0, 0, 0};
+        GetScrollInfo(hwnd, SB_VERT, &info);
+        const auto at = static_cast<std::int64_t>(view.top() - model.text().first_number());
+        view.scroll_by(info.nTrackPos - at);
+        break;
+      }
+      default:
+        return;
+    }
+    sync();
+  }
+
+  void draw_string(HDC dc, std::string_view text, int x, int y) {
+    TextOutA(dc, x, y, text.data(), static_cast<int>(std::min(text.size(), kMaxDrawn)));
+  }
+
+  void draw_band(HDC dc, int top, std::string_view text, COLORREF background) {
+    const RECT band{0, top, width, top + band_height()};
+    HBRUSH brush = CreateSolidBrush(background);
+    FillRect(dc, &band, brush);
+    DeleteObject(brush);
+    SetBkColor(dc, background);
+    SetTextColor(dc, RGB(0, 0, 0));
+    draw_string(dc, text, margin, top + 1);
+  }
+
+  void draw_rows(HDC dc) {
+    const ViewerView& view = model.view();
+    const ViewerText& text = model.text();
+    const TextPosition from = view.selection_begin();
+    const TextPosition to = view.selection_end();
+    const COLORREF text_colour = GetSysColor(COLOR_WINDOWTEXT);
+    const COLORREF back = GetSysColor(COLOR_WINDOW);
+    for (std::size_t row = 0; row <= view.rows(); ++row) {
+      const std::uint64_t number = view.top() + row;
+      if (number < text.first_number() || number - text.first_number() >= text.line_count()) break;
+      const std::string_view line =
+          text.line(static_cast<std::size_t>(number - text.first_number()));
+      const std::size_t end = std::min(line.size(), kMaxDrawn);
+      std::size_t mark_from = end;
+      std::size_t mark_to = end;
+      if (view.has_selection() && number >= from.line && number <= to.line) {
+        mark_from = number == from.line ? std::min(from.column, end) : 0;
+        mark_to = number == to.line ? std::min(to.column, end) : end;
+      }
+      const int y = margin + static_cast<int>(row) * line_height;
+      // Three runs: before, inside and after the user's selection.
+      const std::size_t cuts[4] = {0, mark_from, mark_to, end};
+      for (int run = 0; run < 3; ++run) {
+        if (cuts[run + 1] <= cuts[run]) continue;
+        const bool marked = run == 1;
+        SetTextColor(dc, marked ? GetSysColor(COLOR_HIGHLIGHTTEXT) : text_colour);
+        SetBkColor(dc, marked ? GetSysColor(COLOR_HIGHLIGHT) : back);
+        TextOutA(dc, margin + static_cast<int>(cuts[run]) * char_width, y, line.data() + cuts[run],
+                 static_cast<int>(cuts[run + 1] - cuts[run]));
+      }
+    }
+  }
+
+  void draw_key_list(HDC dc) {
+    const auto keys = ViewerModel::key_list();
+    const int rows = static_cast<int>(keys.size()) + 2;
+    const RECT box{margin, margin, margin + std::min(width - 2 * margin, 64 * char_width),
+                   margin + rows * line_height + 2 * margin};
+    FillRect(dc, &box, static_cast<HBRUSH>(GetStockObject(DKGRAY_BRUSH)));
+    const RECT inside{box.left + 1, box.top + 1, box.right - 1, box.bottom - 1};
+    FillRect(dc, &inside, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SetBkColor(dc, RGB(255, 255, 255));
+    SetTextColor(dc, RGB(0, 0, 0));
+    draw_string(dc, "Keys of the trace viewer", box.left + margin, box.top + margin);
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      char row[128];
+      std::snprintf(row, sizeof row, "%-20s %s", keys[i].keys, keys[i].does);
+      draw_string(dc, row, box.left + margin,
+                  box.top + margin + static_cast<int>(i + 2) * line_height);
+    }
   }
 
   void paint() {
@@ -147,97 +249,19 @@ struct TextView {
     RECT client{};
     GetClientRect(hwnd, &client);
     HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(ANSI_FIXED_FONT));
-    const COLORREF text_colour = GetSysColor(COLOR_WINDOWTEXT);
-    const COLORREF back = GetSysColor(COLOR_WINDOW);
-    const std::size_t mark_from = std::min(mark_anchor, mark_caret);
-    const std::size_t mark_to = std::max(mark_anchor, mark_caret);
     FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
-    for (int row = 0; row <= rows && top + row < line_count(); ++row) {
-      const int line = top + row;
-      const std::size_t begin = starts[static_cast<std::size_t>(line)];
-      const std::size_t end = std::min(line_end(line), begin + max_drawn);
-      const int y = margin + row * line_height;
-      // Three runs: before, inside and after the user's selection.
-      const std::size_t cuts[4] = {begin, std::clamp(mark_from, begin, end),
-                                   std::clamp(mark_to, begin, end), end};
-      for (int run = 0; run < 3; ++run) {
-        if (cuts[run + 1] <= cuts[run]) continue;
-        const bool marked = run == 1;
-        SetTextColor(dc, marked ? GetSysColor(COLOR_HIGHLIGHTTEXT) : text_colour);
-        SetBkColor(dc, marked ? GetSysColor(COLOR_HIGHLIGHT) : back);
-        TextOutA(dc, margin + static_cast<int>(cuts[run] - begin) * char_width, y,
-                 text.data() + cuts[run], static_cast<int>(cuts[run + 1] - cuts[run]));
-      }
+    const RECT clip{0, 0, width, text_height()};
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, clip.left, clip.top, clip.right, clip.bottom);
+    draw_rows(dc);
+    RestoreDC(dc, saved);
+    if (!model.status().empty()) {
+      draw_band(dc, height - 2 * band_height(), model.status(), RGB(255, 248, 200));
     }
+    draw_band(dc, height - band_height(), ViewerModel::key_line(), RGB(225, 225, 225));
+    if (model.help_shown()) draw_key_list(dc);
     SelectObject(dc, old);
     EndPaint(hwnd, &ps);
-  }
-
-  void scroll_bar(int code) {
-    SCROLLINFO info{sizeof info, SIF_ALL, 0, 0, 0, 0, 0};
-    GetScrollInfo(hwnd, SB_VERT, &info);
-    switch (code) {
-      case SB_LINEUP:
-        scroll_to(top - 1);
-        break;
-      case SB_LINEDOWN:
-        scroll_to(top + 1);
-        break;
-      case SB_PAGEUP:
-        scroll_to(top - std::max(rows - 1, 1));
-        break;
-      case SB_PAGEDOWN:
-        scroll_to(top + std::max(rows - 1, 1));
-        break;
-      case SB_THUMBTRACK:
-      case SB_THUMBPOSITION:
-        scroll_to(info.nTrackPos);
-        break;
-      case SB_TOP:
-        scroll_to(0);
-        break;
-      case SB_BOTTOM:
-        scroll_to(last_top());
-        break;
-      default:
-        break;
-    }
-  }
-
-  bool key(WPARAM vk) {
-    const bool ctrl = GetKeyState(VK_CONTROL) < 0;
-    switch (vk) {
-      case VK_PRIOR:
-        scroll_bar(SB_PAGEUP);
-        return true;
-      case VK_NEXT:
-        scroll_bar(SB_PAGEDOWN);
-        return true;
-      case VK_UP:
-        scroll_bar(SB_LINEUP);
-        return true;
-      case VK_DOWN:
-        scroll_bar(SB_LINEDOWN);
-        return true;
-      case VK_HOME:
-        scroll_to(0);
-        return true;
-      case VK_END:
-        scroll_to(last_top());
-        return true;
-      case 'A':
-        if (!ctrl) return false;
-        mark_anchor = 0;
-        mark_caret = text.size();
-        InvalidateRect(hwnd, nullptr, FALSE);
-        return true;
-      case 'C':
-        if (!ctrl) return false;
-        copy();
-        return true;
-      default:
-        return false;
-    }
   }
 };
 
@@ -253,10 +277,15 @@ LRESULT CALLBACK text_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view));
   }
   if (view == nullptr) return DefWindowProcA(hwnd, message, wparam, lparam);
+  ViewerModel& model = view->model;
   switch (message) {
-    case WM_CREATE:
+    case WM_CREATE: {
+      char title[256] = {};
+      if (HWND parent = GetParent(hwnd)) GetWindowTextA(parent, title, sizeof title);
+      view->base_title = title;
       view->set_font(nullptr);
       return 0;
+    }
     case WM_NCDESTROY:
       SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
       delete view;
@@ -267,55 +296,48 @@ LRESULT CALLBACK text_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
     case WM_GETFONT:
       return reinterpret_cast<LRESULT>(view->font);
     case WM_GETTEXTLENGTH:
-      return static_cast<LRESULT>(view->text.size());
+      return static_cast<LRESULT>(model.text().text().size());
     case WM_GETTEXT: {
       if (wparam == 0 || lparam == 0) return 0;
-      const std::size_t n = std::min<std::size_t>(wparam - 1, view->text.size());
+      const std::string& text = model.text().text();
+      const std::size_t n = std::min<std::size_t>(wparam - 1, text.size());
       char* out = reinterpret_cast<char*>(lparam);
-      view->text.copy(out, n);
+      text.copy(out, n);
       out[n] = '\0';
       return static_cast<LRESULT>(n);
     }
-    case WM_SETTEXT:
-      view->sel_start = 0;
-      view->sel_end = view->text.size();
-      view->following = true;
-      view->replace_selection(reinterpret_cast<const char*>(lparam));
-      view->sel_start = view->sel_end = 0;
+    case WM_SETTEXT: {
+      const char* raw = reinterpret_cast<const char*>(lparam);
+      model.edit().set_text(raw ? raw : "");
+      model.view().end();
+      view->text_changed();
       return TRUE;
-    case EM_SETSEL: {
-      // (-1, any) only removes the selection; otherwise negative ends mean the text's end.
-      const auto start = static_cast<INT_PTR>(wparam);
-      const auto end = static_cast<INT_PTR>(lparam);
-      const std::size_t size = view->text.size();
-      if (start == -1) {
-        view->sel_start = view->sel_end;
-        return 0;
-      }
-      auto clamp = [size](INT_PTR v) { return v < 0 ? size : std::min<std::size_t>(v, size); };
-      view->sel_start = clamp(start);
-      view->sel_end = clamp(end);
-      return 0;
     }
+    case EM_SETSEL:
+      model.edit().set(static_cast<INT_PTR>(wparam), static_cast<INT_PTR>(lparam));
+      return 0;
     case EM_GETSEL: {
-      const auto from = static_cast<DWORD>(std::min(view->sel_start, view->sel_end));
-      const auto to = static_cast<DWORD>(std::max(view->sel_start, view->sel_end));
-      if (wparam) *reinterpret_cast<DWORD*>(wparam) = from;
-      if (lparam) *reinterpret_cast<DWORD*>(lparam) = to;
+      const auto [from, to] = model.edit().get();
+      if (wparam) *reinterpret_cast<DWORD*>(wparam) = static_cast<DWORD>(from);
+      if (lparam) *reinterpret_cast<DWORD*>(lparam) = static_cast<DWORD>(to);
       return MAKELRESULT(from, to);
     }
-    case EM_REPLACESEL:
-      view->replace_selection(reinterpret_cast<const char*>(lparam));
+    case EM_REPLACESEL: {
+      const char* raw = reinterpret_cast<const char*>(lparam);
+      model.edit().replace(raw ? raw : "");
+      view->text_changed();
       return 0;
+    }
     case EM_SCROLLCARET:
       // New text is followed only while the end is in view.
-      if (view->following) view->scroll_to(view->last_top());
+      if (model.view().following()) model.view().end();
+      view->sync();
       return TRUE;
-    case EM_SETLIMITTEXT:  // the view keeps its own bound
+    case EM_SETLIMITTEXT:  // the model keeps its own bound
     case EM_SETREADONLY:
       return TRUE;
     case EM_GETLINECOUNT:
-      return view->line_count();
+      return static_cast<LRESULT>(std::max<std::size_t>(model.text().line_count(), 1));
     case WM_COPY:
       view->copy();
       return 0;
@@ -331,7 +353,8 @@ LRESULT CALLBACK text_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
       view->scroll_bar(LOWORD(wparam));
       return 0;
     case WM_MOUSEWHEEL:
-      view->scroll_to(view->top - GET_WHEEL_DELTA_WPARAM(wparam) / WHEEL_DELTA * wheel_lines);
+      model.wheel(GET_WHEEL_DELTA_WPARAM(wparam) / WHEEL_DELTA);
+      view->sync();
       return 0;
     case WM_KEYDOWN:
       if (view->key(wparam)) return 0;
@@ -339,10 +362,10 @@ LRESULT CALLBACK text_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
     case WM_LBUTTONDOWN: {
       SetFocus(hwnd);
       SetCapture(hwnd);
-      const std::size_t at =
-          view->offset_at(static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam)));
-      if ((wparam & MK_SHIFT) == 0) view->mark_anchor = at;
-      view->mark_caret = at;
+      const int y = static_cast<short>(HIWORD(lparam));
+      if (y >= view->text_height()) return 0;
+      model.press(view->position_at(static_cast<short>(LOWORD(lparam)), y),
+                  (wparam & MK_SHIFT) != 0);
       view->marking = true;
       InvalidateRect(hwnd, nullptr, FALSE);
       return 0;
@@ -351,10 +374,11 @@ LRESULT CALLBACK text_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
       if (view->marking) {
         const int y = static_cast<short>(HIWORD(lparam));
         // Dragging past the edge scrolls on.
-        if (y < 0) view->scroll_to(view->top - 1);
-        if (y > view->rows * view->line_height) view->scroll_to(view->top + 1);
-        view->mark_caret = view->offset_at(static_cast<short>(LOWORD(lparam)), y);
-        InvalidateRect(hwnd, nullptr, FALSE);
+        if (y < 0) model.view().scroll_by(-1);
+        if (y >= view->text_height()) model.view().scroll_by(1);
+        model.drag(view->position_at(static_cast<short>(LOWORD(lparam)),
+                                     std::clamp(y, 0, std::max(view->text_height() - 1, 0))));
+        view->sync();
       }
       return 0;
     case WM_LBUTTONUP:

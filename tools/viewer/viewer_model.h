@@ -1,0 +1,97 @@
+// The trace viewer as both platforms show it: the text, the view over it, the key commands,
+// the key list and the status line. A platform's window draws what this holds and forwards
+// its input here; only the clipboard and the file writing are the platform's own.
+#pragma once
+
+#include <cstddef>
+#include <ctime>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "tools/viewer/viewer_edit.h"
+#include "tools/viewer/viewer_limits.h"
+#include "tools/viewer/viewer_save.h"
+#include "tools/viewer/viewer_text.h"
+#include "tools/viewer/viewer_view.h"
+
+namespace fpu::viewer {
+
+enum class ViewerKey {
+  up,
+  down,
+  page_up,
+  page_down,
+  home,
+  end,
+  f1,
+  escape,
+  del,
+  a,
+  c,
+  l,
+  s,
+  other,
+};
+
+// What a key asks of the platform beyond a redraw.
+enum class KeyOutcome {
+  ignored,  // not a viewer key: the platform may handle it
+  handled,
+  copy,  // put selected_text() on the clipboard
+};
+
+struct KeyHelp {
+  const char* keys;
+  const char* does;
+};
+
+class ViewerModel {
+ public:
+  // Writes the text to the documents folder under a dated name (viewer_save.h).
+  using Saver = std::function<SaveResult(const std::string& text, std::time_t when)>;
+  explicit ViewerModel(Saver saver, std::size_t limit = kTextLimit);
+  ViewerModel(const ViewerModel&) = delete;
+  ViewerModel& operator=(const ViewerModel&) = delete;
+
+  ViewerText& text() { return text_; }
+  const ViewerText& text() const { return text_; }
+  ViewerView& view() { return view_; }
+  const ViewerView& view() const { return view_; }
+  EditSelection& edit() { return edit_; }
+
+  // After lines were appended, discarded or replaced.
+  void text_changed() { view_.text_changed(); }
+
+  KeyOutcome key(ViewerKey key, bool ctrl);
+  // Wheel notches, positive away from the user (scrolls up).
+  void wheel(int notches);
+  // A click in the text (Shift extends the selection) and a drag from it.
+  void press(TextPosition at, bool shift);
+  void drag(TextPosition at) { view_.extend_selection(at); }
+  void clear();
+  void save(std::time_t when);
+
+  bool help_shown() const { return help_shown_; }
+  // The outcome of the last save, empty when there is nothing to say.
+  const std::string& status() const { return status_; }
+  // The window title: `base`, and where the last save went.
+  std::string title(std::string_view base) const;
+
+  // Every key the viewer knows, for the F1 list.
+  static std::span<const KeyHelp> key_list();
+  // The short key line under the text.
+  static const char* key_line();
+
+ private:
+  ViewerText text_;
+  ViewerView view_;
+  EditSelection edit_;
+  Saver saver_;
+  bool help_shown_ = false;
+  std::string status_;
+  std::string title_note_;
+};
+
+}  // namespace fpu::viewer
