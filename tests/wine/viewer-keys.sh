@@ -40,7 +40,7 @@ saved=""
 for _ in $(seq 30); do
   title=$(xdotool getwindowname "$viewer")
   if [[ "$title" == "FPU SAMPLE trace - saved to "* ]]; then
-    saved=$(winepath -u "${title#FPU SAMPLE trace - saved to }" 2>/dev/null)
+    saved=$(wine winepath -u "${title#FPU SAMPLE trace - saved to }" 2>/dev/null | tr -d '\r')
     break
   fi
   sleep 0.1
