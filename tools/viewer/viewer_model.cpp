@@ -17,6 +17,10 @@ constexpr KeyHelp kKeys[] = {
     {"Ctrl+C", "copy the selection"},
     {"Ctrl+S", "save the text to the documents folder"},
     {"Delete, Ctrl+L", "clear the text"},
+    {"Ctrl+F", "find: type the text, Escape closes the bar"},
+    {"Enter, F3, Shift+F3", "next match, previous match"},
+    {"Alt+C", "find: match case on or off"},
+    {"Space, Ctrl+P", "pause the view (lines keep coming), again resumes"},
     {"F1, Escape", "close this list"},
 };
 
@@ -30,10 +34,32 @@ std::span<const KeyHelp> ViewerModel::key_list() {
 }
 
 const char* ViewerModel::key_line() {
-  return "F1 keys   Ctrl+S save   Ctrl+C copy   Ctrl+A all   Del clear   End follow";
+  return "F1 keys   Ctrl+F find   Space pause   Ctrl+S save   Ctrl+C copy   Del clear   End follow";
 }
 
-KeyOutcome ViewerModel::key(ViewerKey key, bool ctrl) {
+KeyOutcome ViewerModel::key(ViewerKey key, bool ctrl, bool shift, bool alt) {
+  if (find_open_) {
+    switch (key) {
+      case ViewerKey::escape:
+        find_open_ = false;
+        return KeyOutcome::handled;
+      case ViewerKey::enter:
+        find_step(shift);
+        return KeyOutcome::handled;
+      case ViewerKey::backspace:
+        if (!find_typed_.empty()) find_typed_.pop_back();
+        find_.set_query(find_typed_, find_.match_case());
+        return KeyOutcome::handled;
+      case ViewerKey::c:
+        if (!alt) break;
+        find_.set_query(find_typed_, !find_.match_case());
+        return KeyOutcome::handled;
+      case ViewerKey::space:
+        return KeyOutcome::ignored;  // typed into the bar
+      default:
+        break;
+    }
+  }
   switch (key) {
     case ViewerKey::up:
       view_.scroll_by(-1);
@@ -56,6 +82,9 @@ KeyOutcome ViewerModel::key(ViewerKey key, bool ctrl) {
     case ViewerKey::f1:
       help_shown_ = !help_shown_;
       break;
+    case ViewerKey::f3:
+      find_step(shift);
+      break;
     case ViewerKey::escape:
       help_shown_ = false;
       status_.clear();
@@ -64,21 +93,109 @@ KeyOutcome ViewerModel::key(ViewerKey key, bool ctrl) {
     case ViewerKey::del:
       clear();
       break;
+    case ViewerKey::space:
+      toggle_pause();
+      break;
     case ViewerKey::a:
     case ViewerKey::c:
     case ViewerKey::l:
     case ViewerKey::s:
+    case ViewerKey::f:
+    case ViewerKey::p:
       if (!ctrl) return KeyOutcome::ignored;
       if (key == ViewerKey::a) view_.select_all();
       if (key == ViewerKey::l) clear();
       if (key == ViewerKey::s) save(std::time(nullptr));
+      if (key == ViewerKey::f) find_open_ = true;
+      if (key == ViewerKey::p) toggle_pause();
       if (key == ViewerKey::c)
         return view_.has_selection() ? KeyOutcome::copy : KeyOutcome::handled;
       break;
+    case ViewerKey::enter:
+    case ViewerKey::backspace:
     case ViewerKey::other:
       return KeyOutcome::ignored;
   }
   return KeyOutcome::handled;
+}
+
+bool ViewerModel::type(std::string_view typed) {
+  if (!find_open_) return false;
+  find_typed_ += typed;
+  find_.set_query(find_typed_, find_.match_case());
+  // Found as it is typed: from the current match on, else from the top of the view.
+  const std::size_t from =
+      match_ && *match_ >= text_.discarded_bytes()
+          ? static_cast<std::size_t>(*match_ - text_.discarded_bytes())
+      : view_.top() >= text_.first_number() &&
+              view_.top() - text_.first_number() < text_.line_count()
+          ? text_.line_start(static_cast<std::size_t>(view_.top() - text_.first_number()))
+          : 0;
+  match_.reset();
+  if (const auto at = find_.next(text_.text(), std::min(from, text_.text().size()), false)) {
+    match_ = text_.discarded_bytes() + *at;
+    if (const auto shown = current_match()) view_.show_line(shown->line);
+  }
+  return true;
+}
+
+void ViewerModel::find_step(bool backward) {
+  const std::string& text = text_.text();
+  const std::uint64_t base = text_.discarded_bytes();
+  const bool have = match_ && *match_ >= base && *match_ - base < text.size();
+  const std::size_t current = have ? static_cast<std::size_t>(*match_ - base) : 0;
+  const std::size_t from = !have ? 0 : backward ? current : current + 1;
+  match_.reset();
+  if (const auto at = find_.next(text, std::min(from, text.size()), backward)) {
+    match_ = base + *at;
+    if (const auto shown = current_match()) view_.show_line(shown->line);
+  }
+}
+
+bool ViewerModel::work(std::size_t budget) {
+  if (!find_open_ || find_.query().empty()) return false;
+  const std::size_t before = find_.count();
+  const std::uint64_t base = text_.discarded_bytes();
+  const std::size_t current =
+      match_ && *match_ >= base ? static_cast<std::size_t>(*match_ - base) : text_.text().size();
+  const bool was_done = counting_done_;
+  counting_done_ = find_.count_slice(text_.text(), base, current, budget);
+  return !was_done || !counting_done_ || find_.count() != before;
+}
+
+std::optional<TextPosition> ViewerModel::current_match() const {
+  const std::uint64_t base = text_.discarded_bytes();
+  if (!match_ || *match_ < base || *match_ - base >= text_.text().size()) return std::nullopt;
+  const auto offset = static_cast<std::size_t>(*match_ - base);
+  const std::size_t index = text_.line_at(offset);
+  return TextPosition{text_.first_number() + index, offset - text_.line_start(index)};
+}
+
+std::string ViewerModel::find_line() const {
+  std::string line = "Find: " + find_typed_ + (find_.match_case() ? "   [match case]" : "");
+  if (find_.query().empty()) return line;
+  if (!counting_done_) return line + "   counting...";
+  if (find_.count() == 0) return line + "   no match";
+  const std::size_t n = current_match() ? find_.before_current() + 1 : 0;
+  return line + "   " + std::to_string(n) + " of " + std::to_string(find_.count());
+}
+
+void ViewerModel::toggle_pause() {
+  if (!paused_) {
+    paused_ = true;
+    follow_on_resume_ = view_.following();
+    paused_end_ = text_.first_number() + text_.line_count();
+    view_.hold();
+    return;
+  }
+  paused_ = false;
+  if (follow_on_resume_) view_.end();
+}
+
+std::string ViewerModel::status() const {
+  if (!paused_) return status_;
+  const std::uint64_t end = text_.first_number() + text_.line_count();
+  return "paused: " + std::to_string(end - paused_end_) + " new lines";
 }
 
 void ViewerModel::wheel(int notches) {

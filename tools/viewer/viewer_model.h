@@ -6,11 +6,13 @@
 #include <cstddef>
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "tools/viewer/viewer_edit.h"
+#include "tools/viewer/viewer_find.h"
 #include "tools/viewer/viewer_limits.h"
 #include "tools/viewer/viewer_save.h"
 #include "tools/viewer/viewer_text.h"
@@ -32,6 +34,12 @@ enum class ViewerKey {
   c,
   l,
   s,
+  f,  // with Ctrl: the find bar
+  p,  // with Ctrl: pause
+  space,
+  enter,
+  backspace,
+  f3,
   other,
 };
 
@@ -64,7 +72,12 @@ class ViewerModel {
   // After lines were appended, discarded or replaced.
   void text_changed() { view_.text_changed(); }
 
-  KeyOutcome key(ViewerKey key, bool ctrl);
+  KeyOutcome key(ViewerKey key, bool ctrl, bool shift = false, bool alt = false);
+  // Typed text: goes to the find bar while it is open. Returns whether it was taken.
+  bool type(std::string_view typed);
+  // Work done between frames: counts matches over at most `budget` bytes. Returns whether
+  // the count moved on (the status changed).
+  bool work(std::size_t budget);
   // Wheel notches, positive away from the user (scrolls up).
   void wheel(int notches);
   // A click in the text (Shift extends the selection) and a drag from it.
@@ -74,8 +87,15 @@ class ViewerModel {
   void save(std::time_t when);
 
   bool help_shown() const { return help_shown_; }
-  // The outcome of the last save, empty when there is nothing to say.
-  const std::string& status() const { return status_; }
+  bool find_open() const { return find_open_; }
+  const ViewerFind& find() const { return find_; }
+  // The current match as line number and column, when there is one.
+  std::optional<TextPosition> current_match() const;
+  // "find: QUERY   N of M" while the bar is open.
+  std::string find_line() const;
+  bool paused() const { return paused_; }
+  // The status line: the last save's outcome, or the pause.
+  std::string status() const;
   // The window title: `base`, and where the last save went.
   std::string title(std::string_view base) const;
 
@@ -89,7 +109,19 @@ class ViewerModel {
   ViewerView view_;
   EditSelection edit_;
   Saver saver_;
+  void find_step(bool backward);
+  void toggle_pause();
+
   bool help_shown_ = false;
+  ViewerFind find_;
+  bool find_open_ = false;
+  std::string find_typed_;
+  // The current match, counting discarded bytes (see ViewerText::discarded_bytes).
+  std::optional<std::uint64_t> match_;
+  bool counting_done_ = false;
+  bool paused_ = false;
+  bool follow_on_resume_ = false;
+  std::uint64_t paused_end_ = 0;
   std::string status_;
   std::string title_note_;
 };

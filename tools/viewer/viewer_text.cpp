@@ -111,6 +111,11 @@ std::string_view ViewerText::line(std::size_t index) const {
   return std::string_view(text_).substr(begin, end - begin);
 }
 
+std::size_t ViewerText::line_at(std::size_t offset) const {
+  const auto after = std::upper_bound(starts_.begin(), starts_.end(), offset);
+  return after == starts_.begin() ? 0 : static_cast<std::size_t>(after - starts_.begin()) - 1;
+}
+
 std::vector<std::string_view> ViewerText::last_lines(std::size_t count) const {
   std::vector<std::string_view> lines;
   const std::size_t first = starts_.size() - std::min(count, starts_.size());

@@ -30,6 +30,8 @@ class ViewerText {
 
   std::size_t line_count() const { return starts_.size(); }
   std::string_view line(std::size_t index) const;
+  // The index of the line holding byte `offset` of text().
+  std::size_t line_at(std::size_t offset) const;
   // Where line(index) begins in text().
   std::size_t line_start(std::size_t index) const { return starts_[index]; }
   // Lines are also known by a number that stays with them while older lines are discarded:
