@@ -32,10 +32,6 @@ std::optional<std::size_t> ViewerFind::search(std::string_view text, std::size_t
   return static_cast<std::size_t>(found - text.begin());
 }
 
-bool ViewerFind::matches_at(std::string_view text, std::size_t at) const {
-  return search(text, at, std::min(text.size(), at + query_.size())) == at;
-}
-
 std::optional<std::size_t> ViewerFind::next(std::string_view text, std::size_t from,
                                             bool backward) const {
   if (query_.empty()) return std::nullopt;

@@ -21,8 +21,10 @@ class ViewerFind {
   // The offset in `text` of the first match at or after `from` (or the last before it when
   // `backward`), wrapping around; nullopt when there is none.
   std::optional<std::size_t> next(std::string_view text, std::size_t from, bool backward) const;
-  // Whether `text` holds a match at `at`.
-  bool matches_at(std::string_view text, std::size_t at) const;
+  // The first match at or after `from` in `text`, without wrapping (for drawing matches).
+  std::optional<std::size_t> find_in(std::string_view text, std::size_t from) const {
+    return search(text, from, text.size());
+  }
 
   // Counts on over at most `budget` bytes of `text`; true once the count reached its end.
   // Matches that begin before `current` are counted apart, so "N of M" can be told. Text

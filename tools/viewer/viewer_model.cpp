@@ -18,7 +18,7 @@ constexpr KeyHelp kKeys[] = {
     {"Ctrl+S", "save the text to the documents folder"},
     {"Delete, Ctrl+L", "clear the text"},
     {"Ctrl+F", "find: type the text, Escape closes the bar"},
-    {"Enter, F3, Shift+F3", "next match, previous match"},
+    {"Enter, F3", "find: next match (with Shift: previous)"},
     {"Alt+C", "find: match case on or off"},
     {"Space, Ctrl+P", "pause the view (lines keep coming), again resumes"},
     {"F1, Escape", "close this list"},

@@ -77,6 +77,12 @@ class SdlViewerWindow final : public ViewerWindow {
         case SDL_KEYDOWN:
           key(event.key.keysym);
           break;
+        case SDL_TEXTINPUT:
+          // Letters typed with Ctrl or Alt are commands, not text.
+          if ((SDL_GetModState() & (KMOD_CTRL | KMOD_ALT)) != 0 || !model_.type(event.text.text)) {
+            continue;
+          }
+          break;
         case SDL_MOUSEWHEEL:
           model_.wheel(event.wheel.y);
           break;
@@ -114,6 +120,7 @@ class SdlViewerWindow final : public ViewerWindow {
     SDL_RenderClear(renderer_);
     draw_text_rows();
     draw_scroll_bar();
+    if (model_.find_open()) draw_band(find_top(), model_.find_line(), {210, 230, 255, 255});
     if (!model_.status().empty()) draw_band(status_top(), model_.status(), {255, 248, 200, 255});
     draw_band(help_top(), ViewerModel::key_line(), {225, 225, 225, 255});
     if (model_.help_shown()) draw_help_overlay();
@@ -125,7 +132,8 @@ class SdlViewerWindow final : public ViewerWindow {
   int band_height() const { return skip_ + px(2); }
   int help_top() const { return height_ - band_height(); }
   int status_top() const { return help_top() - (model_.status().empty() ? 0 : band_height()); }
-  int text_height() const { return std::max(status_top(), 0); }
+  int find_top() const { return status_top() - (model_.find_open() ? band_height() : 0); }
+  int text_height() const { return std::max(find_top(), 0); }
   int scroll_bar_left() const { return width_ - px(kScrollBarWidth); }
 
   void layout() {
@@ -167,7 +175,9 @@ class SdlViewerWindow final : public ViewerWindow {
   }
 
   void key(const SDL_Keysym& keysym) {
-    const KeyOutcome outcome = model_.key(viewer_key(keysym.sym), (keysym.mod & KMOD_CTRL) != 0);
+    const KeyOutcome outcome =
+        model_.key(viewer_key(keysym.sym), (keysym.mod & KMOD_CTRL) != 0,
+                   (keysym.mod & KMOD_SHIFT) != 0, (keysym.mod & KMOD_ALT) != 0);
     if (outcome == KeyOutcome::copy) {
       SDL_SetClipboardText(latin1_to_utf8(view_.selected_text()).c_str());
     }
@@ -252,9 +262,24 @@ class SdlViewerWindow final : public ViewerWindow {
               static_cast<int>(end - begin) * char_width_, skip_},
              {173, 214, 255, 255});
       }
+      draw_matches(number, line, y);
       draw_string(line, px(kMargin), y);
     }
     SDL_RenderSetClipRect(renderer_, nullptr);
+  }
+
+  // Every match of the find bar's text on the row, the current one distinct.
+  void draw_matches(std::uint64_t number, std::string_view line, int y) {
+    if (!model_.find_open() || model_.find().query().empty()) return;
+    const std::size_t length = model_.find().query().size();
+    const auto current = model_.current_match();
+    for (auto at = model_.find().find_in(line, 0); at && *at < kMaxDrawn;
+         at = model_.find().find_in(line, *at + 1)) {
+      const bool is_current = current && current->line == number && current->column == *at;
+      fill({px(kMargin) + static_cast<int>(*at) * char_width_, y,
+            static_cast<int>(length) * char_width_, skip_},
+           is_current ? SDL_Color{255, 150, 50, 255} : SDL_Color{255, 240, 120, 255});
+    }
   }
 
   void draw_scroll_bar() {

@@ -13,6 +13,10 @@ namespace fpu::viewer {
 namespace {
 
 constexpr int margin = 2;
+// The find bar's count: a slice of text per timer tick, so the window keeps answering.
+constexpr UINT_PTR count_timer = 1;
+constexpr UINT count_interval_ms = 15;
+constexpr std::size_t count_slice = std::size_t{2} << 20;
 
 ViewerKey viewer_key(WPARAM vk) {
   switch (vk) {
@@ -56,13 +60,14 @@ struct TextView {
   int width = 0;
   int height = 0;
   bool marking = false;
+  bool counting = false;  // the count timer runs
   std::string base_title;
   ViewerModel model{[](const std::string& text, std::time_t when) {
     return save_text(text, documents_dir(std::getenv), when);
   }};
 
   int band_height() const { return line_height + 2; }
-  int bands() const { return model.status().empty() ? 1 : 2; }
+  int bands() const { return 1 + (model.status().empty() ? 0 : 1) + (model.find_open() ? 1 : 0); }
   int text_height() const { return std::max(height - bands() * band_height(), 0); }
 
   // Brings the scroll bar and the picture up to date with the model.
@@ -82,6 +87,7 @@ struct TextView {
 
   void text_changed() {
     model.text_changed();
+    count_on();
     sync();
   }
 
@@ -133,13 +139,30 @@ struct TextView {
     CloseClipboard();
   }
 
-  bool key(WPARAM vk) {
-    const KeyOutcome outcome = model.key(viewer_key(vk), GetKeyState(VK_CONTROL) < 0);
+  bool key(WPARAM vk, bool alt) {
+    const KeyOutcome outcome =
+        model.key(viewer_key(vk), GetKeyState(VK_CONTROL) < 0, GetKeyState(VK_SHIFT) < 0, alt);
     if (outcome == KeyOutcome::ignored) return false;
     if (outcome == KeyOutcome::copy) copy();
     if (HWND parent = GetParent(hwnd)) SetWindowTextA(parent, model.title(base_title).c_str());
     resize();  // the status band may have come or gone
+    count_on();
     return true;
+  }
+
+  // Keeps the count going while the find bar has one to finish.
+  void count_on() {
+    if (!model.find_open() || counting) return;
+    counting = SetTimer(hwnd, count_timer, count_interval_ms, nullptr) != 0;
+  }
+
+  void tick() {
+    if (model.work(count_slice)) {
+      InvalidateRect(hwnd, nullptr, FALSE);
+    } else {
+      KillTimer(hwnd, count_timer);
+      counting = false;
+    }
   }
 
   void scroll_bar(int code) {
@@ -213,16 +236,38 @@ struct TextView {
       const int y = margin + static_cast<int>(row) * line_height;
       // Three runs: before, inside and after the user's selection.
       const std::size_t cuts[4] = {0, mark_from, mark_to, end};
+      matched_row_ = false;
+      draw_matches(dc, number, line.substr(0, end), y);
       for (int run = 0; run < 3; ++run) {
         if (cuts[run + 1] <= cuts[run]) continue;
         const bool marked = run == 1;
         SetTextColor(dc, marked ? GetSysColor(COLOR_HIGHLIGHTTEXT) : text_colour);
         SetBkColor(dc, marked ? GetSysColor(COLOR_HIGHLIGHT) : back);
+        // Unmarked text over match highlights keeps them.
+        SetBkMode(dc, marked || !matched_row_ ? OPAQUE : TRANSPARENT);
         TextOutA(dc, margin + static_cast<int>(cuts[run]) * char_width, y, line.data() + cuts[run],
                  static_cast<int>(cuts[run + 1] - cuts[run]));
       }
     }
   }
+
+  // Every match of the find bar's text on the row, the current one distinct; the row's text
+  // is drawn over them transparently.
+  void draw_matches(HDC dc, std::uint64_t number, std::string_view line, int y) {
+    if (!model.find_open() || model.find().query().empty()) return;
+    const int length = static_cast<int>(model.find().query().size());
+    const auto current = model.current_match();
+    for (auto at = model.find().find_in(line, 0); at; at = model.find().find_in(line, *at + 1)) {
+      const bool is_current = current && current->line == number && current->column == *at;
+      const int x = margin + static_cast<int>(*at) * char_width;
+      const RECT box{x, y, x + length * char_width, y + line_height};
+      HBRUSH brush = CreateSolidBrush(is_current ? RGB(255, 150, 50) : RGB(255, 240, 120));
+      FillRect(dc, &box, brush);
+      DeleteObject(brush);
+    }
+    matched_row_ = true;
+  }
+  bool matched_row_ = false;
 
   void draw_key_list(HDC dc) {
     const auto keys = ViewerModel::key_list();
@@ -257,6 +302,9 @@ struct TextView {
     RestoreDC(dc, saved);
     if (!model.status().empty()) {
       draw_band(dc, height - 2 * band_height(), model.status(), RGB(255, 248, 200));
+    }
+    if (model.find_open()) {
+      draw_band(dc, height - bands() * band_height(), model.find_line(), RGB(210, 230, 255));
     }
     draw_band(dc, height - band_height(), ViewerModel::key_line(), RGB(225, 225, 225));
     if (model.help_shown()) draw_key_list(dc);
@@ -357,8 +405,24 @@ LRESULT CALLBACK text_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
       view->sync();
       return 0;
     case WM_KEYDOWN:
-      if (view->key(wparam)) return 0;
+      if (view->key(wparam, false)) return 0;
       break;
+    case WM_SYSKEYDOWN:  // Alt held
+      if (wparam == 'C' && view->key(wparam, true)) return 0;
+      break;
+    case WM_CHAR:
+      // Typed text for the find bar; control characters (Enter, Ctrl+letters) are keys.
+      if (wparam >= 0x20 && wparam != 0x7F) {
+        const char typed = static_cast<char>(wparam);
+        if (model.type(std::string_view(&typed, 1))) {
+          view->count_on();
+          InvalidateRect(hwnd, nullptr, FALSE);
+        }
+      }
+      return 0;
+    case WM_TIMER:
+      if (wparam == count_timer) view->tick();
+      return 0;
     case WM_LBUTTONDOWN: {
       SetFocus(hwnd);
       SetCapture(hwnd);
