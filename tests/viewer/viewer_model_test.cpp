@@ -131,6 +131,35 @@ TEST(ViewerModel, SaveOutcomeShowsInStatusAndTitle) {
   EXPECT_EQ(model.title("viewer"), "viewer - saved to /docs/fpu-trace.txt");
 }
 
+TEST(ViewerModel, TimeColumnIsSavedOnlyWhenShown) {
+  struct Case {
+    const char* name;
+    int ctrl_t;  // presses
+    const char* saved;
+  };
+  const Case cases[] = {
+      {"hidden: the text as received", 0, "rot1 = 25\r\n\r\nxopc = 62"},
+      {"shown", 1, "      0.000 rot1 = 25\r\n      1.250 \r\n   4000.001 xopc = 62"},
+      {"shown, then hidden again", 2, "rot1 = 25\r\n\r\nxopc = 62"},
+  };
+  for (const auto& c : cases) {
+    Saved saved;
+    ViewerModel model = model_saving_to(saved);
+    std::uint32_t now = 0;
+    model.text().set_clock([&now] { return now; });
+    model.text().append("rot1 = 25");
+    now = 1250;
+    model.text().append("");
+    now = 4000001;
+    model.text().append("xopc = 62");
+    for (int i = 0; i < c.ctrl_t; ++i) model.key(ViewerKey::t, true);
+    EXPECT_EQ(model.time_shown(), c.ctrl_t % 2 == 1) << c.name;
+    model.key(ViewerKey::s, true);
+    ASSERT_EQ(saved.texts.size(), 1u) << c.name;
+    EXPECT_EQ(saved.texts[0], c.saved) << c.name;
+  }
+}
+
 TEST(EditSelection, ProgramsAppendAtTheCaretTheyPut) {
   // What a sender does: length, caret to the end, insertion; and what a click does first.
   struct Case {

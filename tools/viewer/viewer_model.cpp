@@ -1,5 +1,7 @@
 #include "tools/viewer/viewer_model.h"
 
+#include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <iterator>
 
@@ -21,13 +23,21 @@ constexpr KeyHelp kKeys[] = {
     {"Enter, F3", "find: next match (with Shift: previous)"},
     {"Alt+C", "find: match case on or off"},
     {"Space, Ctrl+P", "pause the view (lines keep coming), again resumes"},
+    {"Ctrl+T", "show or hide when each line came (saved too)"},
     {"F1, Escape", "close this list"},
 };
 
 }  // namespace
 
 ViewerModel::ViewerModel(Saver saver, std::size_t limit)
-    : text_(limit), view_(text_), edit_(text_), saver_(std::move(saver)) {}
+    : text_(limit), view_(text_), edit_(text_), saver_(std::move(saver)) {
+  const auto start = std::chrono::steady_clock::now();
+  text_.set_clock([start] {
+    return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          std::chrono::steady_clock::now() - start)
+                                          .count());
+  });
+}
 
 std::span<const KeyHelp> ViewerModel::key_list() {
   return kKeys;
@@ -102,12 +112,14 @@ KeyOutcome ViewerModel::key(ViewerKey key, bool ctrl, bool shift, bool alt) {
     case ViewerKey::s:
     case ViewerKey::f:
     case ViewerKey::p:
+    case ViewerKey::t:
       if (!ctrl) return KeyOutcome::ignored;
       if (key == ViewerKey::a) view_.select_all();
       if (key == ViewerKey::l) clear();
       if (key == ViewerKey::s) save(std::time(nullptr));
       if (key == ViewerKey::f) find_open_ = true;
       if (key == ViewerKey::p) toggle_pause();
+      if (key == ViewerKey::t) time_shown_ = !time_shown_;
       if (key == ViewerKey::c)
         return view_.has_selection() ? KeyOutcome::copy : KeyOutcome::handled;
       break;
@@ -180,6 +192,25 @@ std::string ViewerModel::find_line() const {
   return line + "   " + std::to_string(n) + " of " + std::to_string(find_.count());
 }
 
+std::string ViewerModel::time_text(std::size_t index) const {
+  const std::uint32_t ms = text_.time_of(index);
+  char column[32];
+  std::snprintf(column, sizeof column, "%7u.%03u ", ms / 1000, ms % 1000);
+  return column;
+}
+
+std::string ViewerModel::text_to_save() const {
+  if (!time_shown_) return text_.text();
+  std::string out;
+  out.reserve(text_.text().size() + text_.line_count() * kTimeColumns);
+  for (std::size_t i = 0; i < text_.line_count(); ++i) {
+    if (i > 0) out += "\r\n";
+    out += time_text(i);
+    out += text_.line(i);
+  }
+  return out;
+}
+
 void ViewerModel::toggle_pause() {
   if (!paused_) {
     paused_ = true;
@@ -217,7 +248,7 @@ void ViewerModel::clear() {
 }
 
 void ViewerModel::save(std::time_t when) {
-  const SaveResult result = saver_(text_.text(), when);
+  const SaveResult result = saver_(text_to_save(), when);
   status_ = result.ok ? "Saved " + std::to_string(text_.line_count()) + " lines to " + result.path
                       : "Could not save: " + result.error;
   title_note_ = (result.ok ? " - saved to " : " - could not save ") + result.path;

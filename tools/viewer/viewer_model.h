@@ -36,6 +36,7 @@ enum class ViewerKey {
   s,
   f,  // with Ctrl: the find bar
   p,  // with Ctrl: pause
+  t,  // with Ctrl: the time column
   space,
   enter,
   backspace,
@@ -94,6 +95,14 @@ class ViewerModel {
   // "find: QUERY   N of M" while the bar is open.
   std::string find_line() const;
   bool paused() const { return paused_; }
+  // The time column: when each line arrived, in seconds since the viewer started.
+  bool time_shown() const { return time_shown_; }
+  // Characters the time column takes before each line (0 while hidden).
+  std::size_t time_columns() const { return time_shown_ ? kTimeColumns : 0; }
+  // The time column's text for line `index` of the text.
+  std::string time_text(std::size_t index) const;
+  // What Ctrl+S writes: the text as received, with the time column when it is shown.
+  std::string text_to_save() const;
   // The status line: the last save's outcome, or the pause.
   std::string status() const;
   // The window title: `base`, and where the last save went.
@@ -119,6 +128,8 @@ class ViewerModel {
   // The current match, counting discarded bytes (see ViewerText::discarded_bytes).
   std::optional<std::uint64_t> match_;
   bool counting_done_ = false;
+  static constexpr std::size_t kTimeColumns = 12;
+  bool time_shown_ = false;
   bool paused_ = false;
   bool follow_on_resume_ = false;
   std::uint64_t paused_end_ = 0;

@@ -14,6 +14,7 @@ ViewerText::ViewerText(std::size_t limit)
   // its bound.
   text_.reserve(limit_ + kBreak.size());
   starts_.reserve(line_limit_ + 1);
+  times_.reserve(line_limit_ + 1);
 }
 
 void ViewerText::append(std::string_view line) {
@@ -47,6 +48,7 @@ void ViewerText::assign_raw(std::string_view raw) {
 void ViewerText::clear_index_only() {
   discarded_ += starts_.size();
   starts_.clear();
+  times_.clear();
 }
 
 void ViewerText::clear() {
@@ -61,6 +63,7 @@ void ViewerText::push_line(std::string_view piece) {
   make_room(separator + piece.size(), true);
   if (!starts_.empty()) text_ += kBreak;
   starts_.push_back(static_cast<Start>(text_.size()));
+  times_.push_back(clock_ ? clock_() : 0);
   text_ += piece;
 }
 
@@ -99,6 +102,7 @@ void ViewerText::make_room(std::size_t need, bool new_line) {
   discarded_ += first_kept;
   discarded_bytes_ += cut;
   starts_.erase(starts_.begin(), starts_.begin() + static_cast<std::ptrdiff_t>(first_kept));
+  times_.erase(times_.begin(), times_.begin() + static_cast<std::ptrdiff_t>(first_kept));
   for (auto& start : starts_) start -= static_cast<Start>(cut);
   text_.erase(0, cut);
 }

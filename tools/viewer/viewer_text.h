@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,9 +16,14 @@ namespace fpu::viewer {
 class ViewerText {
  public:
   // Past `limit` bytes of text or `limit / 8` lines the oldest lines are discarded (about
-  // half at once), so a viewer left running under any stream of lines stays bounded: text
-  // and index together stay within 1.5 times `limit`.
+  // half at once), so a viewer left running under any stream of lines stays bounded: text,
+  // index and times together stay within twice `limit`.
   explicit ViewerText(std::size_t limit = kTextLimit);
+
+  // Each line records when it began: the clock's reading then (milliseconds; none: 0).
+  using Clock = std::function<std::uint32_t()>;
+  void set_clock(Clock clock) { clock_ = std::move(clock); }
+  std::uint32_t time_of(std::size_t index) const { return times_[index]; }
 
   void append(std::string_view line);
   // Appends text as an edit control takes it at its end: the part before the first "\r\n"
@@ -42,7 +48,9 @@ class ViewerText {
   // The last `count` lines (fewer when the text has fewer), oldest first.
   std::vector<std::string_view> last_lines(std::size_t count) const;
   // Bytes the text and its index hold.
-  std::size_t store_bytes() const { return text_.size() + starts_.size() * sizeof(Start); }
+  std::size_t store_bytes() const {
+    return text_.size() + starts_.size() * (sizeof(Start) + sizeof(std::uint32_t));
+  }
 
  private:
   using Start = std::uint32_t;  // the limit keeps offsets well below 4 GiB
@@ -58,7 +66,9 @@ class ViewerText {
   std::size_t limit_;
   std::size_t line_limit_;
   std::string text_;
-  std::vector<Start> starts_;  // where each line begins in text_
+  std::vector<Start> starts_;         // where each line begins in text_
+  std::vector<std::uint32_t> times_;  // when each line began
+  Clock clock_;
   std::uint64_t discarded_ = 0;
   std::uint64_t discarded_bytes_ = 0;
 };

@@ -134,6 +134,10 @@ class SdlViewerWindow final : public ViewerWindow {
   int status_top() const { return help_top() - (model_.status().empty() ? 0 : band_height()); }
   int find_top() const { return status_top() - (model_.find_open() ? band_height() : 0); }
   int text_height() const { return std::max(find_top(), 0); }
+  // Where a line's text begins: after the time column when it is shown.
+  int text_left() const {
+    return px(kMargin) + static_cast<int>(model_.time_columns()) * char_width_;
+  }
   int scroll_bar_left() const { return width_ - px(kScrollBarWidth); }
 
   void layout() {
@@ -189,7 +193,7 @@ class SdlViewerWindow final : public ViewerWindow {
 
   TextPosition position_at(int x, int y) const {
     const int row = std::max(y - px(kMargin), 0) / skip_;
-    const int column = std::max(x - px(kMargin) + char_width_ / 2, 0) / char_width_;
+    const int column = std::max(x - text_left() + char_width_ / 2, 0) / char_width_;
     return {view_.top() + static_cast<std::uint64_t>(row), static_cast<std::size_t>(column)};
   }
 
@@ -258,12 +262,15 @@ class SdlViewerWindow final : public ViewerWindow {
         const std::size_t begin = number == from.line ? from.column : 0;
         // A selection running past the line's end shows one cell for the line break.
         const std::size_t end = number == to.line ? to.column : line.size() + 1;
-        fill({px(kMargin) + static_cast<int>(begin) * char_width_, y,
+        fill({text_left() + static_cast<int>(begin) * char_width_, y,
               static_cast<int>(end - begin) * char_width_, skip_},
              {173, 214, 255, 255});
       }
       draw_matches(number, line, y);
-      draw_string(line, px(kMargin), y);
+      if (model_.time_shown()) {
+        draw_string(model_.time_text(static_cast<std::size_t>(number - first)), px(kMargin), y);
+      }
+      draw_string(line, text_left(), y);
     }
     SDL_RenderSetClipRect(renderer_, nullptr);
   }
@@ -276,7 +283,7 @@ class SdlViewerWindow final : public ViewerWindow {
     for (auto at = model_.find().find_in(line, 0); at && *at < kMaxDrawn;
          at = model_.find().find_in(line, *at + 1)) {
       const bool is_current = current && current->line == number && current->column == *at;
-      fill({px(kMargin) + static_cast<int>(*at) * char_width_, y,
+      fill({text_left() + static_cast<int>(*at) * char_width_, y,
             static_cast<int>(length) * char_width_, skip_},
            is_current ? SDL_Color{255, 150, 50, 255} : SDL_Color{255, 240, 120, 255});
     }

@@ -67,6 +67,8 @@ struct TextView {
   }};
 
   int band_height() const { return line_height + 2; }
+  // Where a line's text begins: after the time column when it is shown.
+  int text_left() const { return margin + static_cast<int>(model.time_columns()) * char_width; }
   int bands() const { return 1 + (model.status().empty() ? 0 : 1) + (model.find_open() ? 1 : 0); }
   int text_height() const { return std::max(height - bands() * band_height(), 0); }
 
@@ -116,7 +118,7 @@ struct TextView {
 
   TextPosition position_at(int x, int y) const {
     const int row = std::max(y - margin, 0) / line_height;
-    const int column = std::max((x - margin + char_width / 2) / char_width, 0);
+    const int column = std::max((x - text_left() + char_width / 2) / char_width, 0);
     return {model.view().top() + static_cast<std::uint64_t>(row), static_cast<std::size_t>(column)};
   }
 
@@ -234,6 +236,14 @@ struct TextView {
         mark_to = number == to.line ? std::min(to.column, end) : end;
       }
       const int y = margin + static_cast<int>(row) * line_height;
+      if (model.time_shown()) {
+        SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+        SetBkColor(dc, back);
+        SetBkMode(dc, OPAQUE);
+        const std::string time =
+            model.time_text(static_cast<std::size_t>(number - text.first_number()));
+        TextOutA(dc, margin, y, time.data(), static_cast<int>(time.size()));
+      }
       // Three runs: before, inside and after the user's selection.
       const std::size_t cuts[4] = {0, mark_from, mark_to, end};
       matched_row_ = false;
@@ -245,8 +255,8 @@ struct TextView {
         SetBkColor(dc, marked ? GetSysColor(COLOR_HIGHLIGHT) : back);
         // Unmarked text over match highlights keeps them.
         SetBkMode(dc, marked || !matched_row_ ? OPAQUE : TRANSPARENT);
-        TextOutA(dc, margin + static_cast<int>(cuts[run]) * char_width, y, line.data() + cuts[run],
-                 static_cast<int>(cuts[run + 1] - cuts[run]));
+        TextOutA(dc, text_left() + static_cast<int>(cuts[run]) * char_width, y,
+                 line.data() + cuts[run], static_cast<int>(cuts[run + 1] - cuts[run]));
       }
     }
   }
@@ -259,7 +269,7 @@ struct TextView {
     const auto current = model.current_match();
     for (auto at = model.find().find_in(line, 0); at; at = model.find().find_in(line, *at + 1)) {
       const bool is_current = current && current->line == number && current->column == *at;
-      const int x = margin + static_cast<int>(*at) * char_width;
+      const int x = text_left() + static_cast<int>(*at) * char_width;
       const RECT box{x, y, x + length * char_width, y + line_height};
       HBRUSH brush = CreateSolidBrush(is_current ? RGB(255, 150, 50) : RGB(255, 240, 120));
       FillRect(dc, &box, brush);
