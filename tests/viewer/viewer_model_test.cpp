@@ -37,6 +37,7 @@ TEST(ViewerModel, KeysDoWhatTheKeyListSays) {
     bool help;           // the key list shown
     std::size_t saves;   // texts handed to the saver
     const char* status;  // the status line begins so
+    bool on_top = false;
   };
   const Case cases[] = {
       {"Delete clears", {{ViewerKey::del, false}}, KeyOutcome::handled, 0, false, 0, ""},
@@ -91,6 +92,21 @@ TEST(ViewerModel, KeysDoWhatTheKeyListSays) {
        false,
        0,
        ""},
+      {"Ctrl+O keeps the window on top",
+       {{ViewerKey::o, true}},
+       KeyOutcome::handled,
+       3,
+       false,
+       0,
+       "",
+       true},
+      {"Ctrl+O again lets it go",
+       {{ViewerKey::o, true}, {ViewerKey::o, true}},
+       KeyOutcome::handled,
+       3,
+       false,
+       0,
+       ""},
       {"other keys are left to the platform",
        {{ViewerKey::other, true}},
        KeyOutcome::ignored,
@@ -109,6 +125,7 @@ TEST(ViewerModel, KeysDoWhatTheKeyListSays) {
     EXPECT_EQ(outcome, c.last) << c.name;
     EXPECT_EQ(model.text().line_count(), c.lines) << c.name;
     EXPECT_EQ(model.help_shown(), c.help) << c.name;
+    EXPECT_EQ(model.on_top(), c.on_top) << c.name;
     ASSERT_EQ(saved.texts.size(), c.saves) << c.name;
     if (c.saves > 0) {
       EXPECT_EQ(saved.texts[0], "rot1 = 25\r\nrot2 = 5\r\nxopc = 62") << c.name;

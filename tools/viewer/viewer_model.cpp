@@ -24,6 +24,7 @@ constexpr KeyHelp kKeys[] = {
     {"Alt+C", "find: match case on or off"},
     {"Space, Ctrl+P", "pause the view (lines keep coming), again resumes"},
     {"Ctrl+T", "show or hide when each line came (saved too)"},
+    {"Ctrl+O", "keep the window on top of others, or not"},
     {"F1, Escape", "close this list"},
 };
 
@@ -113,6 +114,7 @@ KeyOutcome ViewerModel::key(ViewerKey key, bool ctrl, bool shift, bool alt) {
     case ViewerKey::f:
     case ViewerKey::p:
     case ViewerKey::t:
+    case ViewerKey::o:
       if (!ctrl) return KeyOutcome::ignored;
       if (key == ViewerKey::a) view_.select_all();
       if (key == ViewerKey::l) clear();
@@ -120,6 +122,7 @@ KeyOutcome ViewerModel::key(ViewerKey key, bool ctrl, bool shift, bool alt) {
       if (key == ViewerKey::f) find_open_ = true;
       if (key == ViewerKey::p) toggle_pause();
       if (key == ViewerKey::t) time_shown_ = !time_shown_;
+      if (key == ViewerKey::o) on_top_ = !on_top_;
       if (key == ViewerKey::c)
         return view_.has_selection() ? KeyOutcome::copy : KeyOutcome::handled;
       break;

@@ -37,6 +37,7 @@ enum class ViewerKey {
   f,  // with Ctrl: the find bar
   p,  // with Ctrl: pause
   t,  // with Ctrl: the time column
+  o,  // with Ctrl: always on top
   space,
   enter,
   backspace,
@@ -97,6 +98,8 @@ class ViewerModel {
   bool paused() const { return paused_; }
   // The time column: when each line arrived, in seconds since the viewer started.
   bool time_shown() const { return time_shown_; }
+  // Whether the window stays above others (off until toggled).
+  bool on_top() const { return on_top_; }
   // Characters the time column takes before each line (0 while hidden).
   std::size_t time_columns() const { return time_shown_ ? kTimeColumns : 0; }
   // The time column's text for line `index` of the text.
@@ -130,6 +133,7 @@ class ViewerModel {
   bool counting_done_ = false;
   static constexpr std::size_t kTimeColumns = 12;
   bool time_shown_ = false;
+  bool on_top_ = false;
   bool paused_ = false;
   bool follow_on_resume_ = false;
   std::uint64_t paused_end_ = 0;

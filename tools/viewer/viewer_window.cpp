@@ -185,6 +185,10 @@ class SdlViewerWindow final : public ViewerWindow {
     if (outcome == KeyOutcome::copy) {
       SDL_SetClipboardText(latin1_to_utf8(view_.selected_text()).c_str());
     }
+    if (on_top_ != model_.on_top()) {
+      on_top_ = model_.on_top();
+      SDL_SetWindowAlwaysOnTop(window_, on_top_ ? SDL_TRUE : SDL_FALSE);
+    }
     if (title_ != model_.title(kTitle)) {
       title_ = model_.title(kTitle);
       SDL_SetWindowTitle(window_, title_.c_str());
@@ -331,6 +335,7 @@ class SdlViewerWindow final : public ViewerWindow {
   bool selecting_ = false;
   int thumb_grab_ = -1;  // where in the thumb the drag took it, or -1
   std::string title_ = kTitle;
+  bool on_top_ = false;
   bool dirty_ = true;
   std::chrono::steady_clock::time_point next_frame_{};
 };

@@ -61,6 +61,7 @@ struct TextView {
   int height = 0;
   bool marking = false;
   bool counting = false;  // the count timer runs
+  bool on_top = false;    // the window was put above others
   std::string base_title;
   ViewerModel model{[](const std::string& text, std::time_t when) {
     return save_text(text, documents_dir(std::getenv), when);
@@ -146,7 +147,14 @@ struct TextView {
         model.key(viewer_key(vk), GetKeyState(VK_CONTROL) < 0, GetKeyState(VK_SHIFT) < 0, alt);
     if (outcome == KeyOutcome::ignored) return false;
     if (outcome == KeyOutcome::copy) copy();
-    if (HWND parent = GetParent(hwnd)) SetWindowTextA(parent, model.title(base_title).c_str());
+    if (HWND parent = GetParent(hwnd)) {
+      SetWindowTextA(parent, model.title(base_title).c_str());
+      if (on_top != model.on_top()) {
+        on_top = model.on_top();
+        SetWindowPos(parent, on_top ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      }
+    }
     resize();  // the status band may have come or gone
     count_on();
     return true;
