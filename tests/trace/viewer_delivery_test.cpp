@@ -352,6 +352,47 @@ TEST_F(ViewerDelivery, GarbageDoesNotStopTheViewer) {
   ::close(out);
 }
 
+TEST_F(ViewerDelivery, RawMessagesShowAsTheirLinesOnATerminalSafely) {
+  // Each case from a client of its own; the last message shows the client is still served.
+  struct Case {
+    const char* name;
+    std::vector<std::string> messages;
+    std::vector<std::string> shown;
+  };
+  const Case cases[] = {
+      {"an empty message is an empty line", {"Lbefore", "", "Lafter"}, {"before", "", "after"}},
+      {"a drop count", {"D5"}, {"[5 trace lines dropped]"}},
+      {"a drop count no sender could reach",
+       {"D18446744073709551615", "Lafter"},
+       {"[protocol error: a sender announced 18446744073709551615 dropped lines, more than it "
+        "could have sent]",
+        "after"}},
+      {"ESC and C0 controls", {"La\x1b[31mb\x07" "c\td"}, {"a?[31mb?c\td"}},
+      {"C1 controls, raw and in UTF-8",
+       {"L\x9b"
+        "2J \xc2\x9b"
+        "2J"},
+       {"?2J ?2J"}},
+      {"other UTF-8 and Latin-1 pass",
+       {"L\xc3\xa9 \xe2\x82\xac \xe9t\xe9"},
+       {"\xc3\xa9 \xe2\x82\xac \xe9t\xe9"}},
+  };
+  int out = -1;
+  testing::start_headless_viewer(dir.path(), &out);
+  for (const auto& c : cases) {
+    const int fd = testing::connect_viewer(dir.path());
+    ASSERT_GE(fd, 0);
+    for (const auto& message : c.messages) {
+      ASSERT_EQ(::send(fd, message.data(), message.size(), MSG_NOSIGNAL),
+                static_cast<ssize_t>(message.size()))
+          << c.name;
+    }
+    EXPECT_EQ(testing::read_lines(out, c.shown.size()), c.shown) << c.name;
+    ::close(fd);
+  }
+  ::close(out);
+}
+
 TEST_F(ViewerDelivery, LinesFromManySendersStayWhole) {
   testing::start_headless_viewer(dir.path());
   constexpr int kSenders = 4;

@@ -49,6 +49,19 @@ sockaddr_un address_of(const std::string& path) {
   return address;
 }
 
+// More lines than a sender could have dropped (a million a second for eleven days): such a
+// count is a broken or hostile sender, not a loss to announce.
+constexpr std::uint64_t kMaxDropCount = 1'000'000'000'000;
+
+// After recv() returned 0: whether the peer closed its end, rather than sent an empty
+// message. An empty message followed by more is an empty message even when the peer left.
+bool peer_closed(int fd) {
+  pollfd p{fd, POLLRDHUP, 0};
+  if (::poll(&p, 1, 0) <= 0 || (p.revents & (POLLRDHUP | POLLHUP)) == 0) return false;
+  char probe;
+  return ::recv(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT | MSG_TRUNC) <= 0;
+}
+
 bool valid_line(const char* data, std::size_t size) {
   return std::none_of(data, data + size,
                       [](char c) { return c == '\0' || c == '\r' || c == '\n'; });
@@ -242,7 +255,7 @@ bool ViewerServer::read_client(int fd, int& handled) {
   char buffer[kMaxMessage];
   for (int i = 0; i < kBurst; ++i) {
     const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT | MSG_TRUNC);
-    if (n == 0) return false;  // the client closed its end
+    if (n == 0 && peer_closed(fd)) return false;
     if (n < 0) {
       if (errno == EINTR) continue;
       return errno == EAGAIN || errno == EWOULDBLOCK;
@@ -259,6 +272,11 @@ bool ViewerServer::read_client(int fd, int& handled) {
 }
 
 void ViewerServer::handle_message(int fd, const char* data, std::size_t size) {
+  if (size == 0) {  // an empty message: an empty line
+    text_.append({});
+    if (on_line_) on_line_({});
+    return;
+  }
   const char tag = data[0];
   if (tag == kTagLine && valid_line(data + 1, size - 1)) {
     const std::string_view line(data + 1, size - 1);
@@ -270,7 +288,10 @@ void ViewerServer::handle_message(int fd, const char* data, std::size_t size) {
     std::uint64_t count = 0;
     const auto [end, ec] = std::from_chars(data + 1, data + size, count);
     if (ec == std::errc() && end == data + size && count > 0) {
-      const std::string line = dropped_lines_notice(count);
+      const std::string line =
+          count <= kMaxDropCount ? dropped_lines_notice(count)
+                                 : "[protocol error: a sender announced " + std::to_string(count) +
+                                       " dropped lines, more than it could have sent]";
       text_.append(line);
       if (on_line_) on_line_(line);
       return;
