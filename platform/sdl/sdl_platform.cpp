@@ -1,6 +1,7 @@
 #include "platform/sdl/sdl_platform.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "app/window.h"
 #include "platform/sdl/sdl_display.h"
@@ -9,9 +10,7 @@
 namespace fpu {
 
 SdlPlatform::~SdlPlatform() {
-  if (texture_ != nullptr) SDL_DestroyTexture(texture_);
-  if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
-  if (window_ != nullptr) SDL_DestroyWindow(window_);
+  if (window_ != nullptr) SDL_DestroyWindow(window_);  // frees its surface too
 }
 
 bool SdlPlatform::open_window(std::string& error) {
@@ -34,22 +33,9 @@ bool SdlPlatform::open_window(std::string& error) {
     error = SDL_GetError();
     return false;
   }
-  // One 700 x 654 upload per paint needs no GPU; the software renderer starts fastest.
-  renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-  if (renderer_ == nullptr) {
-    error = SDL_GetError();
-    return false;
-  }
-  const Surface& surface = window_surface();
-  texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
-                               surface.width, surface.height);
-  if (texture_ == nullptr) {
-    error = SDL_GetError();
-    return false;
-  }
-  SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);    // a straight copy
-  SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);  // whole pixels when scaled
-  SDL_StopTextInput();                                      // the program reads key codes only
+  // Frames go straight into the window's own surface (shared memory with the X server
+  // where it has it): no renderer, no texture, one copy per frame.
+  SDL_StopTextInput();  // the program reads key codes only
   return true;
 }
 
@@ -71,28 +57,55 @@ void SdlPlatform::show_window() {
 }
 
 void SdlPlatform::present() {
-  const Surface& surface = window_surface();
-  SDL_UpdateTexture(texture_, nullptr, surface.pixels.data(),
-                    surface.width * static_cast<int>(sizeof(std::uint32_t)));
+  // Fetched each time: a resized window gets a new surface.
+  SDL_Surface* screen = SDL_GetWindowSurface(window_);
+  if (screen == nullptr) return;
+  const Surface& picture = window_surface();
+  const int scale = scale_;
   // At the top-left, each pixel scale x scale; whatever a larger window shows beyond the
-  // bitmap is black. Only that part is filled: clearing the whole window first doubles the
-  // cost of a frame.
-  const int width = surface.width * scale_;
-  const int height = surface.height * scale_;
-  const SDL_Rect where{0, 0, width, height};
-  SDL_RenderCopy(renderer_, texture_, nullptr, &where);
-  int out_width = 0;
-  int out_height = 0;
-  SDL_GetRendererOutputSize(renderer_, &out_width, &out_height);
-  const SDL_Rect beyond[] = {
-      {width, 0, out_width - width, out_height},                     // right
-      {0, height, std::min(width, out_width), out_height - height},  // below
-  };
-  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-  for (const SDL_Rect& rect : beyond) {
-    if (rect.w > 0 && rect.h > 0) SDL_RenderFillRect(renderer_, &rect);
+  // picture is black.
+  const int width = std::min(picture.width * scale, screen->w);
+  const int height = std::min(picture.height * scale, screen->h);
+  const SDL_PixelFormat& format = *screen->format;
+  // 0x00RRGGBB words need no conversion; any other layout is converted row by row.
+  const bool same_layout = format.BytesPerPixel == 4 && format.Rmask == 0xFF0000u &&
+                           format.Gmask == 0xFF00u && format.Bmask == 0xFFu && format.Amask == 0;
+  if (SDL_MUSTLOCK(screen) && SDL_LockSurface(screen) != 0) return;
+  auto* const base = static_cast<std::uint8_t*>(screen->pixels);
+  const std::uint32_t* row = nullptr;
+  for (int y = 0; y < height; ++y) {
+    if (y % scale == 0) {
+      const std::uint32_t* source =
+          picture.pixels.data() + static_cast<std::ptrdiff_t>(y / scale) * picture.width;
+      if (scale == 1) {
+        row = source;
+      } else {
+        wide_row_.resize(static_cast<std::size_t>(picture.width) * scale);
+        for (int x = 0; x < picture.width; ++x) {
+          std::fill_n(wide_row_.begin() + static_cast<std::ptrdiff_t>(x) * scale, scale, source[x]);
+        }
+        row = wide_row_.data();
+      }
+    }
+    std::uint8_t* const target = base + static_cast<std::ptrdiff_t>(y) * screen->pitch;
+    if (same_layout) {
+      std::memcpy(target, row, static_cast<std::size_t>(width) * sizeof(std::uint32_t));
+    } else {
+      SDL_ConvertPixels(width, 1, SDL_PIXELFORMAT_RGB888, row,
+                        width * static_cast<int>(sizeof(std::uint32_t)), format.format, target,
+                        screen->pitch);
+    }
   }
-  SDL_RenderPresent(renderer_);
+  if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
+  const std::uint32_t black = SDL_MapRGB(&format, 0, 0, 0);
+  SDL_Rect beyond[] = {
+      {width, 0, screen->w - width, screen->h},  // right
+      {0, height, width, screen->h - height},    // below
+  };
+  for (SDL_Rect& rect : beyond) {
+    if (rect.w > 0 && rect.h > 0) SDL_FillRect(screen, &rect, black);
+  }
+  SDL_UpdateWindowSurface(window_);
   ++frames_presented_;
 }
 

@@ -23,7 +23,7 @@ class SdlPlatform final : public SoftPlatform {
   SdlPlatform& operator=(const SdlPlatform&) = delete;
 
   // Creates the hidden window, centred on the desktop as the program places it, with
-  // its renderer. On a desktop scaled by 2 or more the window shows the picture that many
+  // its surface. On a desktop scaled by 2 or more the window shows the picture that many
   // times larger. On failure returns false with SDL's reason in `error`.
   bool open_window(std::string& error);
   // Screen pixels per picture pixel.
@@ -37,7 +37,7 @@ class SdlPlatform final : public SoftPlatform {
   // Runs the start-up sequence and the message loop; returns the quit code.
   int run(Program& program);
 
-  // Presents the window surface after each paint: one texture upload, then present.
+  // Presents the window surface after each paint: one copy into the window's surface.
   void end_paint(WindowHandle window) override;
   void set_timer(WindowHandle window, std::uint32_t id, std::uint32_t milliseconds) override;
   void kill_timer(WindowHandle window, std::uint32_t id) override;
@@ -61,8 +61,7 @@ class SdlPlatform final : public SoftPlatform {
   void handle_event(Program& program, const SDL_Event& event);
 
   SDL_Window* window_ = nullptr;
-  SDL_Renderer* renderer_ = nullptr;
-  SDL_Texture* texture_ = nullptr;
+  std::vector<std::uint32_t> wide_row_;  // one picture row widened by the scale
   TimerQueue timers_;
   std::uint32_t buttons_ = 0;  // SDL button mask as the events so far left it
   bool exposed_ = false;       // part of the window needs painting again
