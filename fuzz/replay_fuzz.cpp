@@ -5,7 +5,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/soft/soft_platform.h"
+#include "backends/soft/soft_platform.h"
 #include "tools/replay/replay_runner.h"
 
 namespace {

@@ -2,7 +2,7 @@
 # Fails when a core folder (scene, trace, input, render, app) includes an SDL, X11 or Windows
 # header, or when a file includes one from a layer above its own. Layers, lowest first:
 #   0 platform/types.h, platform/platform.h   1 scene   2 trace   3 input, render   4 app
-#   5 backends: platform/{soft,sdl,win32,web}, trace/{unix,win32}   6 tools
+#   5 backends: backends/{soft,sdl,win32,web}, trace/{unix,win32}   6 tools, programs
 # Tests, benchmarks and fuzzers may include anything.  Usage: check-layers.sh [SOURCE_DIR]
 set -euo pipefail
 cd "${1:-$(dirname "$0")/..}"
@@ -10,9 +10,9 @@ cd "${1:-$(dirname "$0")/..}"
 # Sets REPLY to the layer of a source path or quoted include, empty for anything else.
 layer_of() {
   case "$1" in
-    platform/soft/* | platform/sdl/* | platform/win32/* | platform/web/*) REPLY=5 ;;
+    backends/*) REPLY=5 ;;
     trace/unix/* | trace/win32/*) REPLY=5 ;;
-    tools/*) REPLY=6 ;;
+    tools/* | programs/*) REPLY=6 ;;
     app/*) REPLY=4 ;;
     input/* | render/*) REPLY=3 ;;
     trace/*) REPLY=2 ;;
@@ -42,7 +42,7 @@ while IFS=: read -r file number text; do
     echo "${file}:${number}: includes ${header}, a layer above its own" >&2
     faults=$((faults + 1))
   fi
-done < <(find platform scene trace input render app tools -name '*.h' -o -name '*.cpp' |
+done < <(find platform backends scene trace input render app tools programs -name '*.h' -o -name '*.cpp' |
   sort | xargs grep -nE '^[[:space:]]*#[[:space:]]*include' /dev/null)
 ((faults == 0)) || exit 1
 echo "layers: ok"

@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "app/window.h"
-#include "platform/soft/soft_platform.h"
+#include "backends/soft/soft_platform.h"
 #include "render/paint.h"
 #include "scene/rings.h"
 

@@ -1,4 +1,4 @@
-#include "platform/soft/soft_platform.h"
+#include "backends/soft/soft_platform.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/soft/line_raster.h"
-#include "platform/soft/png_writer.h"
+#include "backends/soft/line_raster.h"
+#include "backends/soft/png_writer.h"
 
 namespace fpu {
 namespace {

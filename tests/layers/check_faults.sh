@@ -6,7 +6,7 @@ check=$1
 tree=$(mktemp -d)
 trap 'rm -rf "$tree"' EXIT
 cd "$tree"
-mkdir -p platform/sdl scene trace/unix input render app tools/viewer
+mkdir -p platform programs backends/sdl scene trace/unix input render app tools/viewer
 put() { printf '%b' "$2" >"$1"; }
 put scene/a.h '#include <SDL.h>\n#include "platform/types.h"\n#include <vector>\n'
 put trace/b.cpp '#  include <Windows.h>\n#include "scene/a.h"\n#include "input/c.h"\n'
@@ -14,8 +14,8 @@ put input/c.h '#include "render/d.h"\n#include "trace/b.h"\n'
 put render/d.cpp '#include "app/e.h"\n'
 put app/e.cpp '#include <X11/Xlib.h>\n#include "trace/unix/f.h"\n#include "input/c.h"\n'
 put trace/unix/f.cpp '#include <sys/socket.h>\n#include <X11/Xlib.h>\n#include "tools/viewer/g.h"\n'
-put platform/sdl/h.cpp '#include <SDL.h>\n#include "app/e.h"\n#include "trace/unix/f.h"\n'
-put tools/viewer/g.cpp '#include <SDL.h>\n#include "platform/sdl/h.h"\n'
+put backends/sdl/h.cpp '#include <SDL.h>\n#include "app/e.h"\n#include "trace/unix/f.h"\n'
+put tools/viewer/g.cpp '#include <SDL.h>\n#include "backends/sdl/h.h"\n'
 expected="app/e.cpp:1: core code includes the OS header X11/Xlib.h
 app/e.cpp:2: includes trace/unix/f.h, a layer above its own
 render/d.cpp:1: includes app/e.h, a layer above its own

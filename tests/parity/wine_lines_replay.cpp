@@ -11,8 +11,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/soft/png_writer.h"
-#include "platform/soft/soft_platform.h"
+#include "backends/soft/png_writer.h"
+#include "backends/soft/soft_platform.h"
 #include "tools/replay/replay_runner.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "app/program.h"
 #include "app/window.h"
-#include "platform/soft/soft_platform.h"
+#include "backends/soft/soft_platform.h"
 #include "tests/support/collecting_trace_sink.h"
 
 namespace fpu::testing {

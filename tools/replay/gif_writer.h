@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/soft/soft_platform.h"
+#include "backends/soft/soft_platform.h"
 
 struct GifFileType;
 

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/info_options.h"
-#include "platform/soft/png_writer.h"
-#include "platform/soft/soft_platform.h"
+#include "app/info_options.h"
+#include "backends/soft/png_writer.h"
+#include "backends/soft/soft_platform.h"
 #include "tools/replay/gif_writer.h"
 #include "tools/replay/replay_runner.h"
 #ifndef __EMSCRIPTEN__

@@ -14,8 +14,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/info_options.h"
-#include "platform/sdl/sdl_display.h"
+#include "app/info_options.h"
+#include "backends/sdl/sdl_display.h"
 #include "tools/viewer/viewer_server.h"
 #include "tools/viewer/viewer_text.h"
 #include "tools/viewer/viewer_window.h"

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "app/window.h"
-#include "platform/win32/win32_platform.h"
+#include "backends/win32/win32_platform.h"
 #include "tools/replay/replay_runner.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/soft/png_writer.h"
+#include "backends/soft/png_writer.h"
 
 #include <fcntl.h>
 #include <png.h>

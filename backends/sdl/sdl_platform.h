@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/program.h"
-#include "platform/soft/soft_platform.h"
+#include "backends/soft/soft_platform.h"
 
 namespace fpu {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/soft/soft_platform.h"
+#include "backends/soft/soft_platform.h"
 
 namespace fpu {
 

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <vector>
 
-#include "platform/soft/png_writer.h"
+#include "backends/soft/png_writer.h"
 
 namespace fpu {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/soft/soft_font.h"
+#include "backends/soft/soft_font.h"
 
 #include <cstddef>
 #include <string_view>

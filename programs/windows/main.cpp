@@ -10,8 +10,8 @@
 
 #include "app/program.h"
 #include "app/window.h"
-#include "platform/info_options.h"
-#include "platform/win32/win32_platform.h"
+#include "app/info_options.h"
+#include "backends/win32/win32_platform.h"
 #include "trace/win32/viewer_sink.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/win32/win32_platform.h"
+#include "backends/win32/win32_platform.h"
 
 #include <windows.h>
 

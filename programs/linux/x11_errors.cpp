@@ -1,4 +1,4 @@
-#include "platform/sdl/x11_errors.h"
+#include "programs/linux/x11_errors.h"
 
 #include <X11/Xlib.h>
 

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "platform/web/web_input.h"
-#include "platform/web/web_platform.h"
+#include "backends/web/web_input.h"
+#include "backends/web/web_platform.h"
 
 extern "C" {
 void fpu_js_attach(void* demo);

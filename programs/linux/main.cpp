@@ -8,11 +8,11 @@
 #include <string>
 
 #include "app/program.h"
-#include "platform/info_options.h"
-#include "platform/sdl/sdl_display.h"
-#include "platform/sdl/sdl_platform.h"
-#include "platform/sdl/window_icon.h"
-#include "platform/sdl/x11_errors.h"
+#include "app/info_options.h"
+#include "backends/sdl/sdl_display.h"
+#include "backends/sdl/sdl_platform.h"
+#include "tools/icon/window_icon.h"
+#include "programs/linux/x11_errors.h"
 #include "trace/trace.h"
 #include "trace/unix/viewer_endpoint.h"
 #include "trace/unix/viewer_trace_sink.h"

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "app/program.h"
-#include "platform/soft/soft_platform.h"
-#include "platform/web/web_input.h"
+#include "backends/soft/soft_platform.h"
+#include "backends/web/web_input.h"
 #include "trace/trace.h"
 
 namespace fpu::web {

@@ -1,10 +1,10 @@
-#include "platform/sdl/sdl_platform.h"
+#include "backends/sdl/sdl_platform.h"
 
 #include <algorithm>
 
 #include "app/window.h"
-#include "platform/sdl/sdl_display.h"
-#include "platform/sdl/sdl_keymap.h"
+#include "backends/sdl/sdl_display.h"
+#include "backends/sdl/sdl_keymap.h"
 
 namespace fpu {
 namespace {

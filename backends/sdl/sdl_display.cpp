@@ -1,4 +1,4 @@
-#include "platform/sdl/sdl_display.h"
+#include "backends/sdl/sdl_display.h"
 
 #include <SDL_syswm.h>
 #include <X11/Xatom.h>

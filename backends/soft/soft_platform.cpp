@@ -1,12 +1,12 @@
-#include "platform/soft/soft_platform.h"
+#include "backends/soft/soft_platform.h"
 
 #include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
 
-#include "platform/soft/line_raster.h"
-#include "platform/soft/soft_font.h"
+#include "backends/soft/line_raster.h"
+#include "backends/soft/soft_font.h"
 #include "scene/scene_state.h"
 
 namespace fpu {
