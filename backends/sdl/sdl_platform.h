@@ -17,7 +17,7 @@ namespace fpu {
 
 class SdlPlatform final : public SoftPlatform {
  public:
-  SdlPlatform() = default;
+  SdlPlatform() : SoftPlatform(view_width, view_height) {}
   ~SdlPlatform() override;
   SdlPlatform(const SdlPlatform&) = delete;
   SdlPlatform& operator=(const SdlPlatform&) = delete;

@@ -7,7 +7,6 @@
 
 #include "backends/soft/line_raster.h"
 #include "backends/soft/soft_font.h"
-#include "scene/scene_state.h"
 
 namespace fpu {
 namespace {
@@ -112,10 +111,11 @@ struct SoftPlatform::Impl {
   }
 };
 
-SoftPlatform::SoftPlatform() : impl_(std::make_unique<Impl>()) {
+SoftPlatform::SoftPlatform(std::int32_t window_width, std::int32_t window_height)
+    : impl_(std::make_unique<Impl>()) {
   Impl& im = *impl_;
   im.window_dc = im.allocate(Kind::window_dc);
-  im.find(im.window_dc)->surface = make_surface(view_width, view_height);
+  im.find(im.window_dc)->surface = make_surface(window_width, window_height);
   // What a new memory DC starts with: a 1 x 1 bitmap, a black pen, a white brush.
   im.stock_bitmap = im.allocate(Kind::bitmap);
   im.find(im.stock_bitmap)->surface = make_surface(1, 1);

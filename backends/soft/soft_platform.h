@@ -30,7 +30,8 @@ constexpr std::uint32_t pixel_from_colorref(ColorRef c) {
 
 class SoftPlatform : public Platform {
  public:
-  SoftPlatform();
+  // The window DC draws on a window_width x window_height surface.
+  SoftPlatform(std::int32_t window_width, std::int32_t window_height);
   ~SoftPlatform() override;
   SoftPlatform(const SoftPlatform&) = delete;
   SoftPlatform& operator=(const SoftPlatform&) = delete;

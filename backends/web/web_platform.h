@@ -21,7 +21,8 @@ namespace fpu::web {
 class WebPlatform final : public SoftPlatform {
  public:
   // `owner` is handed back to the page's timer callbacks.
-  WebPlatform(void* owner, std::uint32_t tick_offset) : owner_(owner), tick_offset_(tick_offset) {}
+  WebPlatform(void* owner, std::uint32_t tick_offset)
+      : SoftPlatform(view_width, view_height), owner_(owner), tick_offset_(tick_offset) {}
   ~WebPlatform() override;
 
   // One putImageData of the whole bitmap per paint.

@@ -47,7 +47,7 @@ struct Fixture {
     return static_cast<std::size_t>(
         std::count(screen().pixels.begin(), screen().pixels.end(), pixel));
   }
-  SoftPlatform platform;
+  SoftPlatform platform{view_width, view_height};
   CollectingSink sink;
   Program program{platform, sink};
 };

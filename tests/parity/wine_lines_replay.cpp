@@ -13,12 +13,14 @@
 
 #include "backends/soft/png_writer.h"
 #include "backends/soft/soft_platform.h"
+#include "scene/scene_state.h"
 #include "tools/replay/replay_runner.h"
 
 namespace {
 
 class WineLinesPlatform : public fpu::SoftPlatform {
  public:
+  WineLinesPlatform() : SoftPlatform(fpu::view_width, fpu::view_height) {}
   void line_to(fpu::Handle dc, std::int32_t x, std::int32_t y) override {
     std::int32_t x0 = 0;
     std::int32_t y0 = 0;

@@ -31,7 +31,7 @@ class StartedProgram {
     send(message, flags, widen_lparam(pack_mouse_lparam(x, y)));
   }
 
-  SoftPlatform platform;
+  SoftPlatform platform{view_width, view_height};
   CollectingTraceSink trace;
   Program program{platform, trace};
   SceneState& scene = program.scene;

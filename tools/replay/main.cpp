@@ -17,6 +17,7 @@
 #include "app/info_options.h"
 #include "backends/soft/png_writer.h"
 #include "backends/soft/soft_platform.h"
+#include "scene/scene_state.h"
 #include "tools/replay/gif_writer.h"
 #include "tools/replay/replay_runner.h"
 #ifndef __EMSCRIPTEN__
@@ -29,7 +30,8 @@ namespace {
 // The software back buffer, handing every frame it shows to the recording, if any.
 class RecordingSoftPlatform : public fpu::SoftPlatform {
  public:
-  explicit RecordingSoftPlatform(fpu::GifRecorder* recorder) : recorder_(recorder) {}
+  explicit RecordingSoftPlatform(fpu::GifRecorder* recorder)
+      : SoftPlatform(fpu::view_width, fpu::view_height), recorder_(recorder) {}
   void end_paint(fpu::WindowHandle window) override {
     fpu::SoftPlatform::end_paint(window);
     if (recorder_ != nullptr) recorder_->add_frame(window_surface());
