@@ -1,5 +1,5 @@
 // The window's icon: the application icon at 64 x 64, generated at build time from a frame
-// of the demo (tools/icon).
+// of the demo. The Linux program passes it to its window; the backend links no tool.
 #pragma once
 
 #include <cstdint>
