@@ -18,12 +18,11 @@ read -r -d '' inside <<'INSIDE' || true
 set -u
 seconds() { echo $(($(date +%s) - $1)); }
 start=$(date +%s)
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends xvfb xauth \
-  xdotool >/dev/null 2>&1 || { echo "FAIL: cannot install Xvfb and xdotool"; exit 1; }
-Xvfb :5 -screen 0 1920x1080x24 -noreset -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 100); do [ -e /tmp/.X11-unix/X5 ] && break; sleep 0.1; done
-export DISPLAY=:5
+source scripts/lib/apt.sh
+source scripts/lib/xvfb.sh
+apt_install_missing xvfb xauth xdotool >/dev/null 2>&1 ||
+  { echo "FAIL: cannot install Xvfb and xdotool"; exit 1; }
+start_xvfb || { echo "FAIL: cannot start Xvfb"; exit 1; }
 
 bash scripts/run.sh >/tmp/run.log 2>&1 &
 program=$!
@@ -47,7 +46,7 @@ status=0
 wait $program || status=$?
 [ $status -eq 0 ] || { echo "FAIL: exit status $status after Escape"; tail -n 10 /tmp/run.log; exit 1; }
 echo "ok   bash scripts/run.sh: the window appeared and Escape exited 0 ($(seconds $start) s)"
-kill $xvfb
+stop_xvfb
 unset DISPLAY
 
 start=$(date +%s)

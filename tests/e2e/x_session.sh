@@ -21,33 +21,9 @@ require_tools() {
   fi
 }
 
-# Starts Xvfb on a free display number (Xvfb picks it and reports it through -displayfd),
-# with a screen of SCREEN (default 1920x1080x24), without resetting when the last client
-# leaves. Sets XVFB_PID and DISPLAY.
-start_xvfb() {
-  local screen=${1:-1920x1080x24}
-  local number_file="$WORK/xvfb.display"
-  : >"$number_file"
-  Xvfb -displayfd 3 -screen 0 "$screen" -noreset -nolisten tcp \
-    3>"$number_file" 2>"$WORK/xvfb.log" &
-  XVFB_PID=$!
-  local i
-  for ((i = 0; i < 200; i++)); do
-    [[ -s "$number_file" ]] && break
-    kill -0 "$XVFB_PID" 2>/dev/null || fail "Xvfb did not start: $(tail -3 "$WORK/xvfb.log")"
-    sleep 0.05
-  done
-  [[ -s "$number_file" ]] || fail "Xvfb reported no display number within 10 s"
-  export DISPLAY=":$(head -n 1 "$number_file")"
-}
-
-stop_xvfb() {
-  if [[ -n "${XVFB_PID:-}" ]]; then
-    kill "$XVFB_PID" 2>/dev/null || true
-    wait "$XVFB_PID" 2>/dev/null || true
-    XVFB_PID=
-  fi
-}
+# start_xvfb [SCREEN] and stop_xvfb: a screen of this run's own.
+# shellcheck source=../../scripts/lib/xvfb.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/xvfb.sh"
 
 # Prints the id of the one window with the program's title, waiting up to 10 s for it.
 find_window() {
