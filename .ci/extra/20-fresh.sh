@@ -20,6 +20,7 @@ seconds() { echo $(($(date +%s) - $1)); }
 start=$(date +%s)
 source scripts/lib/apt.sh
 source scripts/lib/xvfb.sh
+source scripts/lib/names.sh
 apt_install_missing xvfb xauth xdotool >/dev/null 2>&1 ||
   { echo "FAIL: cannot install Xvfb and xdotool"; exit 1; }
 start_xvfb || { echo "FAIL: cannot start Xvfb"; exit 1; }
@@ -28,7 +29,9 @@ bash scripts/run.sh >/tmp/run.log 2>&1 &
 program=$!
 window=
 for _ in $(seq 900); do
-  window=$(xdotool search --name '^ FPU SAMPLE by JUX ' 2>/dev/null | head -n 1)
+  # names.sh appears once run.sh has configured the build folder.
+  [ -f build/default/names.sh ] && load_names build/default &&
+    window=$(xdotool search --name "$(name_pattern "$FPU_WINDOW_TITLE")" 2>/dev/null | head -n 1)
   [ -n "$window" ] && break
   kill -0 $program 2>/dev/null || break
   sleep 1

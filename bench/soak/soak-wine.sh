@@ -30,6 +30,7 @@ trap cleanup EXIT
 
 # shellcheck source=../../tests/e2e/x_session.sh
 source "$root/tests/e2e/x_session.sh"
+load_names "$build"
 # shellcheck source=sampling.sh
 source "$root/bench/soak/sampling.sh"
 # shellcheck source=../../scripts/lib/wine.sh

@@ -1,8 +1,9 @@
 # Shell helpers for driving fpu-sample on a private Xvfb screen (sourced by the end-to-end
 # test and the window bench). Callers set WORK to a scratch directory first.
 
-# The exact window title; the leading blank is part of it.
-FPU_TITLE_PATTERN='^ FPU SAMPLE by JUX \.:\. Press any key for rotation Or use Mouse\.:\.$'
+# Callers load the window names first: load_names BUILD_DIR (names.sh of that build).
+# shellcheck source=../../scripts/lib/names.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/names.sh"
 
 fail() {
   echo "FAIL: $*" >&2
@@ -28,8 +29,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/xvfb.sh"
 # Prints the id of the one window with the program's title, waiting up to 10 s for it.
 find_window() {
   local ids
-  ids=$(timeout 10 xdotool search --sync --name "$FPU_TITLE_PATTERN" 2>/dev/null) ||
-    fail "no window titled ' FPU SAMPLE by JUX ...' appeared within 10 s"
+  ids=$(timeout 10 xdotool search --sync --name "$(name_pattern "$FPU_WINDOW_TITLE")" \
+    2>/dev/null) || fail "no window titled '$FPU_WINDOW_TITLE' appeared within 10 s"
   [[ $(wc -l <<<"$ids") -eq 1 ]] || fail "more than one window with the program's title: $ids"
   echo "$ids"
 }
