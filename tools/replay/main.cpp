@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "files/file_writer.h"
 #include "platform/info_options.h"
 #include "platform/soft/png_writer.h"
 #include "platform/soft/soft_platform.h"
@@ -43,7 +44,8 @@ class RecordingSoftPlatform : public fpu::SoftPlatform {
 // so that `png` still shows it after the drawing objects are gone.
 class SoftReplayHost : public fpu::ReplayHost {
  public:
-  SoftReplayHost(int scale, fpu::GifRecorder* recorder) : platform_(recorder), scale_(scale) {}
+  SoftReplayHost(int scale, fpu::GifRecorder* recorder)
+      : platform_(recorder), recorder_(recorder), scale_(scale) {}
   fpu::Platform& platform() override { return platform_; }
   void set_tick_count(std::uint32_t ms) override { platform_.set_tick_count(ms); }
   bool write_image(const std::string& path, fpu::Handle back_buffer, std::string* error) override {
@@ -59,9 +61,15 @@ class SoftReplayHost : public fpu::ReplayHost {
   void keep_last_frame(fpu::Handle back_buffer) override {
     if (const fpu::Surface* live = platform_.dc_surface(back_buffer)) last_frame_ = *live;
   }
+  bool output_failed(std::string* error) override {
+    if (recorder_ == nullptr || !recorder_->failed()) return false;
+    *error = recorder_->error();
+    return true;
+  }
 
  private:
   RecordingSoftPlatform platform_;
+  fpu::GifRecorder* recorder_;
   int scale_;
   std::optional<fpu::Surface> last_frame_;
 };
@@ -85,6 +93,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   std::ios::sync_with_stdio(false);
+  // An interrupted run leaves no temporary file of a recording or image behind.
+  fpu::files::remove_temporary_files_on_signals();
   const std::string usage = std::string(fpu::replay_usage) + fpu::output_usage;
   // This tool's output options come out first; the rest is the shared command line.
   std::vector<std::string> args(argv + 1, argv + argc);

@@ -296,6 +296,10 @@ bool parse_png(LineWords& w, Command* cmd) {
   std::size_t stop = line.find_last_not_of(" \t");
   cmd->op = Op::png;
   w.file = line.substr(start, stop - start + 1);
+  // A NUL would end the name early and write another file.
+  if (holds_control_byte(w.file)) {
+    return w.fail("the file name " + shown(w.file) + " holds a control character");
+  }
   return true;
 }
 
@@ -454,6 +458,10 @@ class Runner {
         continue;
       }
       if (!execute(cmd, script)) return false;
+      if (std::string why; host_.output_failed(&why)) {
+        error_ = "line " + std::to_string(cmd.line) + ": " + masked(why);
+        return false;
+      }
       ++i;
     }
   }
@@ -559,13 +567,6 @@ bool parse_script_number(const std::string& text, std::uint32_t* value) {
   return true;
 }
 
-std::string masked(std::string text) {
-  for (char& c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-  }
-  return text;
-}
-
 bool parse_repeat_count(const std::string& text, std::uint32_t* value) {
   std::string_view s = text;
   int base = 10;
@@ -630,13 +631,13 @@ bool parse_replay_command_line(int argc, const char* const* argv, ReplayCommandL
       line->trace_mode = has_value ? argv[++i] : "";
       if (line->trace_mode != "stdout" && line->trace_mode != "viewer" &&
           line->trace_mode != "none") {
-        *error = "--trace takes stdout, viewer or none, not '" + line->trace_mode + "'";
+        *error = "--trace takes stdout, viewer or none, not '" + masked(line->trace_mode) + "'";
         return false;
       }
     } else if (arg == "--help" || arg == "-h") {
       line->help = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
-      *error = "unknown option '" + arg + "'";
+      *error = "unknown option '" + masked(arg) + "'";
       return false;
     } else if (have_script) {
       *error = "more than one script given";

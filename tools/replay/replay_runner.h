@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "text/masked.h"
 #include "trace/trace.h"
 
 namespace fpu {
@@ -25,6 +26,9 @@ class ReplayHost {
   // Called at shutdown just before the back buffer is released, so that `png` lines
   // after it can still show the last frame.
   virtual void keep_last_frame(Handle /*back_buffer*/) {}
+  // True (with `error` set) once output the host writes as it goes (a recording) has
+  // failed: the run stops at that line rather than at its end.
+  virtual bool output_failed(std::string* /*error*/) { return false; }
 };
 
 struct ReplayOptions {
@@ -90,9 +94,6 @@ bool parse_repeat_count(const std::string& text, std::uint32_t* value);
 // Longest script line, and deepest nesting of repeat blocks.
 inline constexpr std::size_t replay_max_line = 64 * 1024;
 inline constexpr std::size_t replay_max_depth = 256;
-
-// `text` with its control characters replaced by '?', for messages shown on a terminal.
-std::string masked(std::string text);
 
 // Appends `text` to `out` as a JSON string literal.
 void append_json_string(std::string& out, const std::string& text);

@@ -16,6 +16,7 @@
 
 #include "platform/info_options.h"
 #include "platform/sdl/sdl_display.h"
+#include "text/masked.h"
 #include "tools/viewer/viewer_server.h"
 #include "tools/viewer/viewer_text.h"
 #include "tools/viewer/viewer_window.h"
@@ -77,7 +78,8 @@ int main(int argc, char** argv) {
   });
   std::string error;
   if (!server.open(dir, error)) {
-    std::fprintf(stderr, "fpu-trace-viewer: %s\n", error.c_str());
+    // The message may quote the --dir given.
+    std::fprintf(stderr, "fpu-trace-viewer: %s\n", fpu::masked(error).c_str());
     return 1;
   }
 
