@@ -1,5 +1,9 @@
 #include "files/file_writer.h"
 
+#include <cerrno>
+#include <cstring>
+
+#include "files/file_system.h"
 #include "text/masked.h"
 
 namespace fpu::files {
@@ -26,6 +30,70 @@ const char* step_name(Step step) {
       return "rename";
   }
   return "?";
+}
+
+namespace {
+
+// Writes are gathered up to this size: giflib hands over 255-byte blocks.
+constexpr std::size_t buffer_limit = 64 * 1024;
+
+}  // namespace
+
+FileWriter::~FileWriter() {
+  abandon();
+}
+
+bool FileWriter::fail(Step step, const std::string& why) {
+  if (reason_.empty()) {
+    step_ = step;
+    reason_ = std::string(step_name(step)) + ": " + why;
+  }
+  abandon();
+  return false;
+}
+
+bool FileWriter::fail_errno(Step step, int error) {
+  return fail(step, std::strerror(error));
+}
+
+bool FileWriter::flush() {
+  std::size_t done = 0;
+  while (done < buffer_.size()) {
+    const long n = detail::write_some(fd_, buffer_.data() + done, buffer_.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return fail_errno(Step::write, n < 0 ? errno : EIO);
+    done += static_cast<std::size_t>(n);
+  }
+  buffer_.clear();
+  return true;
+}
+
+bool FileWriter::write(const void* data, std::size_t size) {
+  if (fd_ < 0 || finished_) return false;
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  buffer_.insert(buffer_.end(), bytes, bytes + size);
+  return buffer_.size() < buffer_limit || flush();
+}
+
+bool FileWriter::finish() {
+  if (finished_) return true;
+  if (fd_ < 0) return false;
+  if (!flush()) return false;
+  // Devices and FIFOs have nothing to sync (and refuse it).
+  if (!temp_.empty() && detail::sync(fd_) != 0) return fail_errno(Step::sync, errno);
+  const int fd = fd_;
+  fd_ = -1;
+  if (detail::close(fd) != 0) return fail_errno(Step::close, errno);
+  finished_ = true;
+  return true;
+}
+
+bool FileWriter::commit_as(const std::string& path) {
+  if (holds_control_byte(path)) return fail(Step::name, "the name holds a control character");
+  path_ = path;
+  final_ = path;
+  name_taken_ = false;
+  return commit();
 }
 
 std::string FileWriter::message() const {

@@ -10,15 +10,13 @@
 #include <cstring>
 #include <ctime>
 
+#include "files/file_system.h"
 #include "files/file_writer.h"
 #include "text/masked.h"
 
 namespace fpu::files {
 
 namespace {
-
-// Writes are gathered up to this size: giflib hands over 255-byte blocks.
-constexpr std::size_t buffer_limit = 64 * 1024;
 
 std::string folder_of(const std::string& path) {
   const auto slash = path.find_last_of('/');
@@ -75,22 +73,19 @@ extern "C" void remove_temporary_files(int signal) {
 
 }  // namespace
 
-FileWriter::~FileWriter() {
-  abandon();
+namespace detail {
+
+long write_some(int fd, const void* data, std::size_t size) {
+  return static_cast<long>(::write(fd, data, size));
+}
+int sync(int fd) {
+  return ::fsync(fd);
+}
+int close(int fd) {
+  return ::close(fd);
 }
 
-bool FileWriter::fail(Step step, const std::string& why) {
-  if (reason_.empty()) {
-    step_ = step;
-    reason_ = std::string(step_name(step)) + ": " + why;
-  }
-  abandon();
-  return false;
-}
-
-bool FileWriter::fail_errno(Step step, int error) {
-  return fail(step, std::strerror(error));
-}
+}  // namespace detail
 
 bool FileWriter::open(const std::string& path, Target target) {
   abandon();
@@ -191,38 +186,6 @@ bool FileWriter::open(const std::string& path, Target target) {
   return true;
 }
 
-bool FileWriter::flush() {
-  std::size_t done = 0;
-  while (done < buffer_.size()) {
-    const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return fail_errno(Step::write, n < 0 ? errno : EIO);
-    done += static_cast<std::size_t>(n);
-  }
-  buffer_.clear();
-  return true;
-}
-
-bool FileWriter::write(const void* data, std::size_t size) {
-  if (fd_ < 0 || finished_) return false;
-  const auto* bytes = static_cast<const std::uint8_t*>(data);
-  buffer_.insert(buffer_.end(), bytes, bytes + size);
-  return buffer_.size() < buffer_limit || flush();
-}
-
-bool FileWriter::finish() {
-  if (finished_) return true;
-  if (fd_ < 0) return false;
-  if (!flush()) return false;
-  // Devices and FIFOs have nothing to sync (and refuse it).
-  if (!temp_.empty() && ::fsync(fd_) != 0) return fail_errno(Step::sync, errno);
-  const int fd = fd_;
-  fd_ = -1;
-  if (::close(fd) != 0) return fail_errno(Step::close, errno);
-  finished_ = true;
-  return true;
-}
-
 bool FileWriter::commit() {
   if (!reason_.empty() || !is_open() || !finish()) return false;
   if (temp_.empty()) return true;
@@ -250,14 +213,6 @@ bool FileWriter::commit() {
   cleanup_slot_ = -1;
   temp_.clear();
   return true;
-}
-
-bool FileWriter::commit_as(const std::string& path) {
-  if (holds_control_byte(path)) return fail(Step::name, "the name holds a control character");
-  path_ = path;
-  final_ = path;
-  name_taken_ = false;
-  return commit();
 }
 
 void FileWriter::abandon() {

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Fails when a core folder (scene, trace, input, render, app) includes an SDL, X11 or Windows
 # header, or when a file includes one from a layer above its own. Layers, lowest first:
-#   0 platform/types.h, platform/platform.h   1 scene   2 trace   3 input, render   4 app
-#   5 backends: platform/{soft,sdl,win32,web}, trace/{unix,win32}   6 tools
+#   0 platform/types.h, platform/platform.h, text   1 scene   2 trace   3 input, render   4 app
+#   5 backends: platform/{soft,sdl,win32,web}, trace/{unix,win32}, files   6 tools
 # Tests, benchmarks and fuzzers may include anything.  Usage: check-layers.sh [SOURCE_DIR]
 set -euo pipefail
 cd "${1:-$(dirname "$0")/..}"
@@ -11,13 +11,13 @@ cd "${1:-$(dirname "$0")/..}"
 layer_of() {
   case "$1" in
     platform/soft/* | platform/sdl/* | platform/win32/* | platform/web/*) REPLY=5 ;;
-    trace/unix/* | trace/win32/*) REPLY=5 ;;
+    trace/unix/* | trace/win32/* | files/*) REPLY=5 ;;
     tools/*) REPLY=6 ;;
     app/*) REPLY=4 ;;
     input/* | render/*) REPLY=3 ;;
     trace/*) REPLY=2 ;;
     scene/*) REPLY=1 ;;
-    platform/types.h | platform/platform.h) REPLY=0 ;;
+    platform/types.h | platform/platform.h | text/*) REPLY=0 ;;
     *) REPLY="" ;;
   esac
 }
@@ -42,7 +42,7 @@ while IFS=: read -r file number text; do
     echo "${file}:${number}: includes ${header}, a layer above its own" >&2
     faults=$((faults + 1))
   fi
-done < <(find platform scene trace input render app tools -name '*.h' -o -name '*.cpp' |
+done < <(find platform scene trace input render app tools $(ls -d text files 2>/dev/null) -name '*.h' -o -name '*.cpp' |
   sort | xargs grep -nE '^[[:space:]]*#[[:space:]]*include' /dev/null)
 ((faults == 0)) || exit 1
 echo "layers: ok"
