@@ -102,13 +102,18 @@ bool FileWriter::open(const std::string& path, Target target) {
   final_ = path;
   struct stat st {};
   bool exists = false;
-  bool linked = false;
+  std::string end = path;  // what a device or FIFO is opened by
+  int no_follow = O_NOFOLLOW;
   if (target == Target::replace) {
     // Every link on the way is checked as it is met. A regular file is replaced where the
-    // links lead, so a link stays a link and the rename stays within one file system.
+    // links lead, so a link stays a link and the rename stays within one file system. What
+    // the walk found is what gets written: an entry swapped for a link since is not followed.
     struct stat link {};
     std::string hop = path;
-    for (int hops = 0; ::lstat(hop.c_str(), &link) == 0 && S_ISLNK(link.st_mode); ++hops) {
+    bool linked = false;
+    bool found = false;
+    for (int hops = 0; (found = ::lstat(hop.c_str(), &link) == 0) && S_ISLNK(link.st_mode);
+         ++hops) {
       if (hops == 40) return fail_errno(Step::check, ELOOP);
       if (std::string why = planted_link(hop, link); !why.empty()) return fail(Step::check, why);
       std::string next(4096, '\0');
@@ -120,24 +125,31 @@ bool FileWriter::open(const std::string& path, Target target) {
       hop = next.starts_with('/') ? next : folder_of(hop) + "/" + next;
       linked = true;
     }
-    // The kernel resolves what the walk cannot (such as /proc/self/fd/1 to a pipe).
-    exists = ::stat(path.c_str(), &st) == 0;
-    if (!exists && errno != ENOENT) return fail_errno(Step::check, errno);
-    if (!exists && linked) return fail(Step::check, "it is a symbolic link to a missing file");
-    if (exists && S_ISDIR(st.st_mode)) return fail_errno(Step::check, EISDIR);
-    if (exists && S_ISREG(st.st_mode) && linked) {
-      struct stat end {};
-      if (::stat(hop.c_str(), &end) != 0 || end.st_dev != st.st_dev || end.st_ino != st.st_ino) {
+    if (!found && errno != ENOENT) return fail_errno(Step::check, errno);
+    exists = found;
+    st = link;
+    if (linked) {
+      // The kernel resolves what the walk cannot (such as /proc/self/fd/1 to a pipe).
+      exists = ::stat(path.c_str(), &st) == 0;
+      if (!exists && errno != ENOENT) return fail_errno(Step::check, errno);
+      if (!exists) return fail(Step::check, "it is a symbolic link to a missing file");
+      if (found && (link.st_dev != st.st_dev || link.st_ino != st.st_ino)) {
         return fail(Step::check, "the file changed while it was looked at");
       }
+      if (S_ISREG(st.st_mode) && !found) {
+        return fail(Step::check, "the link leads to no name a file can be put under");
+      }
       final_ = hop;
+      end = found ? hop : path;
+      no_follow = found ? O_NOFOLLOW : 0;
     }
+    if (exists && S_ISDIR(st.st_mode)) return fail_errno(Step::check, EISDIR);
   }
 
   if (exists && !S_ISREG(st.st_mode)) {
     // A device or FIFO is written as it is. Opened without blocking, so a FIFO nobody reads
     // is an error rather than a wait for ever; then written blocking.
-    fd_ = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    fd_ = ::open(end.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK | no_follow);
     if (fd_ < 0 && errno == ENXIO && S_ISFIFO(st.st_mode)) {
       return fail(Step::open, "no process reads from the FIFO");
     }
