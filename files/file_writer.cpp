@@ -88,6 +88,20 @@ bool FileWriter::finish() {
   return true;
 }
 
+bool FileWriter::start(const std::string& path, Target target) {
+  abandon();
+  path_ = path;
+  final_ = path;
+  target_ = target;
+  finished_ = false;
+  name_taken_ = false;
+  reason_.clear();
+  if (path.empty()) return fail(Step::name, "the name is empty");
+  // A NUL would end the name early, so another file would be written.
+  if (holds_control_byte(path)) return fail(Step::name, "the name holds a control character");
+  return true;
+}
+
 bool FileWriter::commit_as(const std::string& path) {
   if (holds_control_byte(path)) return fail(Step::name, "the name holds a control character");
   path_ = path;

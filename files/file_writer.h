@@ -53,6 +53,8 @@ class FileWriter {
   std::string message() const;
 
  private:
+  // The part of open() every backend shares: a fresh state and a name that can be written.
+  bool start(const std::string& path, Target target);
   bool fail(Step step, const std::string& why);
   bool fail_errno(Step step, int error);
   bool flush();

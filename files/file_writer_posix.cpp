@@ -88,18 +88,8 @@ int close(int fd) {
 }  // namespace detail
 
 bool FileWriter::open(const std::string& path, Target target) {
-  abandon();
-  path_ = path;
-  target_ = target;
-  finished_ = false;
-  name_taken_ = false;
-  reason_.clear();
-  buffer_.clear();
-  if (path.empty()) return fail(Step::name, "the name is empty");
-  // A NUL would end the name early, so another file would be written.
-  if (holds_control_byte(path)) return fail(Step::name, "the name holds a control character");
+  if (!start(path, target)) return false;
 
-  final_ = path;
   struct stat st {};
   bool exists = false;
   std::string end = path;  // what a device or FIFO is opened by

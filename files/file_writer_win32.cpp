@@ -62,18 +62,9 @@ int close(int fd) {
 }  // namespace detail
 
 bool FileWriter::open(const std::string& path, Target target) {
-  abandon();
-  path_ = path;
-  target_ = target;
-  finished_ = false;
-  name_taken_ = false;
-  reason_.clear();
-  buffer_.clear();
-  if (path.empty()) return fail(Step::name, "the name is empty");
-  if (holds_control_byte(path)) return fail(Step::name, "the name holds a control character");
+  if (!start(path, target)) return false;
   const std::wstring name = wide(path);
   if (name.empty()) return fail(Step::name, "the name is not UTF-8");
-  final_ = path;
 
   if (target == Target::replace) {
     const DWORD attributes = GetFileAttributesW(name.c_str());
