@@ -108,7 +108,7 @@ std::string wait_for_text(const std::string& dir, const std::string& expected,
   }
 }
 
-pid_t start_headless_viewer(const std::string& dir, int* stdout_fd) {
+pid_t start_headless_viewer(const std::string& dir, int* stdout_fd, int* stderr_fd) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   int pipe_fds[2] = {-1, -1};
@@ -117,6 +117,11 @@ pid_t start_headless_viewer(const std::string& dir, int* stdout_fd) {
     posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
   } else {
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  }
+  int err_fds[2] = {-1, -1};
+  if (stderr_fd != nullptr) {
+    if (::pipe2(err_fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    posix_spawn_file_actions_adddup2(&actions, err_fds[1], 2);
   }
   const std::string program = viewer_program();
   std::string headless = "--headless";
@@ -130,6 +135,10 @@ pid_t start_headless_viewer(const std::string& dir, int* stdout_fd) {
   if (stdout_fd != nullptr) {
     ::close(pipe_fds[1]);
     *stdout_fd = pipe_fds[0];
+  }
+  if (stderr_fd != nullptr) {
+    ::close(err_fds[1]);
+    *stderr_fd = err_fds[0];
   }
   if (error != 0) throw std::runtime_error("cannot start the viewer");
   const auto deadline = Clock::now() + 10s;

@@ -35,8 +35,10 @@ void prepare_process();
 
 // Starts `fpu-trace-viewer --headless --dir DIR` and waits until it answers. When
 // `stdout_fd` is given it receives the read end of a pipe carrying the viewer's output,
-// otherwise the output goes to /dev/null.
-pid_t start_headless_viewer(const std::string& dir, int* stdout_fd = nullptr);
+// otherwise the output goes to /dev/null; `stderr_fd` likewise for its messages (by default
+// they go where ours go).
+pid_t start_headless_viewer(const std::string& dir, int* stdout_fd = nullptr,
+                            int* stderr_fd = nullptr);
 
 // A raw client connection to the viewer in `dir` (-1 when none answers).
 int connect_viewer(const std::string& dir);

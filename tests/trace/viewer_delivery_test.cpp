@@ -85,10 +85,8 @@ TEST_F(ViewerDelivery, FirstLineStartsTheViewer) {
 
 TEST_F(ViewerDelivery, MissingProgramDropsLinesWithoutStartingAnything) {
   UnixViewerTraceSink sink(dir.path(), dir.path());  // no viewer program in there
-  const auto start = Clock::now();
+  // What such a line costs: bench_trace's BM_LineWithoutViewerProgram.
   for (int i = 0; i < 200; ++i) EXPECT_EQ(sink.send_trace_line("rol1 = 1"), 0);
-  // Nothing waited for a viewer to appear (that would take a second per line).
-  EXPECT_LT(Clock::now() - start, 1s);
   EXPECT_EQ(sink.dropped_lines(), 200u);
   EXPECT_EQ(sink.viewer_starts(), 0u);
   EXPECT_TRUE(no_children());
@@ -117,7 +115,9 @@ TEST_F(ViewerDelivery, ViewerThatExitedIsFoundAgain) {
   EXPECT_EQ(sink.send_trace_line("nobody listens"), 0);
   testing::start_headless_viewer(dir.path());
   EXPECT_NE(sink.send_trace_line("to the second"), 0);
-  EXPECT_EQ(testing::wait_for_text(dir.path(), "to the second"), "to the second");
+  // The line nobody took is counted where the next viewer shows lines.
+  const std::string expected = "[1 trace lines dropped]\r\nto the second";
+  EXPECT_EQ(testing::wait_for_text(dir.path(), expected), expected);
 }
 
 TEST_F(ViewerDelivery, ReplacedEndpointIsFollowed) {
@@ -149,7 +149,11 @@ TEST_F(ViewerDelivery, ViewerPutsBackADeletedEndpoint) {
   while (sink.send_trace_line("found again") == 0 && Clock::now() < deadline) {
     std::this_thread::sleep_for(20ms);
   }
-  EXPECT_EQ(testing::wait_for_text(dir.path(), "found again"), "found again");
+  // The tries that found no endpoint are counted before the line.
+  const std::uint64_t missed = sink.dropped_lines();
+  const std::string expected =
+      (missed > 0 ? dropped_lines_notice(missed) + "\r\n" : std::string()) + "found again";
+  EXPECT_EQ(testing::wait_for_text(dir.path(), expected), expected);
 }
 
 TEST_F(ViewerDelivery, StoppedViewerCostsBoundedTimeAndDeliveryResumes) {
@@ -160,17 +164,13 @@ TEST_F(ViewerDelivery, StoppedViewerCostsBoundedTimeAndDeliveryResumes) {
 
   // String-art frames with tracing on, until the socket buffer is full and lines are dropped.
   std::uint64_t sent = 1;
+  // What a frame then costs: bench_trace's BM_FrameOfLinesToStoppedViewer.
   for (int frame = 0; frame < 100 && sink.dropped_lines() == 0; ++frame) {
-    const auto start = Clock::now();
     for (int i = 0; i < 1400; ++i) emit_trace(sink, TraceLabel::rol1, i);
-    EXPECT_LT(Clock::now() - start, 1s) << "frame " << frame;
     sent += 1400;
   }
   EXPECT_GT(sink.dropped_lines(), 0u);
-  // Once the viewer is known to be stuck, a frame costs little more than the failed sends.
-  const auto start = Clock::now();
   for (int i = 0; i < 1400; ++i) emit_trace(sink, TraceLabel::rol1, i);
-  EXPECT_LT(Clock::now() - start, 1s);
   sent += 1400;
   EXPECT_EQ(sink.delivered_lines() + sink.dropped_lines(), sent);
 
@@ -343,6 +343,47 @@ TEST_F(ViewerDelivery, GarbageDoesNotStopTheViewer) {
   EXPECT_NE(sink.send_trace_line("still here"), 0);
   EXPECT_EQ(testing::read_lines(out, 1), std::vector<std::string>{"still here"});
   EXPECT_EQ(testing::wait_for_text(dir.path(), "still here"), "still here");
+  ::close(out);
+}
+
+TEST_F(ViewerDelivery, RawMessagesShowAsTheirLinesOnATerminalSafely) {
+  // Each case from a client of its own; the last message shows the client is still served.
+  struct Case {
+    const char* name;
+    std::vector<std::string> messages;
+    std::vector<std::string> shown;
+  };
+  const Case cases[] = {
+      {"an empty message is an empty line", {"Lbefore", "", "Lafter"}, {"before", "", "after"}},
+      {"a drop count", {"D5"}, {"[5 trace lines dropped]"}},
+      {"a drop count no sender could reach",
+       {"D18446744073709551615", "Lafter"},
+       {"[protocol error: a sender announced 18446744073709551615 dropped lines, more than it "
+        "could have sent]",
+        "after"}},
+      {"ESC and C0 controls", {"La\x1b[31mb\x07" "c\td"}, {"a?[31mb?c\td"}},
+      {"C1 controls, raw and in UTF-8",
+       {"L\x9b"
+        "2J \xc2\x9b"
+        "2J"},
+       {"?2J ?2J"}},
+      {"other UTF-8 and Latin-1 pass",
+       {"L\xc3\xa9 \xe2\x82\xac \xe9t\xe9"},
+       {"\xc3\xa9 \xe2\x82\xac \xe9t\xe9"}},
+  };
+  int out = -1;
+  testing::start_headless_viewer(dir.path(), &out);
+  for (const auto& c : cases) {
+    const int fd = testing::connect_viewer(dir.path());
+    ASSERT_GE(fd, 0);
+    for (const auto& message : c.messages) {
+      ASSERT_EQ(::send(fd, message.data(), message.size(), MSG_NOSIGNAL),
+                static_cast<ssize_t>(message.size()))
+          << c.name;
+    }
+    EXPECT_EQ(testing::read_lines(out, c.shown.size()), c.shown) << c.name;
+    ::close(fd);
+  }
   ::close(out);
 }
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "backends/soft/soft_platform.h"
 #include "files/file_writer.h"
-#include "platform/soft/soft_platform.h"
 #include "tools/replay/command_line.h"
 
 struct GifFileType;

@@ -11,14 +11,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <string>
+#include <string_view>
 
-#include "platform/info_options.h"
-#include "platform/sdl/sdl_display.h"
+#include "app/info_options.h"
+#include "backends/sdl/sdl_display.h"
 #include "text/masked.h"
+#include "tools/viewer/viewer_model.h"
 #include "tools/viewer/viewer_server.h"
-#include "tools/viewer/viewer_text.h"
 #include "tools/viewer/viewer_window.h"
 #include "trace/unix/viewer_endpoint.h"
 
@@ -31,6 +33,44 @@ constexpr const char* help_text =
     "  --headless  no window: write each line to standard output\n"
     "  --dir DIR   the folder of the endpoint the programs send to\n"
     "fpu-sample starts it by itself when it has a line to show.\n";
+
+// A line as the terminal may see it: ESC, the other C0 controls but tab, DEL and the C1
+// controls (as single bytes or UTF-8) become '?', so a client cannot drive the terminal.
+// Other UTF-8 passes whole.
+std::string terminal_safe(std::string_view line) {
+  std::string out;
+  out.reserve(line.size());
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(line[i]);
+    const bool c1_in_utf8 = byte == 0xC2 && i + 1 < line.size() &&
+                            static_cast<unsigned char>(line[i + 1]) >= 0x80 &&
+                            static_cast<unsigned char>(line[i + 1]) <= 0x9F;
+    if (c1_in_utf8) {
+      out += '?';
+      ++i;
+      continue;
+    }
+    // Continuation bytes of a multi-byte character pass with their lead byte.
+    std::size_t length = byte >= 0xF0 && byte <= 0xF4 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC2 ? 2 : 1;
+    if (byte >= 0xF5) length = 1;
+    bool whole = length > 1 && i + length <= line.size();
+    for (std::size_t k = 1; whole && k < length; ++k) {
+      whole = (static_cast<unsigned char>(line[i + k]) & 0xC0) == 0x80;
+    }
+    if (whole) {
+      out.append(line.substr(i, length));
+      i += length - 1;
+    } else if ((byte < 0x20 && byte != '\t') || (byte >= 0x7F && byte <= 0x9F)) {
+      out += '?';
+    } else {
+      out += static_cast<char>(byte);
+    }
+  }
+  return out;
+}
+
+// Bytes of text the find bar's count looks through between two frames.
+constexpr std::size_t kCountSlice = std::size_t{2} << 20;
 
 int usage() {
   std::fputs(usage_line, stderr);
@@ -67,13 +107,16 @@ int main(int argc, char** argv) {
   const int stop_fd = signalfd(-1, &stop_signals, SFD_CLOEXEC | SFD_NONBLOCK);
   signal(SIGPIPE, SIG_IGN);
 
-  fpu::viewer::ViewerText text;
+  fpu::viewer::ViewerModel model([](const std::string& text, std::time_t when) {
+    return fpu::viewer::save_text(text, fpu::viewer::documents_dir(std::getenv), when);
+  });
   bool to_stdout = true;
   bool changed = false;
-  fpu::viewer::ViewerServer server(text, [&](std::string_view line) {
+  fpu::viewer::ViewerServer server(model.text(), [&](std::string_view line) {
     changed = true;
     if (!to_stdout) return;
-    std::fwrite(line.data(), 1, line.size(), stdout);
+    const std::string safe = terminal_safe(line);
+    std::fwrite(safe.data(), 1, safe.size(), stdout);
     std::fputc('\n', stdout);
   });
   std::string error;
@@ -96,7 +139,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s\n", message.c_str());
       return fpu::exit_no_display;
     }
-    window = fpu::viewer::ViewerWindow::open(text, error);
+    window = fpu::viewer::ViewerWindow::open(model, error);
     if (window == nullptr) {
       std::fprintf(stderr, "fpu-trace-viewer: %s; running headless\n", error.c_str());
     }
@@ -110,6 +153,8 @@ int main(int argc, char** argv) {
   }
   for (;;) {
     if (server.serve(15, stop_fd) || !window->handle_events()) break;
+    // The find bar's count goes on a slice per frame, so the window keeps answering.
+    if (model.work(kCountSlice)) changed = true;
     if (changed) window->text_changed();
     changed = false;
     window->present();

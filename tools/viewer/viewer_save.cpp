@@ -60,14 +60,6 @@ std::string documents_dir(const EnvLookup& env) {
   return home;
 }
 
-std::string save_file_name(std::time_t when) {
-  std::tm local{};
-  localtime_r(&when, &local);
-  char name[64];
-  std::strftime(name, sizeof name, "fpu-trace-%Y%m%d-%H%M%S.txt", &local);
-  return name;
-}
-
 SaveResult save_text(const std::string& text, const std::string& dir, std::time_t when) {
   SaveResult result;
   const std::string name = save_file_name(when);

@@ -11,7 +11,8 @@ namespace fpu::viewer {
 // Looks up an environment variable; null when unset.
 using EnvLookup = std::function<const char*(const char*)>;
 
-// $XDG_DOCUMENTS_DIR, else XDG_DOCUMENTS_DIR in $XDG_CONFIG_HOME/user-dirs.dirs (default
+// On Windows: the Documents folder. Elsewhere: $XDG_DOCUMENTS_DIR, else XDG_DOCUMENTS_DIR in
+// $XDG_CONFIG_HOME/user-dirs.dirs (default
 // ~/.config), else the home folder; a documents folder that does not exist is passed over.
 std::string documents_dir(const EnvLookup& env);
 
@@ -24,7 +25,8 @@ struct SaveResult {
   std::string error;  // why it failed
 };
 
-// Writes `text` into a temporary file in `dir`, then renames it to the dated name, so a
+// The one function that writes the file, on each platform. Writes `text` into a temporary
+// file in `dir`, then renames it to the dated name, so a
 // failed save never leaves a partial file under that name and never replaces another file
 // (a second save within the same second gets "-2", "-3", ... before ".txt").
 SaveResult save_text(const std::string& text, const std::string& dir, std::time_t when);

@@ -24,8 +24,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Past this many clients new connections are closed at once (file descriptors are finite).
+// Past this many clients the longest idle one is closed for a new one (file descriptors are
+// finite, and idle connections must not lock out a program with lines to show).
 constexpr std::size_t kMaxClients = 512;
+// Closing idle clients is said at most this often.
+constexpr auto kIdleNoticeInterval = 1s;
 // Messages read from one client before the others get their turn.
 constexpr int kBurst = 256;
 // After a wake-up that brought at least this many messages, the viewer pauses briefly so
@@ -46,6 +49,19 @@ sockaddr_un address_of(const std::string& path) {
   return address;
 }
 
+// More lines than a sender could have dropped (a million a second for eleven days): such a
+// count is a broken or hostile sender, not a loss to announce.
+constexpr std::uint64_t kMaxDropCount = 1'000'000'000'000;
+
+// After recv() returned 0: whether the peer closed its end, rather than sent an empty
+// message. An empty message followed by more is an empty message even when the peer left.
+bool peer_closed(int fd) {
+  pollfd p{fd, POLLRDHUP, 0};
+  if (::poll(&p, 1, 0) <= 0 || (p.revents & (POLLRDHUP | POLLHUP)) == 0) return false;
+  char probe;
+  return ::recv(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT | MSG_TRUNC) <= 0;
+}
+
 bool valid_line(const char* data, std::size_t size) {
   return std::none_of(data, data + size,
                       [](char c) { return c == '\0' || c == '\r' || c == '\n'; });
@@ -57,7 +73,7 @@ ViewerServer::ViewerServer(ViewerText& text, LineHandler on_line)
     : text_(text), on_line_(std::move(on_line)) {}
 
 ViewerServer::~ViewerServer() {
-  for (int fd : clients_) ::close(fd);
+  for (const Client& client : clients_) ::close(client.fd);
   if (listen_fd_ >= 0) {
     struct stat st {};
     // Remove the endpoint only while it is still ours.
@@ -150,7 +166,7 @@ bool ViewerServer::serve(int timeout_ms, int stop_fd) {
   const bool accepting = now >= accept_resume_;
   fds.push_back({stop_fd, POLLIN, 0});
   fds.push_back({accepting ? listen_fd_ : -1, POLLIN, 0});  // a negative descriptor is skipped
-  for (int fd : clients_) fds.push_back({fd, POLLIN, 0});
+  for (const Client& client : clients_) fds.push_back({client.fd, POLLIN, 0});
   // Wake at least once per check interval to look after the endpoint.
   const auto until_check =
       accepting ? std::chrono::milliseconds(kCheckInterval)
@@ -159,17 +175,26 @@ bool ViewerServer::serve(int timeout_ms, int stop_fd) {
   const int wait_ms = timeout_ms < 0 ? check_ms : std::min(timeout_ms, check_ms);
   const int ready = ::poll(fds.data(), fds.size(), wait_ms);
   check_endpoint();
+  const auto woken = Clock::now();
+  say_closed_idle(woken);
   if (ready <= 0) return false;
   if (fds[0].revents != 0) return true;
 
   std::vector<int> closed;
   int handled = 0;
   for (std::size_t i = 2; i < fds.size(); ++i) {
-    if (fds[i].revents != 0 && !read_client(fds[i].fd, handled)) closed.push_back(fds[i].fd);
+    if (fds[i].revents == 0) continue;
+    const int before = handled;
+    if (!read_client(fds[i].fd, handled)) {
+      closed.push_back(fds[i].fd);
+    } else if (handled != before) {
+      clients_[i - 2].last_message = woken;
+    }
   }
   for (int fd : closed) {
     ::close(fd);
-    clients_.erase(std::find(clients_.begin(), clients_.end(), fd));
+    clients_.erase(std::find_if(clients_.begin(), clients_.end(),
+                                [fd](const Client& client) { return client.fd == fd; }));
   }
   if (!closed.empty()) accept_resume_ = {};  // a descriptor is free again
   if (fds[1].revents != 0) accept_clients();
@@ -198,23 +223,39 @@ void ViewerServer::accept_clients() {
       }
       return;
     }
-    if (clients_.size() >= kMaxClients) {
-      std::fprintf(stderr, "fpu-trace-viewer: too many clients, closing a new connection\n");
-      ::close(fd);
-      continue;
-    }
+    if (clients_.size() >= kMaxClients) close_longest_idle();
     // Room for the longest text reply.
     const int buffer = static_cast<int>(kMaxTextReply + kMaxMessage);
     ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
-    clients_.push_back(fd);
+    clients_.push_back({fd, Clock::now()});
   }
+}
+
+void ViewerServer::close_longest_idle() {
+  const auto idle = std::min_element(
+      clients_.begin(), clients_.end(),
+      [](const Client& a, const Client& b) { return a.last_message < b.last_message; });
+  ::close(idle->fd);
+  clients_.erase(idle);
+  ++closed_idle_;
+  say_closed_idle(Clock::now());
+}
+
+void ViewerServer::say_closed_idle(Clock::time_point now) {
+  if (closed_idle_ == 0 || now < next_idle_notice_) return;
+  std::fprintf(stderr,
+               "fpu-trace-viewer: at its limit of %zu clients, closed %zu client(s) idle the "
+               "longest to let new ones in\n",
+               kMaxClients, closed_idle_);
+  closed_idle_ = 0;
+  next_idle_notice_ = now + kIdleNoticeInterval;
 }
 
 bool ViewerServer::read_client(int fd, int& handled) {
   char buffer[kMaxMessage];
   for (int i = 0; i < kBurst; ++i) {
     const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT | MSG_TRUNC);
-    if (n == 0) return false;  // the client closed its end
+    if (n == 0 && peer_closed(fd)) return false;
     if (n < 0) {
       if (errno == EINTR) continue;
       return errno == EAGAIN || errno == EWOULDBLOCK;
@@ -231,6 +272,11 @@ bool ViewerServer::read_client(int fd, int& handled) {
 }
 
 void ViewerServer::handle_message(int fd, const char* data, std::size_t size) {
+  if (size == 0) {  // an empty message: an empty line
+    text_.append({});
+    if (on_line_) on_line_({});
+    return;
+  }
   const char tag = data[0];
   if (tag == kTagLine && valid_line(data + 1, size - 1)) {
     const std::string_view line(data + 1, size - 1);
@@ -242,7 +288,10 @@ void ViewerServer::handle_message(int fd, const char* data, std::size_t size) {
     std::uint64_t count = 0;
     const auto [end, ec] = std::from_chars(data + 1, data + size, count);
     if (ec == std::errc() && end == data + size && count > 0) {
-      const std::string line = dropped_lines_notice(count);
+      const std::string line =
+          count <= kMaxDropCount ? dropped_lines_notice(count)
+                                 : "[protocol error: a sender announced " + std::to_string(count) +
+                                       " dropped lines, more than it could have sent]";
       text_.append(line);
       if (on_line_) on_line_(line);
       return;

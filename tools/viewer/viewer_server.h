@@ -35,8 +35,17 @@ class ViewerServer {
   std::size_t client_count() const { return clients_.size(); }
 
  private:
+  using Clock = std::chrono::steady_clock;
+  struct Client {
+    int fd;
+    Clock::time_point last_message;  // or when it was accepted
+  };
+
   bool bind_endpoint(std::string& error);
   void accept_clients();
+  // When full, the client that has sent nothing for the longest time makes room.
+  void close_longest_idle();
+  void say_closed_idle(Clock::time_point now);
   // Returns false when the client is to be closed; counts the messages in `handled`.
   bool read_client(int fd, int& handled);
   void handle_message(int fd, const char* data, std::size_t size);
@@ -49,7 +58,10 @@ class ViewerServer {
   int listen_fd_ = -1;
   dev_t endpoint_dev_ = 0;
   ino_t endpoint_ino_ = 0;
-  std::vector<int> clients_;
+  std::vector<Client> clients_;
+  // Idle clients closed to make room and not yet said; said at most once per second.
+  std::size_t closed_idle_ = 0;
+  Clock::time_point next_idle_notice_{};
   std::chrono::steady_clock::time_point next_check_{};
   // While out of descriptors, accepting pauses until then (or until a client leaves).
   std::chrono::steady_clock::time_point accept_resume_{};

@@ -38,6 +38,14 @@ void ViewerView::end() {
   top_ = last_top();
 }
 
+void ViewerView::show_line(std::uint64_t number) {
+  if (number >= top_ && number < top_ + rows_) return;
+  const std::uint64_t half = rows_ / 2;
+  const std::uint64_t wanted = number > half ? number - half : 0;
+  top_ = std::clamp(wanted, first(), last_top());
+  following_ = false;
+}
+
 void ViewerView::scroll_to_fraction(double fraction) {
   const double span = static_cast<double>(last_top() - first());
   const auto line = static_cast<std::uint64_t>(std::llround(std::clamp(fraction, 0.0, 1.0) * span));

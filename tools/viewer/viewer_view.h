@@ -46,6 +46,10 @@ class ViewerView {
   void scroll_to_fraction(double fraction);
 
   bool following() const { return following_; }
+  // Stops following new lines where the view is (a pause), until end().
+  void hold() { following_ = false; }
+  // Scrolls so that line `number` is on screen (about the middle when it was not).
+  void show_line(std::uint64_t number);
   // The line number of the top row; rows below it are top() + 1, ... while lines last.
   std::uint64_t top() const { return top_; }
   Thumb thumb(int track_length, int min_length) const;

@@ -10,11 +10,9 @@
 #include <cstring>
 #include <ctime>
 
-#include "platform/sdl/sdl_display.h"
+#include "backends/sdl/sdl_display.h"
 #include "tools/viewer/viewer_look.h"
 #include "tools/viewer/viewer_placement.h"
-#include "tools/viewer/viewer_save.h"
-#include "tools/viewer/viewer_view.h"
 
 namespace fpu::viewer {
 
@@ -26,9 +24,6 @@ constexpr int kFontSize = 14;
 constexpr int kMargin = 4;
 constexpr int kScrollBarWidth = 14;
 constexpr int kMinThumb = 20;
-// Longest part of a line drawn; the rest would be off the window anyway.
-constexpr std::size_t kMaxDrawn = 400;
-constexpr int kWheelLines = 3;
 constexpr auto kFrameInterval = std::chrono::milliseconds(33);
 constexpr int kWidth = 720;
 constexpr int kHeight = 480;
@@ -44,30 +39,19 @@ ScreenRect viewer_place() {
   return place_viewer(program, mode.w, mode.h, kWidth, kHeight);
 }
 
-constexpr const char kHelpLine[] =
-    "F1 keys   Ctrl+S save   Ctrl+C copy   Ctrl+A all   Del clear   End follow";
-constexpr const char* kHelpOverlay[] = {
-    "Keys of the trace viewer",
-    "",
-    "Wheel, Up, Down      scroll by lines",
-    "Page Up, Page Down   scroll by pages",
-    "Home                 go to the first line",
-    "End                  go to the last line and follow new lines",
-    "Mouse drag           select (Shift+click extends)",
-    "Ctrl+A               select all",
-    "Ctrl+C               copy the selection",
-    "Ctrl+S               save the text to the documents folder",
-    "Delete, Ctrl+L       clear the text",
-    "F1, Escape           close this list",
-};
-
 const SDL_Color kText{0, 0, 0, 255};
 
 class SdlViewerWindow final : public ViewerWindow {
  public:
-  SdlViewerWindow(ViewerText& text, SDL_Window* window, SDL_Renderer* renderer, TTF_Font* font,
+  SdlViewerWindow(ViewerModel& model, SDL_Window* window, SDL_Renderer* renderer, TTF_Font* font,
                   int scale)
-      : text_(text), view_(text), window_(window), renderer_(renderer), font_(font), scale_(scale) {
+      : model_(model),
+        text_(model.text()),
+        view_(model.view()),
+        window_(window),
+        renderer_(renderer),
+        font_(font),
+        scale_(scale) {
     skip_ = std::max(TTF_FontLineSkip(font_), 1);
     int advance = 0;
     TTF_GlyphMetrics(font_, 'M', nullptr, nullptr, nullptr, nullptr, &advance);
@@ -93,8 +77,14 @@ class SdlViewerWindow final : public ViewerWindow {
         case SDL_KEYDOWN:
           key(event.key.keysym);
           break;
+        case SDL_TEXTINPUT:
+          // Letters typed with Ctrl or Alt are commands, not text.
+          if ((SDL_GetModState() & (KMOD_CTRL | KMOD_ALT)) != 0 || !model_.type(event.text.text)) {
+            continue;
+          }
+          break;
         case SDL_MOUSEWHEEL:
-          view_.scroll_by(-static_cast<std::int64_t>(event.wheel.y) * kWheelLines);
+          model_.wheel(event.wheel.y);
           break;
         case SDL_MOUSEBUTTONDOWN:
           if (event.button.button == SDL_BUTTON_LEFT) press(event.button.x, event.button.y);
@@ -130,9 +120,10 @@ class SdlViewerWindow final : public ViewerWindow {
     SDL_RenderClear(renderer_);
     draw_text_rows();
     draw_scroll_bar();
-    if (!status_.empty()) draw_band(status_top(), status_, {255, 248, 200, 255});
-    draw_band(help_top(), kHelpLine, {225, 225, 225, 255});
-    if (show_help_) draw_help_overlay();
+    if (model_.find_open()) draw_band(find_top(), model_.find_line(), {210, 230, 255, 255});
+    if (!model_.status().empty()) draw_band(status_top(), model_.status(), {255, 248, 200, 255});
+    draw_band(help_top(), ViewerModel::key_line(), {225, 225, 225, 255});
+    if (model_.help_shown()) draw_help_overlay();
     SDL_RenderPresent(renderer_);
   }
 
@@ -140,8 +131,13 @@ class SdlViewerWindow final : public ViewerWindow {
   int px(int size) const { return size * scale_; }
   int band_height() const { return skip_ + px(2); }
   int help_top() const { return height_ - band_height(); }
-  int status_top() const { return help_top() - (status_.empty() ? 0 : band_height()); }
-  int text_height() const { return std::max(status_top(), 0); }
+  int status_top() const { return help_top() - (model_.status().empty() ? 0 : band_height()); }
+  int find_top() const { return status_top() - (model_.find_open() ? band_height() : 0); }
+  int text_height() const { return std::max(find_top(), 0); }
+  // Where a line's text begins: after the time column when it is shown.
+  int text_left() const {
+    return px(kMargin) + static_cast<int>(model_.time_columns()) * char_width_;
+  }
   int scroll_bar_left() const { return width_ - px(kScrollBarWidth); }
 
   void layout() {
@@ -149,59 +145,59 @@ class SdlViewerWindow final : public ViewerWindow {
     view_.set_rows(static_cast<std::size_t>(std::max(text_height() - px(kMargin), 0) / skip_));
   }
 
-  void key(const SDL_Keysym& keysym) {
-    const bool ctrl = (keysym.mod & KMOD_CTRL) != 0;
-    switch (keysym.sym) {
-      case SDLK_PAGEUP:
-        view_.page_up();
-        break;
-      case SDLK_PAGEDOWN:
-        view_.page_down();
-        break;
+  static ViewerKey viewer_key(SDL_Keycode sym) {
+    switch (sym) {
       case SDLK_UP:
-        view_.scroll_by(-1);
-        break;
+        return ViewerKey::up;
       case SDLK_DOWN:
-        view_.scroll_by(1);
-        break;
+        return ViewerKey::down;
+      case SDLK_PAGEUP:
+        return ViewerKey::page_up;
+      case SDLK_PAGEDOWN:
+        return ViewerKey::page_down;
       case SDLK_HOME:
-        view_.home();
-        break;
+        return ViewerKey::home;
       case SDLK_END:
-        view_.end();
-        break;
+        return ViewerKey::end;
       case SDLK_F1:
-        show_help_ = !show_help_;
-        break;
+        return ViewerKey::f1;
       case SDLK_ESCAPE:
-        show_help_ = false;
-        status_.clear();
-        view_.clear_selection();
-        break;
+        return ViewerKey::escape;
       case SDLK_DELETE:
-        clear();
-        break;
+        return ViewerKey::del;
+      case SDLK_a:
+        return ViewerKey::a;
+      case SDLK_c:
+        return ViewerKey::c;
+      case SDLK_l:
+        return ViewerKey::l;
+      case SDLK_s:
+        return ViewerKey::s;
       default:
-        if (!ctrl) break;
-        if (keysym.sym == SDLK_l) clear();
-        if (keysym.sym == SDLK_s) save();
-        if (keysym.sym == SDLK_a) view_.select_all();
-        if (keysym.sym == SDLK_c && view_.has_selection()) {
-          SDL_SetClipboardText(latin1_to_utf8(view_.selected_text()).c_str());
-        }
-        break;
+        return ViewerKey::other;
     }
   }
 
-  void clear() {
-    text_.clear();
-    view_.end();
-    view_.text_changed();
+  void key(const SDL_Keysym& keysym) {
+    const KeyOutcome outcome =
+        model_.key(viewer_key(keysym.sym), (keysym.mod & KMOD_CTRL) != 0,
+                   (keysym.mod & KMOD_SHIFT) != 0, (keysym.mod & KMOD_ALT) != 0);
+    if (outcome == KeyOutcome::copy) {
+      SDL_SetClipboardText(latin1_to_utf8(view_.selected_text()).c_str());
+    }
+    if (on_top_ != model_.on_top()) {
+      on_top_ = model_.on_top();
+      SDL_SetWindowAlwaysOnTop(window_, on_top_ ? SDL_TRUE : SDL_FALSE);
+    }
+    if (title_ != model_.title(kTitle)) {
+      title_ = model_.title(kTitle);
+      SDL_SetWindowTitle(window_, title_.c_str());
+    }
   }
 
   TextPosition position_at(int x, int y) const {
     const int row = std::max(y - px(kMargin), 0) / skip_;
-    const int column = std::max(x - px(kMargin) + char_width_ / 2, 0) / char_width_;
+    const int column = std::max(x - text_left() + char_width_ / 2, 0) / char_width_;
     return {view_.top() + static_cast<std::uint64_t>(row), static_cast<std::size_t>(column)};
   }
 
@@ -218,12 +214,7 @@ class SdlViewerWindow final : public ViewerWindow {
       }
       return;
     }
-    const TextPosition at = position_at(x, y);
-    if ((SDL_GetModState() & KMOD_SHIFT) != 0 && view_.has_selection()) {
-      view_.extend_selection(at);
-    } else {
-      view_.begin_selection(at);
-    }
+    model_.press(position_at(x, y), (SDL_GetModState() & KMOD_SHIFT) != 0);
     selecting_ = true;
   }
 
@@ -238,18 +229,7 @@ class SdlViewerWindow final : public ViewerWindow {
     // Dragging past the text's edge scrolls on.
     if (y < 0) view_.scroll_by(-1);
     if (y >= text_height()) view_.scroll_by(1);
-    view_.extend_selection(position_at(x, std::clamp(y, 0, std::max(text_height() - 1, 0))));
-  }
-
-  // Saves into the documents folder and shows the outcome in the window and its title.
-  void save() {
-    const SaveResult result =
-        save_text(text_.text(), documents_dir(std::getenv), std::time(nullptr));
-    status_ = result.ok ? "Saved " + std::to_string(text_.line_count()) + " lines to " + result.path
-                        : "Could not save: " + result.error;
-    const std::string title =
-        std::string(kTitle) + (result.ok ? " - saved to " : " - could not save ") + result.path;
-    SDL_SetWindowTitle(window_, title.c_str());
+    model_.drag(position_at(x, std::clamp(y, 0, std::max(text_height() - 1, 0))));
   }
 
   void draw_string(std::string_view text, int x, int y) {
@@ -286,13 +266,31 @@ class SdlViewerWindow final : public ViewerWindow {
         const std::size_t begin = number == from.line ? from.column : 0;
         // A selection running past the line's end shows one cell for the line break.
         const std::size_t end = number == to.line ? to.column : line.size() + 1;
-        fill({px(kMargin) + static_cast<int>(begin) * char_width_, y,
+        fill({text_left() + static_cast<int>(begin) * char_width_, y,
               static_cast<int>(end - begin) * char_width_, skip_},
              {173, 214, 255, 255});
       }
-      draw_string(line, px(kMargin), y);
+      draw_matches(number, line, y);
+      if (model_.time_shown()) {
+        draw_string(model_.time_text(static_cast<std::size_t>(number - first)), px(kMargin), y);
+      }
+      draw_string(line, text_left(), y);
     }
     SDL_RenderSetClipRect(renderer_, nullptr);
+  }
+
+  // Every match of the find bar's text on the row, the current one distinct.
+  void draw_matches(std::uint64_t number, std::string_view line, int y) {
+    if (!model_.find_open() || model_.find().query().empty()) return;
+    const std::size_t length = model_.find().query().size();
+    const auto current = model_.current_match();
+    for (auto at = model_.find().find_in(line, 0); at && *at < kMaxDrawn;
+         at = model_.find().find_in(line, *at + 1)) {
+      const bool is_current = current && current->line == number && current->column == *at;
+      fill({text_left() + static_cast<int>(*at) * char_width_, y,
+            static_cast<int>(length) * char_width_, skip_},
+           is_current ? SDL_Color{255, 150, 50, 255} : SDL_Color{255, 240, 120, 255});
+    }
   }
 
   void draw_scroll_bar() {
@@ -309,18 +307,23 @@ class SdlViewerWindow final : public ViewerWindow {
   }
 
   void draw_help_overlay() {
-    const int rows = static_cast<int>(std::size(kHelpOverlay));
+    const auto keys = ViewerModel::key_list();
+    const int rows = static_cast<int>(keys.size()) + 2;
     const int box_width = std::min(width_ - px(2 * kMargin), 64 * char_width_);
     const SDL_Rect box{px(kMargin), px(kMargin), box_width, rows * skip_ + px(2 * kMargin)};
     fill(box, {60, 60, 60, 255});
     fill({box.x + px(1), box.y + px(1), box.w - px(2), box.h - px(2)}, {250, 250, 250, 255});
-    for (int i = 0; i < rows; ++i) {
-      draw_string(kHelpOverlay[i], box.x + px(kMargin), box.y + px(kMargin) + i * skip_);
+    draw_string("Keys of the trace viewer", box.x + px(kMargin), box.y + px(kMargin));
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      char row[128];
+      std::snprintf(row, sizeof row, "%-20s %s", keys[i].keys, keys[i].does);
+      draw_string(row, box.x + px(kMargin), box.y + px(kMargin) + static_cast<int>(i + 2) * skip_);
     }
   }
 
-  ViewerText& text_;
-  ViewerView view_;
+  ViewerModel& model_;
+  const ViewerText& text_;
+  ViewerView& view_;
   SDL_Window* window_;
   SDL_Renderer* renderer_;
   TTF_Font* font_;
@@ -331,15 +334,15 @@ class SdlViewerWindow final : public ViewerWindow {
   int height_ = 0;
   bool selecting_ = false;
   int thumb_grab_ = -1;  // where in the thumb the drag took it, or -1
-  bool show_help_ = false;
-  std::string status_;
+  std::string title_ = kTitle;
+  bool on_top_ = false;
   bool dirty_ = true;
   std::chrono::steady_clock::time_point next_frame_{};
 };
 
 }  // namespace
 
-std::unique_ptr<ViewerWindow> ViewerWindow::open(ViewerText& text, std::string& error) {
+std::unique_ptr<ViewerWindow> ViewerWindow::open(ViewerModel& model, std::string& error) {
   // The viewer handles SIGINT and SIGTERM itself.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
@@ -375,7 +378,7 @@ std::unique_ptr<ViewerWindow> ViewerWindow::open(ViewerText& text, std::string& 
   }
   // Shown without taking the keyboard: the program's keys must keep reaching the program.
   show_without_activation(window);
-  return std::make_unique<SdlViewerWindow>(text, window, renderer, font, scale);
+  return std::make_unique<SdlViewerWindow>(model, window, renderer, font, scale);
 }
 
 }  // namespace fpu::viewer

@@ -11,23 +11,24 @@
 // endpoint; the caller never waits for it: lines sent meanwhile are held (up to 1 MiB) and
 // go out first once the viewer answers. A missing viewer program costs a stat.
 // When delivery cannot work (the directory is missing, belongs to someone else, the viewer
-// does not start), the sink says so once through its notice handler. When lines could be
-// sent again after some were dropped, the viewer is first told how many (it shows
-// "[N trace lines dropped]").
+// does not start), the sink says so once through its notice handler. Every line is either
+// shown or counted: before the next line that goes out after some were dropped (to this
+// viewer or while none answered), the viewer is told how many (it shows "[N trace lines
+// dropped]"), and at the end the sink tells it about the last ones through room every
+// connection keeps for that, so a viewer that stopped reading still gets the count. Lines
+// no viewer could be told about are counted through the loss handler at the end.
 #pragma once
 
-#include <sys/types.h>
-
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "trace/trace.h"
+#include "trace/unix/directory_watch.h"
+#include "trace/unix/endpoint_probe.h"
+#include "trace/unix/send_budget.h"
+#include "trace/unix/viewer_starter.h"
 
 namespace fpu {
 
@@ -40,7 +41,8 @@ class UnixViewerTraceSink : public TraceSink {
   // see viewer::running_executable_dir); empty means never start a viewer. `endpoint_dir`
   // replaces the per-user directory (tests); empty means viewer::default_endpoint_dir().
   explicit UnixViewerTraceSink(std::string program_dir, std::string endpoint_dir = {});
-  // Gives a viewer that is still starting up to its start time to take the held lines.
+  // Gives a viewer that is still starting up to its start time to take the held lines, then
+  // tells the viewer how many lines were dropped since it was last told.
   ~UnixViewerTraceSink() override;
   UnixViewerTraceSink(const UnixViewerTraceSink&) = delete;
   UnixViewerTraceSink& operator=(const UnixViewerTraceSink&) = delete;
@@ -56,9 +58,13 @@ class UnixViewerTraceSink : public TraceSink {
   // Replaces the default handler, which writes "<program>: trace delivery is off: ..." to
   // standard error.
   void set_notice_handler(NoticeHandler handler) { notice_ = std::move(handler); }
+  // Replaces the default handler of the line said at the end when lines were lost that no
+  // viewer was told about ("<program>: N of M trace lines could not be delivered ..." on
+  // standard error).
+  void set_loss_handler(NoticeHandler handler) { loss_ = std::move(handler); }
 
-  std::uint64_t delivered_lines() const { return delivered_; }
-  std::uint64_t dropped_lines() const { return dropped_; }
+  std::uint64_t delivered_lines() const { return counts_.delivered; }
+  std::uint64_t dropped_lines() const { return counts_.dropped; }
   // How many times a viewer program was started.
   std::uint64_t viewer_starts() const { return starts_; }
   const std::string& endpoint_dir() const { return endpoint_dir_; }
@@ -75,72 +81,41 @@ class UnixViewerTraceSink : public TraceSink {
     notice_start = 4,
   };
 
-  struct Connection {
-    int fd = -1;
-    dev_t dev = 0;
-    ino_t ino = 0;
-    std::uint64_t dropped = 0;  // held lines that could not be sent on it
-  };
-
   bool connected_endpoint_unchanged() const;
-  bool directory_changed();
-  void watch_directory();
-  // Connects to the endpoint; `why` says why a refusal will last. Reads only what no thread
-  // changes, unless `watch` (user-interface thread only) starts watching the directory.
-  Lookup probe(Connection* connection, std::string* why, bool watch);
   Lookup look_up();
   bool start_viewer();
-  // The starter thread's work, and the process it creates (the viewer's id, -1 on failure).
-  void run_start();
-  pid_t spawn_viewer();
-  // Sends held lines on a new connection; returns how many it had to drop.
-  std::uint64_t flush_held(int fd, const std::string& batch);
   // Takes over what a finished start left: the connection, or the pause before the next.
   void finish_start();
-  // Keeps a line for the starting viewer; the caller holds mutex_.
-  bool hold(const char* text, std::size_t length);
   bool send_message(const char* data, std::size_t size);
   // Tells the viewer about lines dropped since the last one it got; false when it cannot
   // take the message now.
   bool report_drops();
   void disconnect();
+  // Counts lines lost, to be told to the next viewer reached.
+  void drop(std::uint64_t count = 1);
+  std::string drop_message() const;
   void say_once(Notice which, const std::string& text);
 
   std::string program_path_;
   std::string endpoint_dir_;
   std::string socket_path_;
-  int fd_ = -1;
-  dev_t endpoint_dev_ = 0;
-  ino_t endpoint_ino_ = 0;
-  int watch_fd_ = -1;  // change notifications of the endpoint directory
-  bool watching_ = false;
-
+  viewer::Connection connection_;
+  viewer::DirectoryWatch watch_;
   // Time the user-interface thread may still spend waiting for a viewer that does not read.
-  Clock::duration wait_budget_;
-  Clock::time_point budget_time_;
-  bool stalled_ = false;
+  viewer::SendBudget budget_;
   // After a refused look-up, look-ups pause until next_look_up_; after a start that gave no
   // endpoint, starts pause until next_start_.
   Clock::time_point next_look_up_{};
   Clock::time_point next_start_{};
 
-  // The start in progress. The starter thread owns everything below mutex_ until
-  // start_done_; the user-interface thread only appends to held_ meanwhile.
-  std::thread starter_;
-  std::mutex mutex_;
-  std::condition_variable start_finished_;
-  bool start_done_ = false;
-  std::string held_;  // lines waiting for the starting viewer, each ended by a NUL
-  Connection started_;
-  std::string start_failure_;
-
   NoticeHandler notice_;
+  NoticeHandler loss_;
   std::string hint_;  // what the user can do about a folder that is not theirs
   unsigned said_ = 0;
 
-  std::atomic<std::uint64_t> delivered_{0};
-  std::atomic<std::uint64_t> dropped_{0};
-  // Dropped on this connection since the last line sent (user-interface thread only).
+  viewer::DeliveryCounts counts_;
+  viewer::ViewerStarter starter_{counts_};
+  // Dropped since a viewer was last told (user-interface thread only).
   std::uint64_t unreported_ = 0;
   std::uint64_t starts_ = 0;
 };

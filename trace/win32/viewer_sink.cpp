@@ -113,19 +113,21 @@ std::string joined(const std::vector<std::string>& pieces, bool has_text) {
   return text;
 }
 
-Outcome deliver(const ViewerSinkOptions& options, const Batch& batch,
-                std::uint64_t& start_attempts) {
+// `start_attempts` null: a missing viewer is not started.
+Outcome deliver(const ViewerSinkOptions& options, const Batch& batch, std::uint64_t* start_attempts,
+                DWORD timeout_ms) {
   HWND viewer = FindWindowA(viewer_class, nullptr);
+  if (!viewer && !start_attempts) return Outcome::no_viewer;
   if (!viewer) {
     // WinExec returns once the viewer waits for input, by which time its window exists.
-    ++start_attempts;
+    ++*start_attempts;
     WinExec(options.viewer_path.c_str(), SW_SHOWNORMAL);
     viewer = FindWindowA(viewer_class, nullptr);
     if (!viewer) return Outcome::no_viewer;
   }
   HWND edit = FindWindowExA(viewer, nullptr, "Edit", nullptr);
   if (!edit) return Outcome::failed;
-  const DWORD t = options.send_timeout_ms;
+  const DWORD t = timeout_ms;
   DWORD_PTR length = 0;
   if (!send(edit, WM_GETTEXTLENGTH, 0, 0, t, &length)) return Outcome::failed;
   // Put the caret at the end explicitly: after a click into the viewer it may be anywhere,
@@ -145,6 +147,18 @@ bool deadline_passed(DWORD deadline) {
   return static_cast<LONG>(GetTickCount() - deadline) >= 0;
 }
 
+// At the end, the viewer is told about the lines lost since its last insertion, within
+// what is left of the drain time (a little at least); no viewer is started for it.
+void tell_lost_at_end(const ViewerSinkOptions& options, std::uint64_t lost, DWORD deadline) {
+  if (lost == 0) return;
+  const LONG left = static_cast<LONG>(deadline - GetTickCount());
+  const DWORD timeout =
+      std::min<DWORD>(options.send_timeout_ms, static_cast<DWORD>(std::max<LONG>(left, 100)));
+  Batch notice;
+  notice.pieces.push_back(dropped_lines_notice(lost));
+  deliver(options, notice, nullptr, timeout);
+}
+
 DWORD WINAPI worker(void* param) {
   auto& s = *static_cast<ViewerSinkShared*>(param);
   // Lines the viewer window did not take (a message timed out), told with the next lines.
@@ -153,17 +167,24 @@ DWORD WINAPI worker(void* param) {
   for (;;) {
     while (s.lines.empty() && !s.stopping) SleepConditionVariableSRW(&s.wake, &s.lock, INFINITE, 0);
     if (s.stopping && (s.lines.empty() || deadline_passed(s.stop_deadline))) {
+      // Lines never delivered: the ones not taken, those refused before them and at the end.
+      std::uint64_t lost = unreported + s.refused + s.lines.size();
+      for (const QueuedLine& line : s.lines) lost += line.refused_before;
       s.stats.abandoned += s.lines.size();
       s.lines.clear();
+      s.refused = 0;
       WakeAllConditionVariable(&s.idle);
-      break;
+      const DWORD deadline = s.stop_deadline;
+      ReleaseSRWLockExclusive(&s.lock);
+      tell_lost_at_end(s.options, lost, deadline);
+      return 0;
     }
     const Batch batch = take_batch(s.lines, unreported);
     s.in_hand = batch.lines;
     std::uint64_t starts = 0;
     ReleaseSRWLockExclusive(&s.lock);
 
-    Outcome outcome = deliver(s.options, batch, starts);
+    Outcome outcome = deliver(s.options, batch, &starts, s.options.send_timeout_ms);
 
     AcquireSRWLockExclusive(&s.lock);
     s.in_hand = 0;
@@ -174,9 +195,9 @@ DWORD WINAPI worker(void* param) {
         unreported = 0;
         break;
       case Outcome::no_viewer:
-        // A viewer started later never saw these lines: nothing to tell it.
+        // Told to a viewer that comes later.
         s.stats.no_viewer += batch.lines;
-        unreported = 0;
+        unreported = batch.lost + batch.lines;
         break;
       case Outcome::failed:
         s.stats.failed += batch.lines;
@@ -185,8 +206,6 @@ DWORD WINAPI worker(void* param) {
     }
     if (s.lines.empty()) WakeAllConditionVariable(&s.idle);
   }
-  ReleaseSRWLockExclusive(&s.lock);
-  return 0;
 }
 
 }  // namespace
@@ -208,8 +227,8 @@ Win32ViewerTraceSink::~Win32ViewerTraceSink() {
     return;
   }
   // The worker stops taking lines at the drain deadline; the line in hand may still need
-  // its five sends and a viewer start.
-  DWORD limit = s.options.drain_ms + 5 * s.options.send_timeout_ms + 1000;
+  // its five sends and a viewer start, and the count of lost lines four more sends.
+  DWORD limit = s.options.drain_ms + 9 * s.options.send_timeout_ms + 1000;
   if (WaitForSingleObject(s.thread, limit) == WAIT_OBJECT_0) {
     CloseHandle(s.thread);
     delete shared_;

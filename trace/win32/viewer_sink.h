@@ -5,8 +5,10 @@
 // time-out, so a slow, busy or hung viewer never stalls the window. Lines past the
 // queue's bound are dropped and counted. The worker takes the lines waiting (up to 16,384
 // at a time) and appends them in one insertion, in the order they were queued, with the text one
-// insertion per line would give. Where lines were lost (the queue was full, or the viewer did not
-// answer) the next insertion shows "[N trace lines dropped]" before the next line.
+// insertion per line would give. Where lines were lost (the queue was full, the viewer did not
+// answer, or there was none) the next insertion shows "[N trace lines dropped]" before the
+// next line; lines lost at the end (refused, or still queued when the drain time ran out)
+// are told to the viewer the same way when the sink goes.
 #pragma once
 
 #include <cstddef>

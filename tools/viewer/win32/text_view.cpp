@@ -1,102 +1,92 @@
 #include "tools/viewer/win32/text_view.h"
 
 #include <algorithm>
-#include <cstring>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <string>
-#include <vector>
+
+#include "tools/viewer/viewer_model.h"
+#include "tools/viewer/win32/text_view_paint.h"
 
 namespace fpu::viewer {
 
 namespace {
 
-constexpr std::size_t text_limit = std::size_t{16} << 20;
-constexpr int wheel_lines = 3;
-constexpr int margin = 2;
-// Longest part of a line drawn; the rest would be off the window anyway.
-constexpr std::size_t max_drawn = 400;
+constexpr int margin = TextLayout::margin;
+// The find bar's count: a slice of text per timer tick, so the window keeps answering.
+constexpr UINT_PTR count_timer = 1;
+constexpr UINT count_interval_ms = 15;
+constexpr std::size_t count_slice = std::size_t{2} << 20;
 
+ViewerKey viewer_key(WPARAM vk) {
+  switch (vk) {
+    case VK_UP:
+      return ViewerKey::up;
+    case VK_DOWN:
+      return ViewerKey::down;
+    case VK_PRIOR:
+      return ViewerKey::page_up;
+    case VK_NEXT:
+      return ViewerKey::page_down;
+    case VK_HOME:
+      return ViewerKey::home;
+    case VK_END:
+      return ViewerKey::end;
+    case VK_F1:
+      return ViewerKey::f1;
+    case VK_ESCAPE:
+      return ViewerKey::escape;
+    case VK_DELETE:
+      return ViewerKey::del;
+    case 'A':
+      return ViewerKey::a;
+    case 'C':
+      return ViewerKey::c;
+    case 'L':
+      return ViewerKey::l;
+    case 'S':
+      return ViewerKey::s;
+    default:
+      return ViewerKey::other;
+  }
+}
+
+// Draws the viewer model in an "Edit" window and forwards its messages and input to it.
 struct TextView {
   HWND hwnd = nullptr;
   HFONT font = nullptr;
-  int line_height = 16;
-  int char_width = 8;
-  int rows = 1;
-
-  std::string text;
-  std::vector<std::size_t> starts{0};  // where each line begins
-  // The insertion point programs set with EM_SETSEL (start, end).
-  std::size_t sel_start = 0;
-  std::size_t sel_end = 0;
-  // The user's mouse selection, shown and copied.
-  std::size_t mark_anchor = 0;
-  std::size_t mark_caret = 0;
+  TextLayout layout;
   bool marking = false;
+  bool counting = false;  // the count timer runs
+  bool on_top = false;    // the window was put above others
+  std::string base_title;
+  ViewerModel model{[](const std::string& text, std::time_t when) {
+    return save_text(text, documents_dir(std::getenv), when);
+  }};
 
-  int top = 0;  // first line shown
-  bool following = true;
+  int text_left() const { return layout.text_left(model); }
+  int text_height() const { return layout.text_height(model); }
 
-  int line_count() const { return static_cast<int>(starts.size()); }
-  int last_top() const { return std::max(line_count() - rows, 0); }
-  std::size_t line_end(int line) const {
-    return line + 1 < line_count() ? starts[static_cast<std::size_t>(line) + 1] - 2 : text.size();
-  }
-
-  // Line starts from `line` on, after the text there changed.
-  void rebuild_from(int line) {
-    starts.resize(static_cast<std::size_t>(std::max(line, 0)) + 1);
-    for (std::size_t at = text.find("\r\n", starts.back()); at != std::string::npos;
-         at = text.find("\r\n", at + 2)) {
-      starts.push_back(at + 2);
-    }
-  }
-
-  int line_of(std::size_t offset) const {
-    return static_cast<int>(std::upper_bound(starts.begin(), starts.end(), offset) -
-                            starts.begin()) -
-           1;
-  }
-
-  void replace_selection(const char* insert) {
-    const std::size_t from = std::min(sel_start, sel_end);
-    const std::size_t to = std::max(sel_start, sel_end);
-    const std::size_t length = insert ? std::strlen(insert) : 0;
-    // A line break split in two by the range would leave a stray "\r": rebuild one line earlier.
-    const int line = std::max(line_of(from) - 1, 0);
-    text.replace(from, to - from, insert ? insert : "", length);
-    rebuild_from(line);
-    sel_start = sel_end = from + length;
-    // Text put in before the end of the user's selection shifts it: it goes.
-    if (from < std::max(mark_anchor, mark_caret)) mark_anchor = mark_caret = 0;
-    if (text.size() > text_limit) trim();
-    scroll_to(following ? last_top() : top);
-  }
-
-  // Keeps the lines that begin in the newest half of the limit.
-  void trim() {
-    const auto first = std::lower_bound(starts.begin(), starts.end(), text.size() - text_limit / 2);
-    if (first == starts.end()) return;  // one line longer than that: kept whole
-    const std::size_t cut = *first;
-    const int removed = static_cast<int>(first - starts.begin());
-    text.erase(0, cut);
-    starts.erase(starts.begin(), first);
-    for (auto& start : starts) start -= cut;
-    auto shift = [cut](std::size_t& offset) { offset = offset > cut ? offset - cut : 0; };
-    shift(sel_start), shift(sel_end), shift(mark_anchor), shift(mark_caret);
-    top = std::max(top - removed, 0);
-  }
-
-  void scroll_to(int line) {
-    top = std::clamp(line, 0, last_top());
-    following = top == last_top();
+  // Brings the scroll bar and the picture up to date with the model.
+  void sync() {
+    const ViewerView& view = model.view();
+    const ViewerText& text = model.text();
     SCROLLINFO info{sizeof info,
                     SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL,
                     0,
-                    line_count() - 1,
-                    static_cast<UINT>(rows),
-                    top,
+                    static_cast<int>(std::max<std::size_t>(text.line_count(), 1) - 1),
+                    static_cast<UINT>(view.rows()),
+                    static_cast<int>(view.top() - text.first_number()),
                     0};
     SetScrollInfo(hwnd, SB_VERT, &info, TRUE);
     InvalidateRect(hwnd, nullptr, FALSE);
+  }
+
+  void text_changed() {
+    model.text_changed();
+    count_on();
+    sync();
   }
 
   void set_font(HFONT f) {
@@ -107,137 +97,112 @@ struct TextView {
     GetTextMetricsA(dc, &metrics);
     SelectObject(dc, old);
     ReleaseDC(hwnd, dc);
-    line_height = std::max<int>(metrics.tmHeight, 1);
-    char_width = std::max<int>(metrics.tmAveCharWidth, 1);
+    layout.line_height = std::max<int>(metrics.tmHeight, 1);
+    layout.char_width = std::max<int>(metrics.tmAveCharWidth, 1);
     resize();
   }
 
   void resize() {
     RECT client{};
     GetClientRect(hwnd, &client);
-    rows = std::max<int>((client.bottom - 2 * margin) / line_height, 1);
-    scroll_to(following ? last_top() : top);
+    layout.width = client.right;
+    layout.height = client.bottom;
+    model.view().set_rows(
+        static_cast<std::size_t>(std::max(text_height() - 2 * margin, 0) / layout.line_height));
+    sync();
   }
 
-  std::size_t offset_at(int x, int y) const {
-    const int line = std::clamp(top + (y - margin) / line_height, 0, line_count() - 1);
-    const int column = std::max((x - margin + char_width / 2) / char_width, 0);
-    return std::min(starts[static_cast<std::size_t>(line)] + static_cast<std::size_t>(column),
-                    line_end(line));
+  TextPosition position_at(int x, int y) const {
+    const int row = std::max(y - margin, 0) / layout.line_height;
+    const int column = std::max((x - text_left() + layout.char_width / 2) / layout.char_width, 0);
+    return {model.view().top() + static_cast<std::uint64_t>(row), static_cast<std::size_t>(column)};
   }
 
   void copy() const {
-    const std::size_t from = std::min(mark_anchor, mark_caret);
-    const std::size_t to = std::max(mark_anchor, mark_caret);
-    if (from == to || !OpenClipboard(hwnd)) return;
+    // The clipboard's text has CR LF line breaks.
+    std::string text;
+    for (char ch : model.view().selected_text()) {
+      if (ch == '\n') text += '\r';
+      text += ch;
+    }
+    if (text.empty() || !OpenClipboard(hwnd)) return;
     EmptyClipboard();
-    if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, to - from + 1)) {
+    if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1)) {
       char* data = static_cast<char*>(GlobalLock(block));
-      text.copy(data, to - from, from);
-      data[to - from] = '\0';
+      text.copy(data, text.size());
+      data[text.size()] = '\0';
       GlobalUnlock(block);
       if (!SetClipboardData(CF_TEXT, block)) GlobalFree(block);
     }
     CloseClipboard();
   }
 
-  void paint() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
-    RECT client{};
-    GetClientRect(hwnd, &client);
-    HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(ANSI_FIXED_FONT));
-    const COLORREF text_colour = GetSysColor(COLOR_WINDOWTEXT);
-    const COLORREF back = GetSysColor(COLOR_WINDOW);
-    const std::size_t mark_from = std::min(mark_anchor, mark_caret);
-    const std::size_t mark_to = std::max(mark_anchor, mark_caret);
-    FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
-    for (int row = 0; row <= rows && top + row < line_count(); ++row) {
-      const int line = top + row;
-      const std::size_t begin = starts[static_cast<std::size_t>(line)];
-      const std::size_t end = std::min(line_end(line), begin + max_drawn);
-      const int y = margin + row * line_height;
-      // Three runs: before, inside and after the user's selection.
-      const std::size_t cuts[4] = {begin, std::clamp(mark_from, begin, end),
-                                   std::clamp(mark_to, begin, end), end};
-      for (int run = 0; run < 3; ++run) {
-        if (cuts[run + 1] <= cuts[run]) continue;
-        const bool marked = run == 1;
-        SetTextColor(dc, marked ? GetSysColor(COLOR_HIGHLIGHTTEXT) : text_colour);
-        SetBkColor(dc, marked ? GetSysColor(COLOR_HIGHLIGHT) : back);
-        TextOutA(dc, margin + static_cast<int>(cuts[run] - begin) * char_width, y,
-                 text.data() + cuts[run], static_cast<int>(cuts[run + 1] - cuts[run]));
+  bool key(WPARAM vk, bool alt) {
+    const KeyOutcome outcome =
+        model.key(viewer_key(vk), GetKeyState(VK_CONTROL) < 0, GetKeyState(VK_SHIFT) < 0, alt);
+    if (outcome == KeyOutcome::ignored) return false;
+    if (outcome == KeyOutcome::copy) copy();
+    if (HWND parent = GetParent(hwnd)) {
+      SetWindowTextA(parent, model.title(base_title).c_str());
+      if (on_top != model.on_top()) {
+        on_top = model.on_top();
+        SetWindowPos(parent, on_top ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       }
     }
-    SelectObject(dc, old);
-    EndPaint(hwnd, &ps);
+    resize();  // the status band may have come or gone
+    count_on();
+    return true;
+  }
+
+  // Keeps the count going while the find bar has one to finish.
+  void count_on() {
+    if (!model.find_open() || counting) return;
+    counting = SetTimer(hwnd, count_timer, count_interval_ms, nullptr) != 0;
+  }
+
+  void tick() {
+    if (model.work(count_slice)) {
+      InvalidateRect(hwnd, nullptr, FALSE);
+    } else {
+      KillTimer(hwnd, count_timer);
+      counting = false;
+    }
   }
 
   void scroll_bar(int code) {
-    SCROLLINFO info{sizeof info, SIF_ALL, 0, 0, 0, 0, 0};
-    GetScrollInfo(hwnd, SB_VERT, &info);
+    ViewerView& view = model.view();
     switch (code) {
       case SB_LINEUP:
-        scroll_to(top - 1);
+        view.scroll_by(-1);
         break;
       case SB_LINEDOWN:
-        scroll_to(top + 1);
+        view.scroll_by(1);
         break;
       case SB_PAGEUP:
-        scroll_to(top - std::max(rows - 1, 1));
+        view.page_up();
         break;
       case SB_PAGEDOWN:
-        scroll_to(top + std::max(rows - 1, 1));
-        break;
-      case SB_THUMBTRACK:
-      case SB_THUMBPOSITION:
-        scroll_to(info.nTrackPos);
+        view.page_down();
         break;
       case SB_TOP:
-        scroll_to(0);
+        view.home();
         break;
       case SB_BOTTOM:
-        scroll_to(last_top());
+        view.end();
         break;
-      default:
+      case SB_THUMBTRACK:
+      case SB_THUMBPOSITION: {
+        SCROLLINFO info{sizeof info, SIF_TRACKPOS, 0, 0, 0, 0, 0};
+        GetScrollInfo(hwnd, SB_VERT, &info);
+        const auto at = static_cast<std::int64_t>(view.top() - model.text().first_number());
+        view.scroll_by(info.nTrackPos - at);
         break;
-    }
-  }
-
-  bool key(WPARAM vk) {
-    const bool ctrl = GetKeyState(VK_CONTROL) < 0;
-    switch (vk) {
-      case VK_PRIOR:
-        scroll_bar(SB_PAGEUP);
-        return true;
-      case VK_NEXT:
-        scroll_bar(SB_PAGEDOWN);
-        return true;
-      case VK_UP:
-        scroll_bar(SB_LINEUP);
-        return true;
-      case VK_DOWN:
-        scroll_bar(SB_LINEDOWN);
-        return true;
-      case VK_HOME:
-        scroll_to(0);
-        return true;
-      case VK_END:
-        scroll_to(last_top());
-        return true;
-      case 'A':
-        if (!ctrl) return false;
-        mark_anchor = 0;
-        mark_caret = text.size();
-        InvalidateRect(hwnd, nullptr, FALSE);
-        return true;
-      case 'C':
-        if (!ctrl) return false;
-        copy();
-        return true;
+      }
       default:
-        return false;
+        return;
     }
+    sync();
   }
 };
 
@@ -253,10 +218,15 @@ LRESULT CALLBACK text_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view));
   }
   if (view == nullptr) return DefWindowProcA(hwnd, message, wparam, lparam);
+  ViewerModel& model = view->model;
   switch (message) {
-    case WM_CREATE:
+    case WM_CREATE: {
+      char title[256] = {};
+      if (HWND parent = GetParent(hwnd)) GetWindowTextA(parent, title, sizeof title);
+      view->base_title = title;
       view->set_font(nullptr);
       return 0;
+    }
     case WM_NCDESTROY:
       SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
       delete view;
@@ -267,55 +237,48 @@ LRESULT CALLBACK text_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
     case WM_GETFONT:
       return reinterpret_cast<LRESULT>(view->font);
     case WM_GETTEXTLENGTH:
-      return static_cast<LRESULT>(view->text.size());
+      return static_cast<LRESULT>(model.text().text().size());
     case WM_GETTEXT: {
       if (wparam == 0 || lparam == 0) return 0;
-      const std::size_t n = std::min<std::size_t>(wparam - 1, view->text.size());
+      const std::string& text = model.text().text();
+      const std::size_t n = std::min<std::size_t>(wparam - 1, text.size());
       char* out = reinterpret_cast<char*>(lparam);
-      view->text.copy(out, n);
+      text.copy(out, n);
       out[n] = '\0';
       return static_cast<LRESULT>(n);
     }
-    case WM_SETTEXT:
-      view->sel_start = 0;
-      view->sel_end = view->text.size();
-      view->following = true;
-      view->replace_selection(reinterpret_cast<const char*>(lparam));
-      view->sel_start = view->sel_end = 0;
+    case WM_SETTEXT: {
+      const char* raw = reinterpret_cast<const char*>(lparam);
+      model.edit().set_text(raw ? raw : "");
+      model.view().end();
+      view->text_changed();
       return TRUE;
-    case EM_SETSEL: {
-      // (-1, any) only removes the selection; otherwise negative ends mean the text's end.
-      const auto start = static_cast<INT_PTR>(wparam);
-      const auto end = static_cast<INT_PTR>(lparam);
-      const std::size_t size = view->text.size();
-      if (start == -1) {
-        view->sel_start = view->sel_end;
-        return 0;
-      }
-      auto clamp = [size](INT_PTR v) { return v < 0 ? size : std::min<std::size_t>(v, size); };
-      view->sel_start = clamp(start);
-      view->sel_end = clamp(end);
-      return 0;
     }
+    case EM_SETSEL:
+      model.edit().set(static_cast<INT_PTR>(wparam), static_cast<INT_PTR>(lparam));
+      return 0;
     case EM_GETSEL: {
-      const auto from = static_cast<DWORD>(std::min(view->sel_start, view->sel_end));
-      const auto to = static_cast<DWORD>(std::max(view->sel_start, view->sel_end));
-      if (wparam) *reinterpret_cast<DWORD*>(wparam) = from;
-      if (lparam) *reinterpret_cast<DWORD*>(lparam) = to;
+      const auto [from, to] = model.edit().get();
+      if (wparam) *reinterpret_cast<DWORD*>(wparam) = static_cast<DWORD>(from);
+      if (lparam) *reinterpret_cast<DWORD*>(lparam) = static_cast<DWORD>(to);
       return MAKELRESULT(from, to);
     }
-    case EM_REPLACESEL:
-      view->replace_selection(reinterpret_cast<const char*>(lparam));
+    case EM_REPLACESEL: {
+      const char* raw = reinterpret_cast<const char*>(lparam);
+      model.edit().replace(raw ? raw : "");
+      view->text_changed();
       return 0;
+    }
     case EM_SCROLLCARET:
       // New text is followed only while the end is in view.
-      if (view->following) view->scroll_to(view->last_top());
+      if (model.view().following()) model.view().end();
+      view->sync();
       return TRUE;
-    case EM_SETLIMITTEXT:  // the view keeps its own bound
+    case EM_SETLIMITTEXT:  // the model keeps its own bound
     case EM_SETREADONLY:
       return TRUE;
     case EM_GETLINECOUNT:
-      return view->line_count();
+      return static_cast<LRESULT>(std::max<std::size_t>(model.text().line_count(), 1));
     case WM_COPY:
       view->copy();
       return 0;
@@ -323,7 +286,7 @@ LRESULT CALLBACK text_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
       view->resize();
       return 0;
     case WM_PAINT:
-      view->paint();
+      paint_text_view(hwnd, view->font, view->layout, model);
       return 0;
     case WM_ERASEBKGND:
       return 1;
@@ -331,18 +294,35 @@ LRESULT CALLBACK text_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
       view->scroll_bar(LOWORD(wparam));
       return 0;
     case WM_MOUSEWHEEL:
-      view->scroll_to(view->top - GET_WHEEL_DELTA_WPARAM(wparam) / WHEEL_DELTA * wheel_lines);
+      model.wheel(GET_WHEEL_DELTA_WPARAM(wparam) / WHEEL_DELTA);
+      view->sync();
       return 0;
     case WM_KEYDOWN:
-      if (view->key(wparam)) return 0;
+      if (view->key(wparam, false)) return 0;
       break;
+    case WM_SYSKEYDOWN:  // Alt held
+      if (wparam == 'C' && view->key(wparam, true)) return 0;
+      break;
+    case WM_CHAR:
+      // Typed text for the find bar; control characters (Enter, Ctrl+letters) are keys.
+      if (wparam >= 0x20 && wparam != 0x7F) {
+        const char typed = static_cast<char>(wparam);
+        if (model.type(std::string_view(&typed, 1))) {
+          view->count_on();
+          InvalidateRect(hwnd, nullptr, FALSE);
+        }
+      }
+      return 0;
+    case WM_TIMER:
+      if (wparam == count_timer) view->tick();
+      return 0;
     case WM_LBUTTONDOWN: {
       SetFocus(hwnd);
       SetCapture(hwnd);
-      const std::size_t at =
-          view->offset_at(static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam)));
-      if ((wparam & MK_SHIFT) == 0) view->mark_anchor = at;
-      view->mark_caret = at;
+      const int y = static_cast<short>(HIWORD(lparam));
+      if (y >= view->text_height()) return 0;
+      model.press(view->position_at(static_cast<short>(LOWORD(lparam)), y),
+                  (wparam & MK_SHIFT) != 0);
       view->marking = true;
       InvalidateRect(hwnd, nullptr, FALSE);
       return 0;
@@ -351,10 +331,11 @@ LRESULT CALLBACK text_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
       if (view->marking) {
         const int y = static_cast<short>(HIWORD(lparam));
         // Dragging past the edge scrolls on.
-        if (y < 0) view->scroll_to(view->top - 1);
-        if (y > view->rows * view->line_height) view->scroll_to(view->top + 1);
-        view->mark_caret = view->offset_at(static_cast<short>(LOWORD(lparam)), y);
-        InvalidateRect(hwnd, nullptr, FALSE);
+        if (y < 0) model.view().scroll_by(-1);
+        if (y >= view->text_height()) model.view().scroll_by(1);
+        model.drag(view->position_at(static_cast<short>(LOWORD(lparam)),
+                                     std::clamp(y, 0, std::max(view->text_height() - 1, 0))));
+        view->sync();
       }
       return 0;
     case WM_LBUTTONUP:

@@ -1,0 +1,18 @@
+// The trace viewer's limits, the same in the Linux and the Windows viewer.
+#pragma once
+
+#include <cstddef>
+
+namespace fpu::viewer {
+
+// Text kept: past it the oldest lines go, about half the text at once.
+inline constexpr std::size_t kTextLimit = std::size_t{16} << 20;
+// Lines kept: each costs an index entry beside its text, so a flood of empty lines is
+// bounded as well (2 Mi lines of 4 bytes each beside 16 MiB of text).
+inline constexpr std::size_t kLineLimit = kTextLimit / 8;
+// Lines one wheel notch scrolls.
+inline constexpr int kWheelLines = 3;
+// Longest part of a line drawn; the rest would be off the window anyway.
+inline constexpr std::size_t kMaxDrawn = 400;
+
+}  // namespace fpu::viewer

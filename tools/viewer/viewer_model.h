@@ -1,0 +1,144 @@
+// The trace viewer as both platforms show it: the text, the view over it, the key commands,
+// the key list and the status line. A platform's window draws what this holds and forwards
+// its input here; only the clipboard and the file writing are the platform's own.
+#pragma once
+
+#include <cstddef>
+#include <ctime>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "tools/viewer/viewer_edit.h"
+#include "tools/viewer/viewer_find.h"
+#include "tools/viewer/viewer_limits.h"
+#include "tools/viewer/viewer_save.h"
+#include "tools/viewer/viewer_text.h"
+#include "tools/viewer/viewer_view.h"
+
+namespace fpu::viewer {
+
+enum class ViewerKey {
+  up,
+  down,
+  page_up,
+  page_down,
+  home,
+  end,
+  f1,
+  escape,
+  del,
+  a,
+  c,
+  l,
+  s,
+  f,  // with Ctrl: the find bar
+  p,  // with Ctrl: pause
+  t,  // with Ctrl: the time column
+  o,  // with Ctrl: always on top
+  space,
+  enter,
+  backspace,
+  f3,
+  other,
+};
+
+// What a key asks of the platform beyond a redraw.
+enum class KeyOutcome {
+  ignored,  // not a viewer key: the platform may handle it
+  handled,
+  copy,  // put selected_text() on the clipboard
+};
+
+struct KeyHelp {
+  const char* keys;
+  const char* does;
+};
+
+class ViewerModel {
+ public:
+  // Writes the text to the documents folder under a dated name (viewer_save.h).
+  using Saver = std::function<SaveResult(const std::string& text, std::time_t when)>;
+  explicit ViewerModel(Saver saver, std::size_t limit = kTextLimit);
+  ViewerModel(const ViewerModel&) = delete;
+  ViewerModel& operator=(const ViewerModel&) = delete;
+
+  ViewerText& text() { return text_; }
+  const ViewerText& text() const { return text_; }
+  ViewerView& view() { return view_; }
+  const ViewerView& view() const { return view_; }
+  EditSelection& edit() { return edit_; }
+
+  // After lines were appended, discarded or replaced.
+  void text_changed() { view_.text_changed(); }
+
+  KeyOutcome key(ViewerKey key, bool ctrl, bool shift = false, bool alt = false);
+  // Typed text: goes to the find bar while it is open. Returns whether it was taken.
+  bool type(std::string_view typed);
+  // Work done between frames: counts matches over at most `budget` bytes. Returns whether
+  // the count moved on (the status changed).
+  bool work(std::size_t budget);
+  // Wheel notches, positive away from the user (scrolls up).
+  void wheel(int notches);
+  // A click in the text (Shift extends the selection) and a drag from it.
+  void press(TextPosition at, bool shift);
+  void drag(TextPosition at) { view_.extend_selection(at); }
+  void clear();
+  void save(std::time_t when);
+
+  bool help_shown() const { return help_shown_; }
+  bool find_open() const { return find_open_; }
+  const ViewerFind& find() const { return find_; }
+  // The current match as line number and column, when there is one.
+  std::optional<TextPosition> current_match() const;
+  // "find: QUERY   N of M" while the bar is open.
+  std::string find_line() const;
+  bool paused() const { return paused_; }
+  // The time column: when each line arrived, in seconds since the viewer started.
+  bool time_shown() const { return time_shown_; }
+  // Whether the window stays above others (off until toggled).
+  bool on_top() const { return on_top_; }
+  // Characters the time column takes before each line (0 while hidden).
+  std::size_t time_columns() const { return time_shown_ ? kTimeColumns : 0; }
+  // The time column's text for line `index` of the text.
+  std::string time_text(std::size_t index) const;
+  // What Ctrl+S writes: the text as received, with the time column when it is shown.
+  std::string text_to_save() const;
+  // The status line: the last save's outcome, or the pause.
+  std::string status() const;
+  // The window title: `base`, and where the last save went.
+  std::string title(std::string_view base) const;
+
+  // Every key the viewer knows, for the F1 list.
+  static std::span<const KeyHelp> key_list();
+  // The short key line under the text.
+  static const char* key_line();
+
+ private:
+  ViewerText text_;
+  ViewerView view_;
+  EditSelection edit_;
+  Saver saver_;
+  void find_step(bool backward);
+  void toggle_pause();
+
+  bool help_shown_ = false;
+  ViewerFind find_;
+  bool find_open_ = false;
+  std::string find_typed_;
+  // The current match, counting discarded bytes (see ViewerText::discarded_bytes).
+  std::optional<std::uint64_t> match_;
+  bool counting_done_ = false;
+  static constexpr std::size_t kTimeColumns = 12;
+  bool time_shown_ = false;
+  bool on_top_ = false;
+  bool paused_ = false;
+  bool follow_on_resume_ = false;
+  std::uint64_t paused_end_ = 0;
+  std::string status_;
+  std::string title_note_;
+};
+
+}  // namespace fpu::viewer

@@ -1,0 +1,148 @@
+#include "tools/viewer/win32/text_view_paint.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+namespace fpu::viewer {
+
+namespace {
+
+struct Painter : TextLayout {
+  HWND hwnd;
+  HFONT font;
+  const ViewerModel& model;
+  bool matched_row_ = false;
+
+  int text_left() const { return TextLayout::text_left(model); }
+  int bands() const { return TextLayout::bands(model); }
+  int text_height() const { return TextLayout::text_height(model); }
+
+  void draw_string(HDC dc, std::string_view text, int x, int y) {
+    TextOutA(dc, x, y, text.data(), static_cast<int>(std::min(text.size(), kMaxDrawn)));
+  }
+
+  void draw_band(HDC dc, int top, std::string_view text, COLORREF background) {
+    const RECT band{0, top, width, top + band_height()};
+    HBRUSH brush = CreateSolidBrush(background);
+    FillRect(dc, &band, brush);
+    DeleteObject(brush);
+    SetBkColor(dc, background);
+    SetTextColor(dc, RGB(0, 0, 0));
+    draw_string(dc, text, margin, top + 1);
+  }
+
+  void draw_rows(HDC dc) {
+    const ViewerView& view = model.view();
+    const ViewerText& text = model.text();
+    const TextPosition from = view.selection_begin();
+    const TextPosition to = view.selection_end();
+    const COLORREF text_colour = GetSysColor(COLOR_WINDOWTEXT);
+    const COLORREF back = GetSysColor(COLOR_WINDOW);
+    for (std::size_t row = 0; row <= view.rows(); ++row) {
+      const std::uint64_t number = view.top() + row;
+      if (number < text.first_number() || number - text.first_number() >= text.line_count()) break;
+      const std::string_view line =
+          text.line(static_cast<std::size_t>(number - text.first_number()));
+      const std::size_t end = std::min(line.size(), kMaxDrawn);
+      std::size_t mark_from = end;
+      std::size_t mark_to = end;
+      if (view.has_selection() && number >= from.line && number <= to.line) {
+        mark_from = number == from.line ? std::min(from.column, end) : 0;
+        mark_to = number == to.line ? std::min(to.column, end) : end;
+      }
+      const int y = margin + static_cast<int>(row) * line_height;
+      if (model.time_shown()) {
+        SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+        SetBkColor(dc, back);
+        SetBkMode(dc, OPAQUE);
+        const std::string time =
+            model.time_text(static_cast<std::size_t>(number - text.first_number()));
+        TextOutA(dc, margin, y, time.data(), static_cast<int>(time.size()));
+      }
+      // Three runs: before, inside and after the user's selection.
+      const std::size_t cuts[4] = {0, mark_from, mark_to, end};
+      matched_row_ = false;
+      draw_matches(dc, number, line.substr(0, end), y);
+      for (int run = 0; run < 3; ++run) {
+        if (cuts[run + 1] <= cuts[run]) continue;
+        const bool marked = run == 1;
+        SetTextColor(dc, marked ? GetSysColor(COLOR_HIGHLIGHTTEXT) : text_colour);
+        SetBkColor(dc, marked ? GetSysColor(COLOR_HIGHLIGHT) : back);
+        // Unmarked text over match highlights keeps them.
+        SetBkMode(dc, marked || !matched_row_ ? OPAQUE : TRANSPARENT);
+        TextOutA(dc, text_left() + static_cast<int>(cuts[run]) * char_width, y,
+                 line.data() + cuts[run], static_cast<int>(cuts[run + 1] - cuts[run]));
+      }
+    }
+  }
+
+  // Every match of the find bar's text on the row, the current one distinct; the row's text
+  // is drawn over them transparently.
+  void draw_matches(HDC dc, std::uint64_t number, std::string_view line, int y) {
+    if (!model.find_open() || model.find().query().empty()) return;
+    const int length = static_cast<int>(model.find().query().size());
+    const auto current = model.current_match();
+    for (auto at = model.find().find_in(line, 0); at; at = model.find().find_in(line, *at + 1)) {
+      const bool is_current = current && current->line == number && current->column == *at;
+      const int x = text_left() + static_cast<int>(*at) * char_width;
+      const RECT box{x, y, x + length * char_width, y + line_height};
+      HBRUSH brush = CreateSolidBrush(is_current ? RGB(255, 150, 50) : RGB(255, 240, 120));
+      FillRect(dc, &box, brush);
+      DeleteObject(brush);
+    }
+    matched_row_ = true;
+  }
+
+  void draw_key_list(HDC dc) {
+    const auto keys = ViewerModel::key_list();
+    const int rows = static_cast<int>(keys.size()) + 2;
+    const RECT box{margin, margin, margin + std::min(width - 2 * margin, 64 * char_width),
+                   margin + rows * line_height + 2 * margin};
+    FillRect(dc, &box, static_cast<HBRUSH>(GetStockObject(DKGRAY_BRUSH)));
+    const RECT inside{box.left + 1, box.top + 1, box.right - 1, box.bottom - 1};
+    FillRect(dc, &inside, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SetBkColor(dc, RGB(255, 255, 255));
+    SetTextColor(dc, RGB(0, 0, 0));
+    draw_string(dc, "Keys of the trace viewer", box.left + margin, box.top + margin);
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      char row[128];
+      std::snprintf(row, sizeof row, "%-20s %s", keys[i].keys, keys[i].does);
+      draw_string(dc, row, box.left + margin,
+                  box.top + margin + static_cast<int>(i + 2) * line_height);
+    }
+  }
+
+  void paint() {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(ANSI_FIXED_FONT));
+    FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
+    const RECT clip{0, 0, width, text_height()};
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, clip.left, clip.top, clip.right, clip.bottom);
+    draw_rows(dc);
+    RestoreDC(dc, saved);
+    if (!model.status().empty()) {
+      draw_band(dc, height - 2 * band_height(), model.status(), RGB(255, 248, 200));
+    }
+    if (model.find_open()) {
+      draw_band(dc, height - bands() * band_height(), model.find_line(), RGB(210, 230, 255));
+    }
+    draw_band(dc, height - band_height(), ViewerModel::key_line(), RGB(225, 225, 225));
+    if (model.help_shown()) draw_key_list(dc);
+    SelectObject(dc, old);
+    EndPaint(hwnd, &ps);
+  }
+};
+
+}  // namespace
+
+void paint_text_view(HWND hwnd, HFONT font, const TextLayout& layout, const ViewerModel& model) {
+  Painter painter{layout, hwnd, font, model};
+  painter.paint();
+}
+
+}  // namespace fpu::viewer
