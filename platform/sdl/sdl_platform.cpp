@@ -24,10 +24,10 @@ SdlPlatform::~SdlPlatform() {
   if (window_ != nullptr) SDL_DestroyWindow(window_);
 }
 
-bool SdlPlatform::open_window(std::string& error) {
+bool SdlPlatform::open_window(std::string& error, std::int32_t chosen_scale) {
   // As Windows shows a program that does not declare itself DPI-aware: the same picture,
   // each pixel a square of scale x scale.
-  scale_ = desktop_scale();
+  scale_ = chosen_scale > 0 ? chosen_scale : desktop_scale();
   int x = SDL_WINDOWPOS_CENTERED;
   int y = SDL_WINDOWPOS_CENTERED;
   SDL_DisplayMode mode;

@@ -24,8 +24,9 @@ class SdlPlatform final : public SoftPlatform {
 
   // Creates the hidden window, centred on the desktop as the program places it, with
   // its renderer. On a desktop scaled by 2 or more the window shows the picture that many
-  // times larger. On failure returns false with SDL's reason in `error`.
-  bool open_window(std::string& error);
+  // times larger; `chosen_scale` other than 0 replaces the desktop's. On failure returns false
+  // with SDL's reason in `error`.
+  bool open_window(std::string& error, std::int32_t chosen_scale = 0);
   // Screen pixels per picture pixel.
   std::int32_t scale() const { return scale_; }
   void show_window();
