@@ -24,11 +24,19 @@
 
 namespace {
 
-std::unique_ptr<fpu::TraceSink> make_trace_sink(fpu::TraceMode mode) {
+std::unique_ptr<fpu::TraceSink> make_trace_sink(fpu::TraceMode mode,
+                                                const fpu::SdlPlatform& platform) {
   switch (mode) {
-    case fpu::TraceMode::viewer:
-      // The viewer program is looked for (and started) beside this executable.
-      return std::make_unique<fpu::UnixViewerTraceSink>(fpu::viewer::running_executable_dir());
+    case fpu::TraceMode::viewer: {
+      // The viewer program is looked for (and started) beside this executable, and told
+      // where the window is now, so that it opens beside it.
+      auto sink = std::make_unique<fpu::UnixViewerTraceSink>(fpu::viewer::running_executable_dir());
+      sink->set_viewer_arguments([&platform] {
+        return std::vector<std::string>{"--beside",
+                                        fpu::format_program_frame(platform.window_frame())};
+      });
+      return sink;
+    }
     case fpu::TraceMode::stdout_lines:
       // Each line goes out as it is made, so a reader at the other end of a pipe sees
       // every key's lines when it happens.
@@ -79,7 +87,7 @@ int main(int argc, char** argv) {
     std::string error;
     if (platform.open_window(error, command_line.options.scale)) {
       platform.set_icon(fpu::window_icon_pixels, fpu::window_icon_size);
-      const auto trace = make_trace_sink(command_line.options.trace);
+      const auto trace = make_trace_sink(command_line.options.trace, platform);
       fpu::Program program(platform, *trace);
       code = platform.run(program);
       fpu::ignore_x11_errors();

@@ -71,6 +71,19 @@ void SdlPlatform::set_icon(const std::uint32_t* argb, int size) {
   SDL_FreeSurface(icon);
 }
 
+ProgramFrame SdlPlatform::window_frame() const {
+  int x = 0, y = 0, width = 0, height = 0;
+  SDL_GetWindowPosition(window_, &x, &y);
+  SDL_GetWindowSize(window_, &width, &height);
+  // SDL reads _NET_FRAME_EXTENTS on X11; where it cannot tell, the frame is the client area.
+  int top = 0, left = 0, bottom = 0, right = 0;
+  if (SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right) != 0) {
+    top = left = bottom = right = 0;
+  }
+  return {{x - left, y - top, width + left + right, height + top + bottom},
+          {left, top, right, bottom}};
+}
+
 void SdlPlatform::show_window() {
   SDL_ShowWindow(window_);
   // The first paint below stands for everything showing uncovers (UpdateWindow validates

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/program.h"
+#include "app/window_frame.h"
 #include "platform/soft/soft_platform.h"
 
 namespace fpu {
@@ -30,6 +31,9 @@ class SdlPlatform final : public SoftPlatform {
   // Screen pixels per picture pixel.
   std::int32_t scale() const { return scale_; }
   void show_window();
+  // Where the window is now, with the window manager's frame around it (none without a
+  // window manager).
+  ProgramFrame window_frame() const;
   // Sets the window's icon from size x size ARGB words (the window must be open).
   void set_icon(const std::uint32_t* argb, int size);
   // The handle the window procedure receives.
