@@ -5,7 +5,8 @@
 # line: far more lit pixels than a line across the lit area would have.
 #   run_man_examples.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
-export PATH="$(realpath "$1"):$PATH"
+build=$(realpath "$1")
+export PATH="$build:$PATH"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0 pictures=0
@@ -32,7 +33,7 @@ for page in "$2"/packaging/*.scd; do
   for picture in "$work/$name"/*.gif "$work/$name"/*.png; do
     [[ -e "$picture" ]] || continue
     pictures=$((pictures + 1))
-    read -r count width height _ < <(convert "$picture[-1]" -colorspace gray -threshold 50% \
+    read -r count width height _ < <(convert "${picture}[-1]" -colorspace gray -threshold 50% \
       -format '%[fx:round(mean*w*h)] %@\n' info: | tr 'x+' '  ')
     # A line one or two pixels wide has at most 2 * (width + height) lit pixels.
     result="$(basename "$picture"): $count lit pixels over ${width}x$height"

@@ -8,8 +8,8 @@ set -euo pipefail
 sample=$(realpath "$1")
 here=$(dirname "$(realpath "$0")")
 WORK=$(mktemp -d)
-SAMPLE_PID= VIEWER_PID= OPENBOX_PID=
-stop() { for pid in "$@"; do [[ -n "$pid" ]] && kill "$pid" 2>/dev/null || true; done; }
+SAMPLE_PID='' VIEWER_PID='' OPENBOX_PID=''
+stop() { for pid in "$@"; do if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null || true; fi; done; }
 trap 'stop "$VIEWER_PID" "$SAMPLE_PID" "$OPENBOX_PID"; stop_xvfb; rm -rf "$WORK"' EXIT
 # shellcheck source=../e2e/x_session.sh
 source "$here/../e2e/x_session.sh"
@@ -95,7 +95,7 @@ for scale in 1 2; do
     echo "$label: $placed; its text fits"
     stop "$VIEWER_PID" "$SAMPLE_PID"
     wait "$SAMPLE_PID" 2>/dev/null || true
-    VIEWER_PID= SAMPLE_PID=
+    VIEWER_PID='' SAMPLE_PID=''
   done
   stop "$OPENBOX_PID"
   wait "$OPENBOX_PID" 2>/dev/null || true
