@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "app/window.h"
 #include "fpu_version.h"
 
 namespace fpu {
@@ -11,6 +12,7 @@ namespace {
 constexpr std::string_view usage =
     "usage: fpu-sample [--trace viewer|stdout|none] [--scale N] [--help] [--version]\n";
 
+static_assert(max_desktop_scale == 8, "the help text says --scale goes up to 8");
 constexpr std::string_view help_body =
     "Shows the rotating wire-frame scene in a window; keys and mouse drags turn it.\n"
     "\n"
@@ -77,7 +79,7 @@ bool parse_scale(std::string_view text, int* scale) {
   int value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (error != std::errc() || end != text.data() + text.size()) return false;
-  if (value < 1 || value > max_demo_scale) return false;
+  if (value < 1 || value > max_desktop_scale) return false;
   *scale = value;
   return true;
 }
@@ -122,7 +124,8 @@ CommandLineResult parse_demo_command_line(std::span<const std::string_view> args
         return failure("--trace takes viewer, stdout or none, not '" + shown(value) + "'");
       }
     } else if (!parse_scale(value, &result.options.scale)) {
-      return failure("--scale takes a whole number from 1 to 8, not '" + shown(value) + "'");
+      return failure("--scale takes a whole number from 1 to " + std::to_string(max_desktop_scale) +
+                     ", not '" + shown(value) + "'");
     }
   }
   return result;

@@ -18,8 +18,6 @@ struct DemoOptions {
   int scale = 0;  // screen pixels per picture pixel; 0: the desktop's scale
 };
 
-inline constexpr int max_demo_scale = 8;
-
 struct CommandLineResult {
   enum class Action { run, help, version, error } action = Action::run;
   DemoOptions options;

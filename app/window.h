@@ -17,6 +17,14 @@ inline constexpr std::int32_t frame_width = 700;
 inline constexpr std::int32_t frame_height = 680;
 inline constexpr std::uint32_t timer_id = 1;
 inline constexpr std::uint32_t timer_period_ms = 50;
+// SetTimer raises shorter periods to USER_TIMER_MINIMUM.
+inline constexpr std::uint32_t shortest_timer_period_ms = 10;
+constexpr std::uint32_t timer_period(std::uint32_t milliseconds) {
+  return milliseconds < shortest_timer_period_ms ? shortest_timer_period_ms : milliseconds;
+}
+// The largest whole factor a high-resolution desktop scales the picture by: eight times
+// 700 x 654 already covers the largest screens.
+inline constexpr std::int32_t max_desktop_scale = 8;
 
 // Routes one message, then returns the platform's default handling of it.
 std::intptr_t window_proc(Program& program, WindowHandle window, std::uint32_t message,

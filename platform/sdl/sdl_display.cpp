@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "app/window.h"
+
 namespace fpu {
 namespace {
 
