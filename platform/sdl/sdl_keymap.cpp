@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "platform/display_scale.h"
+
 namespace fpu {
 namespace {
 
@@ -142,24 +144,19 @@ constexpr auto key_table = [] {
   return table;
 }();
 
-// A screen position in picture pixels, rounding down (also left of and above the window).
-std::int32_t unscaled(std::int32_t position, std::int32_t scale) {
-  if (scale <= 1) return position;
-  return position >= 0 ? position / scale : -((-position + scale - 1) / scale);
-}
-
 struct Point {
   std::int32_t x;
   std::int32_t y;
 };
 
 Point picture_point(std::int32_t x, std::int32_t y, const EventContext& context) {
-  return {unscaled(x, context.scale), unscaled(y, context.scale)};
+  return {picture_coordinate(x, context.scale), picture_coordinate(y, context.scale)};
 }
 
 bool inside_client(Point point, const EventContext& context) {
-  return point.x >= 0 && point.y >= 0 && point.x < unscaled(context.client_width, context.scale) &&
-         point.y < unscaled(context.client_height, context.scale);
+  return point.x >= 0 && point.y >= 0 &&
+         point.x < picture_coordinate(context.client_width, context.scale) &&
+         point.y < picture_coordinate(context.client_height, context.scale);
 }
 
 std::optional<WindowMessage> translate_key(const SDL_KeyboardEvent& key) {

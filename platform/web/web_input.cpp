@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "platform/display_scale.h"
 #include "scene/scene_state.h"
 
 namespace fpu::web {
@@ -201,9 +202,7 @@ std::optional<WindowMessage> mouse_message(MouseAction action, int dom_button,
 }
 
 int integer_scale(double device_pixel_ratio) {
-  if (!(device_pixel_ratio >= 2)) return 1;
-  if (device_pixel_ratio > 16) return 16;
-  return static_cast<int>(device_pixel_ratio);
+  return fpu::integer_scale(device_pixel_ratio);
 }
 
 }  // namespace fpu::web

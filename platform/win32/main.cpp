@@ -1,6 +1,7 @@
 // fpu-sample.exe: the program on the real Windows API. Answers --help and --version and
-// ignores every other argument. Stays DPI-unaware, so that Windows scales its 700 x 654
-// picture on a high-resolution desktop.
+// ignores every other argument. Declared per-monitor DPI-aware (its manifest), so Windows
+// does not blur the picture on a scaled desktop: it shows it enlarged by a whole number
+// itself, each pixel an exact square.
 #include <windows.h>
 
 #include <cstdio>
@@ -10,19 +11,89 @@
 
 #include "app/program.h"
 #include "app/window.h"
+#include "platform/display_scale.h"
 #include "platform/info_options.h"
 #include "platform/win32/win32_platform.h"
 #include "trace/win32/viewer_sink.h"
 
 namespace {
 
+struct Running {
+  fpu::Program* program;
+  fpu::Win32Platform* platform;
+  std::int32_t fixed_scale;  // from the command line; 0 follows the monitor's
+};
 // WM_CREATE arrives inside CreateWindowExA, before the call returns anything that could
 // carry the program to the window procedure, so the procedure finds it here.
-fpu::Program* running_program = nullptr;
+Running* running = nullptr;
+
+// Windows 10 (1607) and later only: looked up, so older systems still start the program.
+template <class Function>
+Function* user32_function(const char* name) {
+  return reinterpret_cast<Function*>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
+}
+
+// The system's dots per inch: the primary monitor's when the program started.
+UINT system_dpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSX) : 0;
+  if (screen != nullptr) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? static_cast<UINT>(dpi) : fpu::unscaled_dpi;
+}
+
+// The window's outer size at `scale` on a monitor of `dpi`: at 1 the program's own frame
+// size, above it the frame around a client area of scale times the picture.
+SIZE window_size(std::int32_t scale, UINT dpi) {
+  if (scale <= 1) return SIZE{fpu::frame_width, fpu::frame_height};
+  RECT rect{0, 0, fpu::view_width * scale, fpu::view_height * scale};
+  static auto* const adjust_for_dpi =
+      user32_function<BOOL WINAPI(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+  if (adjust_for_dpi != nullptr) {
+    adjust_for_dpi(&rect, WS_OVERLAPPEDWINDOW, FALSE, 0, dpi);
+  } else {
+    AdjustWindowRectEx(&rect, WS_OVERLAPPEDWINDOW, FALSE, 0);
+  }
+  return SIZE{rect.right - rect.left, rect.bottom - rect.top};
+}
+
+// Moved to a monitor of another scale: the new scale (unless the command line fixed one),
+// the window resized around it where Windows suggests, and everything painted again.
+void on_dpi_changed(HWND hwnd, const Running& state, UINT dpi, const RECT& suggested) {
+  const std::int32_t scale = state.fixed_scale > 0 ? state.fixed_scale : fpu::scale_for_dpi(dpi);
+  state.platform->set_scale(scale);
+  const SIZE size = window_size(scale, dpi);
+  SetWindowPos(hwnd, nullptr, suggested.left, suggested.top, size.cx, size.cy,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(hwnd, nullptr, TRUE);
+}
+
+bool is_mouse_message(UINT message) {
+  switch (message) {
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+      return true;
+    default:
+      return false;
+  }
+}
 
 LRESULT CALLBACK main_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (!running_program) return DefWindowProcA(hwnd, message, wparam, lparam);
-  return fpu::window_proc(*running_program, reinterpret_cast<fpu::WindowHandle>(hwnd), message,
+  if (running == nullptr) return DefWindowProcA(hwnd, message, wparam, lparam);
+  if (message == WM_DPICHANGED) {
+    on_dpi_changed(hwnd, *running, LOWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+    return 0;
+  }
+  // The program works in picture pixels, whatever the window's scale.
+  if (is_mouse_message(message)) {
+    lparam = fpu::picture_mouse_lparam(lparam, running->platform->scale());
+  }
+  return fpu::window_proc(*running->program, reinterpret_cast<fpu::WindowHandle>(hwnd), message,
                           wparam, lparam);
 }
 
@@ -77,7 +148,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   fpu::Win32ViewerTraceSink trace;
   fpu::Program program(platform, trace);  // the counter text starts blank, NUL, NUL, NUL, ...
   HINSTANCE instance = GetModuleHandleA(nullptr);
-  running_program = &program;
+  Running state{&program, &platform, 0};
+  running = &state;
 
   WNDCLASSEXA window_class{};
   window_class.cbSize = sizeof(WNDCLASSEXA);
@@ -96,14 +168,21 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   static_assert(sizeof(void*) != 4 || sizeof(WNDCLASSEXA) == 48);
   if (RegisterClassExA(&window_class) == 0) return fail("registering the window class");
 
-  int x = fpu::window_x_for_screen(static_cast<std::uint32_t>(GetSystemMetrics(SM_CXSCREEN)));
-  int y = fpu::window_y_for_screen(static_cast<std::uint32_t>(GetSystemMetrics(SM_CYSCREEN)));
-  HWND window =
-      CreateWindowExA(0, fpu::window_class_name, fpu::window_title, WS_OVERLAPPEDWINDOW, x, y,
-                      fpu::frame_width, fpu::frame_height, nullptr, nullptr, instance, nullptr);
+  // Centred on the primary monitor, at its scale; a move to another monitor rescales it.
+  const UINT dpi = system_dpi();
+  const std::int32_t scale = state.fixed_scale > 0 ? state.fixed_scale : fpu::scale_for_dpi(dpi);
+  platform.set_scale(scale);
+  const SIZE size = window_size(scale, dpi);
+  const auto unsigned_scale = static_cast<std::uint32_t>(scale);
+  int x = fpu::window_x_for_screen(static_cast<std::uint32_t>(GetSystemMetrics(SM_CXSCREEN)),
+                                   unsigned_scale);
+  int y = fpu::window_y_for_screen(static_cast<std::uint32_t>(GetSystemMetrics(SM_CYSCREEN)),
+                                   unsigned_scale);
+  HWND window = CreateWindowExA(0, fpu::window_class_name, fpu::window_title, WS_OVERLAPPEDWINDOW,
+                                x, y, size.cx, size.cy, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) {
     const int code = fail("creating the window");
-    running_program = nullptr;
+    running = nullptr;
     return code;
   }
   fpu::finish_start_up(program);
@@ -116,6 +195,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
-  running_program = nullptr;
+  running = nullptr;
   return static_cast<int>(message.wParam);
 }

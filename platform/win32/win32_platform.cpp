@@ -4,6 +4,8 @@
 
 #include <map>
 
+#include "scene/scene_state.h"
+
 namespace fpu {
 
 // The core compares against its own copies of these codes; they must be the system's.
@@ -48,10 +50,25 @@ RECT to_rect(const Rect& r) {
 
 struct Win32Platform::PaintRecords {
   std::map<HWND, PAINTSTRUCT> open;
+  // Where a scaled window's paints are drawn at picture size (made on the first one).
+  HDC picture = nullptr;
+  HBITMAP picture_bitmap = nullptr;
+  HGDIOBJ picture_old_bitmap = nullptr;
 };
 
 Win32Platform::Win32Platform() : paints_(std::make_unique<PaintRecords>()) {}
-Win32Platform::~Win32Platform() = default;
+
+Win32Platform::~Win32Platform() {
+  if (paints_->picture != nullptr) {
+    SelectObject(paints_->picture, paints_->picture_old_bitmap);
+    DeleteDC(paints_->picture);
+    DeleteObject(paints_->picture_bitmap);
+  }
+}
+
+void Win32Platform::set_scale(std::int32_t scale) {
+  scale_ = scale < 1 ? 1 : scale;
+}
 
 Handle Win32Platform::create_compatible_dc(Handle dc) {
   return handle(CreateCompatibleDC(as<HDC>(dc)));
@@ -127,19 +144,40 @@ void Win32Platform::release_dc(WindowHandle window, Handle dc) {
 
 Handle Win32Platform::begin_paint(WindowHandle window) {
   HWND hwnd = as_window(window);
-  return handle(BeginPaint(hwnd, &paints_->open[hwnd]));
+  HDC dc = BeginPaint(hwnd, &paints_->open[hwnd]);
+  if (scale_ == 1 || dc == nullptr) return handle(dc);
+  if (paints_->picture == nullptr) {
+    HDC picture = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, view_width, view_height);
+    if (picture == nullptr || bitmap == nullptr) {
+      if (picture != nullptr) DeleteDC(picture);
+      if (bitmap != nullptr) DeleteObject(bitmap);
+      return handle(dc);  // unscaled rather than nothing
+    }
+    paints_->picture_old_bitmap = SelectObject(picture, bitmap);
+    paints_->picture = picture;
+    paints_->picture_bitmap = bitmap;
+  }
+  return handle(paints_->picture);
 }
 
 void Win32Platform::end_paint(WindowHandle window) {
   HWND hwnd = as_window(window);
   auto it = paints_->open.find(hwnd);
   if (it == paints_->open.end()) return;  // no paint open for it: nothing to end
+  HDC dc = it->second.hdc;
+  if (scale_ > 1 && dc != nullptr && paints_->picture != nullptr) {
+    // Whole pixels: each source pixel becomes a scale x scale square, nothing blended.
+    SetStretchBltMode(dc, COLORONCOLOR);
+    StretchBlt(dc, 0, 0, view_width * scale_, view_height * scale_, paints_->picture, 0, 0,
+               view_width, view_height, SRCCOPY);
+  }
   EndPaint(hwnd, &it->second);
   paints_->open.erase(it);
 }
 
 void Win32Platform::redraw_window(WindowHandle window, const Rect& rect) {
-  RECT r = to_rect(rect);
+  RECT r{rect.left * scale_, rect.top * scale_, rect.right * scale_, rect.bottom * scale_};
   RedrawWindow(as_window(window), &r, nullptr, RDW_INVALIDATE);
 }
 

@@ -13,6 +13,12 @@ class Win32Platform : public Platform {
   Win32Platform();
   ~Win32Platform() override;
 
+  // Screen pixels per picture pixel. Above 1 the window's paints go to a picture-sized
+  // bitmap that end_paint enlarges, each pixel an exact square, and invalidated rectangles
+  // grow with it: the program keeps drawing in picture pixels.
+  void set_scale(std::int32_t scale);
+  std::int32_t scale() const { return scale_; }
+
   Handle create_compatible_dc(Handle dc) override;
   Handle create_compatible_bitmap(Handle dc, std::int32_t width, std::int32_t height) override;
   Handle create_solid_brush(ColorRef color) override;
@@ -47,6 +53,7 @@ class Win32Platform : public Platform {
   // The paint record of each window between begin_paint and end_paint.
   struct PaintRecords;
   std::unique_ptr<PaintRecords> paints_;
+  std::int32_t scale_ = 1;
 };
 
 }  // namespace fpu

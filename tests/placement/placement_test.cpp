@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/window.h"
+#include "platform/display_scale.h"
 #include "platform/sdl/sdl_display.h"
 #include "tools/viewer/viewer_placement.h"
 
@@ -56,7 +57,7 @@ TEST(Placement, DesktopScaleFromGdkScaleOrXftDpi) {
       {nullptr, "Xft.dpi:\t288.5\n", 3},
       {nullptr, "Xft.dpi:\tlarge\n", 1},
       {nullptr, "Xft.dpix:\t192\n*dpi:\t192\n", 1},  // only Xft.dpi counts
-      {nullptr, "Xft.dpi:\t9600\n", max_desktop_scale},
+      {nullptr, "Xft.dpi:\t9600\n", max_display_scale},
       {"2", "Xft.dpi:\t96\n", 2},   // GDK_SCALE first
       {"0", "Xft.dpi:\t192\n", 2},  // not a scale: the resources decide
       {"2x", nullptr, 1},
@@ -66,6 +67,31 @@ TEST(Placement, DesktopScaleFromGdkScaleOrXftDpi) {
     EXPECT_EQ(scale_from_settings(c.gdk_scale, c.resources), c.scale)
         << (c.gdk_scale ? c.gdk_scale : "(unset)") << " / "
         << (c.resources ? c.resources : "(none)");
+  }
+}
+
+TEST(Placement, MonitorScaleAndMousePositionsBackInPicturePixels) {
+  const struct {
+    std::uint32_t dpi;
+    std::int32_t scale;
+    std::int32_t x, y;  // client position on the screen
+    std::int32_t picture_x, picture_y;
+  } cases[] = {
+      {96, 1, 699, 653, 699, 653},
+      {120, 1, 10, 20, 10, 20},  // 125 %: not a whole number, so unscaled
+      {144, 1, 10, 20, 10, 20},  // 150 %
+      {192, 2, 1399, 1307, 699, 653},
+      {192, 2, 201, 3, 100, 1},
+      {192, 2, -1, -3, -1, -2},  // left of and above the window: rounded down
+      {288, 3, 8, 9, 2, 3},
+      {0, 1, 5, 5, 5, 5},
+      {96 * 100, max_display_scale, 16, -17, 2, -3},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(scale_for_dpi(c.dpi), c.scale) << c.dpi;
+    const LParam picture = picture_mouse_lparam(widen_lparam(pack_mouse_lparam(c.x, c.y)), c.scale);
+    EXPECT_EQ(picture, widen_lparam(pack_mouse_lparam(c.picture_x, c.picture_y)))
+        << c.dpi << " dpi at " << c.x << "," << c.y;
   }
 }
 

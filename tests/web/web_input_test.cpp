@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/display_scale.h"
+
 namespace fpu::web {
 namespace {
 
@@ -158,7 +160,8 @@ TEST(WebScale, DevicePixelRatioRoundsDownToAWholeFactor) {
   const struct {
     double ratio;
     int scale;
-  } cases[] = {{1, 1}, {0.5, 1}, {1.5, 1}, {2, 2}, {2.75, 2}, {3, 3}, {0, 1}, {1e9, 16}};
+  } cases[] = {{1, 1},    {0.5, 1}, {1.5, 1}, {2, 2},
+               {2.75, 2}, {3, 3},   {0, 1},   {1e9, max_display_scale}};
   for (const auto& c : cases) EXPECT_EQ(integer_scale(c.ratio), c.scale) << c.ratio;
 }
 
