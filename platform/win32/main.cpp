@@ -34,14 +34,6 @@ Function* user32_function(const char* name) {
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
 }
 
-// The system's dots per inch: the primary monitor's when the program started.
-UINT system_dpi() {
-  HDC screen = GetDC(nullptr);
-  const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSX) : 0;
-  if (screen != nullptr) ReleaseDC(nullptr, screen);
-  return dpi > 0 ? static_cast<UINT>(dpi) : fpu::unscaled_dpi;
-}
-
 // The window's outer size at `scale` on a monitor of `dpi`: at 1 the program's own frame
 // size, above it the frame around a client area of scale times the picture.
 SIZE window_size(std::int32_t scale, UINT dpi) {
@@ -169,7 +161,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (RegisterClassExA(&window_class) == 0) return fail("registering the window class");
 
   // Centred on the primary monitor, at its scale; a move to another monitor rescales it.
-  const UINT dpi = system_dpi();
+  const UINT dpi = fpu::system_dpi();  // the primary monitor's when the program started
   const std::int32_t scale = state.fixed_scale > 0 ? state.fixed_scale : fpu::scale_for_dpi(dpi);
   platform.set_scale(scale);
   const SIZE size = window_size(scale, dpi);

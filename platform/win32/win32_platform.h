@@ -8,6 +8,9 @@
 
 namespace fpu {
 
+// The desktop's dots per inch as this program sees them (96 unless it is DPI-aware).
+std::uint32_t system_dpi();
+
 class Win32Platform : public Platform {
  public:
   Win32Platform();
@@ -50,9 +53,10 @@ class Win32Platform : public Platform {
   std::uint32_t get_tick_count() override;
 
  private:
-  // The paint record of each window between begin_paint and end_paint.
-  struct PaintRecords;
-  std::unique_ptr<PaintRecords> paints_;
+  // The system objects it keeps: each window's paint record between begin_paint and
+  // end_paint, the picture-sized bitmap of a scaled window, the font for the program's text.
+  struct Native;
+  std::unique_ptr<Native> native_;
   std::int32_t scale_ = 1;
 };
 
