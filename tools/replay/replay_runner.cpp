@@ -517,14 +517,6 @@ class Runner {
 
 }  // namespace
 
-std::intptr_t JsonTraceSink::send_trace_line(const char* text) {
-  std::string line = "{\"trace\":";
-  append_json_string(line, text);
-  line += "}\n";
-  out_ << line;
-  return 1;
-}
-
 bool parse_script_number(const std::string& text, std::uint32_t* value) {
   std::string_view s = text;
   bool negative = false;
@@ -579,24 +571,6 @@ bool parse_repeat_count(const std::string& text, std::uint32_t* value) {
   if (ec != std::errc{} || end != s.data() + s.size()) return false;
   *value = v;
   return true;
-}
-
-void append_json_string(std::string& out, const std::string& text) {
-  static constexpr char hex[] = "0123456789abcdef";
-  out += '"';
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20 || c >= 0x7F) {
-      out += "\\u00";
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  out += '"';
 }
 
 bool parse_replay_command_line(int argc, const char* const* argv, ReplayCommandLine* line,

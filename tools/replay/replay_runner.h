@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "trace/stream_trace_sinks.h"
 #include "trace/trace.h"
 
 namespace fpu {
@@ -37,22 +38,6 @@ struct ReplayOptions {
 struct ReplayResult {
   int exit_code = 0;  // 0 ran to the end, 2 a line could not be parsed, 1 another failure
   std::string error;  // one line, for standard error
-};
-
-// Writes trace lines as {"trace":"..."} JSON lines.
-class JsonTraceSink : public TraceSink {
- public:
-  explicit JsonTraceSink(std::ostream& out) : out_(out) {}
-  std::intptr_t send_trace_line(const char* text) override;
-
- private:
-  std::ostream& out_;
-};
-
-// Drops every line.
-class NullTraceSink : public TraceSink {
- public:
-  std::intptr_t send_trace_line(const char*) override { return 0; }
 };
 
 // The command line shared by the replay programs:
@@ -93,8 +78,5 @@ inline constexpr std::size_t replay_max_depth = 256;
 
 // `text` with its control characters replaced by '?', for messages shown on a terminal.
 std::string masked(std::string text);
-
-// Appends `text` to `out` as a JSON string literal.
-void append_json_string(std::string& out, const std::string& text);
 
 }  // namespace fpu

@@ -365,6 +365,7 @@ bool UnixViewerTraceSink::start_viewer() {
     started_ = {};
     start_failure_.clear();
   }
+  start_arguments_ = viewer_arguments_ ? viewer_arguments_() : std::vector<std::string>{};
   ++starts_;
   starter_ = std::thread([this] { run_start(); });
   return true;
@@ -502,7 +503,10 @@ pid_t UnixViewerTraceSink::spawn_viewer() {
   std::string program = program_path_;
   std::string dir_flag = "--dir";
   std::string dir = endpoint_dir_;
-  char* const argv[] = {program.data(), dir_flag.data(), dir.data(), nullptr};
+  std::vector<std::string> arguments = start_arguments_;
+  std::vector<char*> argv = {program.data(), dir_flag.data(), dir.data()};
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
   sigset_t no_signals;
   ::sigemptyset(&no_signals);
   struct sigaction default_action {};
@@ -536,7 +540,7 @@ pid_t UnixViewerTraceSink::spawn_viewer() {
     for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
       ::sigaction(signal_number, &default_action, nullptr);
     }
-    ::execv(argv[0], argv);
+    ::execv(argv[0], argv.data());
     ::_exit(127);
   }
   ::close(pid_pipe[1]);

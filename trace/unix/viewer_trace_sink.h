@@ -26,6 +26,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "trace/trace.h"
 
@@ -56,6 +57,11 @@ class UnixViewerTraceSink : public TraceSink {
   // Replaces the default handler, which writes "<program>: trace delivery is off: ..." to
   // standard error.
   void set_notice_handler(NoticeHandler handler) { notice_ = std::move(handler); }
+
+  // Arguments added to the viewer's command line when one is started, asked for on the
+  // caller's thread at that moment (the program's window frame, where the viewer goes).
+  using ViewerArguments = std::function<std::vector<std::string>()>;
+  void set_viewer_arguments(ViewerArguments arguments) { viewer_arguments_ = std::move(arguments); }
 
   std::uint64_t delivered_lines() const { return delivered_; }
   std::uint64_t dropped_lines() const { return dropped_; }
@@ -135,6 +141,8 @@ class UnixViewerTraceSink : public TraceSink {
   std::string start_failure_;
 
   NoticeHandler notice_;
+  ViewerArguments viewer_arguments_;
+  std::vector<std::string> start_arguments_;  // for the start in progress
   std::string hint_;  // what the user can do about a folder that is not theirs
   unsigned said_ = 0;
 
