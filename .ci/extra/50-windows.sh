@@ -7,7 +7,7 @@ cd "$(dirname "$0")/../.."
 sudo=""
 [[ "$(id -u)" -eq 0 ]] || sudo="sudo"
 packages=(cmake ninja-build g++ g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386
-  fonts-wine xvfb xauth xdotool x11-utils imagemagick python3)
+  fonts-wine xvfb xauth xdotool x11-utils imagemagick python3 nsis icoutils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -20,17 +20,20 @@ if [[ ${#missing[@]} -gt 0 ]]; then
     "${missing[@]}"
 fi
 
+# The GDI comparison and the differential run the same scripts through the Linux replay
+# tool (the differential also through its variant with Wine's far-line rule); the Windows
+# programs and their installers carry the icon the Linux build renders.
+if [[ ! -x build/default/fpu-sample-replay ||
+      ! -x build/default/tests/parity/fpu-parity-replay-wine-lines ||
+      ! -f build/default/tools/icon/fpu-sample.ico ]]; then
+  cmake --preset default >/dev/null
+  cmake --build --preset default --target fpu-sample-replay fpu-parity-replay-wine-lines fpu_icons
+fi
 for preset in mingw32 mingw64; do
-  cmake --preset "$preset" >/dev/null
+  cmake --preset "$preset" -DFPU_WINDOWS_ICON="$PWD/build/default/tools/icon/fpu-sample.ico" \
+    >/dev/null
   cmake --build --preset "$preset"
 done
-# The GDI comparison and the differential run the same scripts through the Linux replay
-# tool (the differential also through its variant with Wine's far-line rule).
-if [[ ! -x build/default/fpu-sample-replay ||
-      ! -x build/default/tests/parity/fpu-parity-replay-wine-lines ]]; then
-  cmake --preset default >/dev/null
-  cmake --build --preset default --target fpu-sample-replay fpu-parity-replay-wine-lines
-fi
 
 state=$(mktemp -d)
 export WINEPREFIX="$state/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

@@ -1,19 +1,24 @@
-// fpu-sample.exe: the program on the real Windows API. Answers --help and --version and
-// ignores every other argument. Declared per-monitor DPI-aware (its manifest), so Windows
-// does not blur the picture on a scaled desktop: it shows it enlarged by a whole number
-// itself, each pixel an exact square.
+// fpu-sample.exe: the program on the real Windows API, with the command line every
+// platform's demo reads. Declared per-monitor DPI-aware (its manifest), so Windows does not
+// blur the picture on a scaled desktop: it shows it enlarged by a whole number itself, each
+// pixel an exact square.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "app/command_line.h"
 #include "app/program.h"
 #include "app/window.h"
 #include "platform/display_scale.h"
-#include "platform/info_options.h"
 #include "platform/win32/win32_platform.h"
+#include "trace/stream_trace_sinks.h"
 #include "trace/win32/viewer_sink.h"
 
 namespace {
@@ -89,19 +94,44 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM
                           wparam, lparam);
 }
 
-constexpr const char* help_text =
-    "usage: fpu-sample [--help | --version]\n"
-    "Shows the rotating wire-frame scene in a window; keys and mouse drags turn it.\n"
-    "Trace lines go to fpu-trace-viewer.exe, started from this program's folder.\n";
-
 // A window program has no console of its own: it answers in the one it was started from,
-// when standard output goes nowhere else.
-void use_parent_console() {
+// when standard output goes nowhere else. False when there is neither.
+bool use_parent_console() {
   const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-  if ((out == nullptr || out == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
-    std::freopen("CONOUT$", "w", stdout);
-    std::freopen("CONOUT$", "w", stderr);
+  if (out != nullptr && out != INVALID_HANDLE_VALUE) return true;
+  if (!AttachConsole(ATTACH_PARENT_PROCESS)) return false;
+  std::freopen("CONOUT$", "w", stdout);
+  std::freopen("CONOUT$", "w", stderr);
+  return true;
+}
+
+// Help, the version or why the command line is refused: in the console the program was
+// started from, else (from a shortcut or Explorer) in a message box.
+int answer(const fpu::CommandLineResult& result) {
+  const bool refused = result.action == fpu::CommandLineResult::Action::error;
+  if (use_parent_console()) {
+    std::fputs(result.message.c_str(), refused ? stderr : stdout);
+    std::fflush(refused ? stderr : stdout);
+  } else {
+    MessageBoxA(nullptr, result.message.c_str(), "fpu-sample",
+                MB_OK | (refused ? MB_ICONERROR : MB_ICONINFORMATION));
   }
+  return result.exit_code;
+}
+
+std::unique_ptr<fpu::TraceSink> make_trace_sink(fpu::TraceMode mode) {
+  switch (mode) {
+    case fpu::TraceMode::viewer:
+      return std::make_unique<fpu::Win32ViewerTraceSink>();
+    case fpu::TraceMode::stdout_lines:
+      // Each line goes out as it is made, for a reader at the other end of a pipe.
+      use_parent_console();
+      std::cout << std::unitbuf;
+      return std::make_unique<fpu::JsonTraceSink>(std::cout);
+    case fpu::TraceMode::none:
+      break;
+  }
+  return std::make_unique<fpu::NullTraceSink>();
 }
 
 // Shows why the window cannot exist, on standard error and in a message box, and gives the
@@ -130,17 +160,15 @@ int fail(const char* step) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  if (const auto request = fpu::find_info_request(__argc, __argv);
-      request != fpu::InfoRequest::none) {
-    use_parent_console();
-    fpu::print_info(request, "fpu-sample", help_text);
-    return 0;
-  }
+  const std::vector<std::string_view> args(__argv + 1, __argv + __argc);
+  const fpu::CommandLineResult command_line = fpu::parse_demo_command_line(args);
+  if (command_line.action != fpu::CommandLineResult::Action::run) return answer(command_line);
+
   fpu::Win32Platform platform;
-  fpu::Win32ViewerTraceSink trace;
-  fpu::Program program(platform, trace);  // the counter text starts blank, NUL, NUL, NUL, ...
+  const auto trace = make_trace_sink(command_line.options.trace);
+  fpu::Program program(platform, *trace);  // the counter text starts blank, NUL, NUL, NUL, ...
   HINSTANCE instance = GetModuleHandleA(nullptr);
-  Running state{&program, &platform, 0};
+  Running state{&program, &platform, command_line.options.scale};
   running = &state;
 
   WNDCLASSEXA window_class{};

@@ -54,6 +54,10 @@ for row in "${modes[@]}"; do
   for program in fpu-sample.exe fpu-trace-viewer.exe uninstall.exe; do
     [[ -f "$dir/$program" ]] || fail "$mode: no $dir/$program"
   done
+  # The shortcut shows the program's own icon, when the build was given one.
+  if grep -q '^FPU_WINDOWS_ICON:FILEPATH=.' "$WIN_BUILD/CMakeCache.txt"; then
+    wrestool -l --type=14 "$dir/fpu-sample.exe" | grep -q . || fail "$mode: no icon"
+  fi
   windows_dir=C:${dir#"$drive_c"}
   windows_dir=${windows_dir//\//\\}
   target=$(files shortcut "$menu/FPU Sample.lnk") || fail "$mode: no Start-menu shortcut"

@@ -83,7 +83,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   const int screen_height = GetSystemMetrics(SM_CYSCREEN);
   const fpu::viewer::ScreenRect place = fpu::viewer::place_viewer(
       fpu::viewer::program_rect(screen_width, screen_height, fpu::frame_width, fpu::frame_height),
-      screen_width, screen_height, viewer_width, viewer_height);
+      fpu::ScreenRect{0, 0, screen_width, screen_height}, viewer_width, viewer_height);
   HWND window =
       CreateWindowExA(0, viewer_class, viewer_title, WS_OVERLAPPEDWINDOW, place.x, place.y,
                       place.width, place.height, nullptr, nullptr, instance, nullptr);
