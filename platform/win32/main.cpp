@@ -87,7 +87,7 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM
     return 0;
   }
   // The program works in picture pixels, whatever the window's scale.
-  if (is_mouse_message(message)) {
+  if (is_mouse_message(message) && running->platform->scale() > 1) {
     lparam = fpu::picture_mouse_lparam(lparam, running->platform->scale());
   }
   return fpu::window_proc(*running->program, reinterpret_cast<fpu::WindowHandle>(hwnd), message,
