@@ -33,5 +33,7 @@ done
 
 sudo=""
 [[ "$(id -u)" -eq 0 ]] || sudo="sudo"
-$sudo apt-get update -q
+# A mirror caught mid-sync fails one index (often of an architecture we do not need); the
+# install below then says whether what it needs is there.
+$sudo apt-get update -q || echo "install-deps: apt-get update failed for some index; going on" >&2
 $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"

