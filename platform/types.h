@@ -124,7 +124,7 @@ constexpr WindowMessage key_window_message(std::uint32_t virtual_key, bool relea
   if (released) lparam |= 1u << 31;
   const std::uint32_t code = released ? (system ? msg::sys_key_up : msg::key_up)
                                       : (system ? msg::sys_key_down : msg::key_down);
-  return {code, virtual_key, static_cast<LParam>(lparam)};
+  return {code, virtual_key, widen_lparam(lparam)};
 }
 
 }  // namespace fpu

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "app/window.h"
+
 namespace fpu {
 namespace {
 

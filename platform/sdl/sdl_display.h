@@ -7,8 +7,6 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/display_scale.h"
-
 namespace fpu {
 
 inline constexpr int exit_no_display = 2;
@@ -23,7 +21,8 @@ bool init_display_video(const char* program, const char* instead, std::string& m
 // The desktop's integer scale: GDK_SCALE when it holds a whole number of at least 1,
 // otherwise Xft.dpi / 96 (rounded down) from the X server's resources, otherwise 1.
 std::int32_t desktop_scale();
-// The same from the two settings' text (either may be null), by integer_scale's rule.
+// The same from the two settings' text (either may be null), by integer_scale's rule
+// (app/window.h).
 std::int32_t scale_from_settings(const char* gdk_scale, const char* x_resources);
 
 // Shows a hidden window without activating it: on X11 it is mapped with a user time of 0,

@@ -7,16 +7,6 @@
 #include "platform/sdl/sdl_keymap.h"
 
 namespace fpu {
-namespace {
-
-// SetTimer raises shorter periods to USER_TIMER_MINIMUM.
-constexpr std::uint32_t shortest_timer_period = 10;
-
-bool reached(std::uint32_t now, std::uint32_t deadline) {
-  return static_cast<std::int32_t>(now - deadline) >= 0;  // the tick count wraps
-}
-
-}  // namespace
 
 SdlPlatform::~SdlPlatform() {
   if (texture_ != nullptr) SDL_DestroyTexture(texture_);
@@ -126,52 +116,16 @@ void SdlPlatform::end_paint(WindowHandle window) {
 
 void SdlPlatform::set_timer(WindowHandle window, std::uint32_t id, std::uint32_t milliseconds) {
   SoftPlatform::set_timer(window, id, milliseconds);
-  const std::uint32_t period =
-      milliseconds < shortest_timer_period ? shortest_timer_period : milliseconds;
-  const std::uint32_t deadline = SDL_GetTicks() + period;
-  for (Timer& timer : timers_) {
-    if (timer.id == id) {  // setting a running timer again restarts it
-      timer.period = period;
-      timer.deadline = deadline;
-      return;
-    }
-  }
-  timers_.push_back(Timer{id, period, deadline});
+  timers_.set(id, milliseconds, SDL_GetTicks());
 }
 
 void SdlPlatform::kill_timer(WindowHandle window, std::uint32_t id) {
   SoftPlatform::kill_timer(window, id);
-  std::erase_if(timers_, [id](const Timer& timer) { return timer.id == id; });
+  timers_.kill(id);
 }
 
 void SdlPlatform::dispatch(Program& program, std::uint32_t message, WParam wparam, LParam lparam) {
   window_proc(program, window_handle(), message, wparam, lparam);
-}
-
-bool SdlPlatform::deliver_due_timer(Program& program) {
-  const std::uint32_t now = SDL_GetTicks();
-  for (Timer& timer : timers_) {
-    if (!reached(now, timer.deadline)) continue;
-    // At most one tick is pending per timer, as with WM_TIMER: a late loop skips ticks
-    // instead of delivering a burst.
-    timer.deadline += timer.period;
-    if (reached(now, timer.deadline)) timer.deadline = now + timer.period;
-    const std::uint32_t id = timer.id;  // the handler may set or kill timers
-    dispatch(program, msg::timer, id, 0);
-    return true;
-  }
-  return false;
-}
-
-int SdlPlatform::wait_budget() const {
-  if (timers_.empty()) return -1;
-  const std::uint32_t now = SDL_GetTicks();
-  std::int32_t budget = INT32_MAX;
-  for (const Timer& timer : timers_) {
-    const auto left = static_cast<std::int32_t>(timer.deadline - now);
-    if (left < budget) budget = left;
-  }
-  return budget < 0 ? 0 : budget;
 }
 
 void SdlPlatform::handle_event(Program& program, const SDL_Event& event) {
@@ -189,6 +143,49 @@ void SdlPlatform::handle_event(Program& program, const SDL_Event& event) {
   if (message) dispatch(program, message->code, message->wparam, message->lparam);
 }
 
+class SdlPlatform::Loop final : public MessageSource {
+ public:
+  Loop(SdlPlatform& window, Program& program) : window_(window), program_(program) {}
+
+  bool quit_posted() override { return window_.quit_posted(); }
+
+  bool deliver_input() override {
+    SDL_Event event;
+    if (SDL_PollEvent(&event) == 0) return false;
+    window_.handle_event(program_, event);
+    return true;
+  }
+
+  bool deliver_paint() override {
+    if (!window_.invalidated() && !window_.exposed_) return false;
+    window_.clear_invalidated();
+    window_.exposed_ = false;
+    window_.dispatch(program_, msg::paint, 0, 0);
+    return true;
+  }
+
+  bool deliver_timer() override {
+    const std::optional<std::uint32_t> id = window_.timers_.take_due(SDL_GetTicks());
+    if (!id) return false;
+    window_.dispatch(program_, msg::timer, *id, 0);
+    return true;
+  }
+
+  // Until the next event or timer deadline, never spinning; the event stays queued.
+  void wait() override {
+    const int budget = window_.timers_.wait_budget(SDL_GetTicks());
+    if (budget < 0) {
+      SDL_WaitEvent(nullptr);
+    } else {
+      SDL_WaitEventTimeout(nullptr, budget);
+    }
+  }
+
+ private:
+  SdlPlatform& window_;
+  Program& program_;
+};
+
 int SdlPlatform::run(Program& program) {
   start_program(program, window_handle(), [this] {
     show_window();
@@ -196,26 +193,8 @@ int SdlPlatform::run(Program& program) {
     clear_invalidated();
   });
 
-  // Windows' order of retrieval: input first, the quit message as soon as it is posted,
-  // one paint for all invalidation once no input waits, timer ticks last.
-  SDL_Event event;
-  while (!quit_posted()) {
-    if (SDL_PollEvent(&event) != 0) {
-      handle_event(program, event);
-      continue;
-    }
-    if (invalidated() || exposed_) {
-      clear_invalidated();
-      exposed_ = false;
-      dispatch(program, msg::paint, 0, 0);
-      continue;
-    }
-    if (deliver_due_timer(program)) continue;
-    // Sleep until the next event or timer deadline; never spin.
-    const int budget = wait_budget();
-    const int got = budget < 0 ? SDL_WaitEvent(&event) : SDL_WaitEventTimeout(&event, budget);
-    if (got != 0) handle_event(program, event);
-  }
+  Loop loop(*this, program);
+  run_message_loop(loop);
   return quit_code();
 }
 

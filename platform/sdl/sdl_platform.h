@@ -1,6 +1,5 @@
-// The Linux window: the software back buffer shown in an SDL2 window, with a message
-// loop that delivers SDL events to the window procedure with Windows' ordering (input
-// first, then one paint for any invalidation, then due timer ticks).
+// The Linux window: the software back buffer shown in an SDL2 window. SDL's events and the
+// window's own timers feed the shared message loop (app/event_loop.h).
 #pragma once
 
 #include <SDL.h>
@@ -10,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/event_loop.h"
 #include "app/program.h"
 #include "app/window_frame.h"
 #include "platform/soft/soft_platform.h"
@@ -58,24 +58,17 @@ class SdlPlatform final : public SoftPlatform {
   std::uint64_t frames_presented() const { return frames_presented_; }
 
  private:
-  struct Timer {
-    std::uint32_t id;
-    std::uint32_t period;
-    std::uint32_t deadline;
-  };
+  class Loop;  // what the message loop sees of this window
+  friend class Loop;
 
   void present();
   void dispatch(Program& program, std::uint32_t message, WParam wparam, LParam lparam);
   void handle_event(Program& program, const SDL_Event& event);
-  // Delivers one due timer tick if there is one.
-  bool deliver_due_timer(Program& program);
-  // Milliseconds until the next timer is due, or -1 when no timer runs.
-  int wait_budget() const;
 
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
-  std::vector<Timer> timers_;
+  TimerQueue timers_;
   std::uint32_t buttons_ = 0;  // SDL button mask as the events so far left it
   bool exposed_ = false;       // part of the window needs painting again
   std::uint64_t frames_presented_ = 0;

@@ -70,31 +70,40 @@ Bytes stored_zlib(const Bytes& raw) {
 
 }  // namespace
 
-bool write_png(const std::string& path, const Surface& surface, std::string* error) {
+bool write_png(const std::string& path, const Surface& surface, std::string* error, int scale) {
   const auto fail = [error](const std::string& text) {
     if (error != nullptr) *error = text;
     return false;
   };
-  if (surface.width <= 0 || surface.height <= 0 ||
+  if (surface.width <= 0 || surface.height <= 0 || scale < 1 ||
       surface.pixels.size() !=
           static_cast<std::size_t>(surface.width) * static_cast<std::size_t>(surface.height)) {
     return fail("cannot write " + path + ": the surface has no pixels or a wrong size");
   }
-  // Each row: filter type 0, then R, G, B bytes of 0x00RRGGBB pixels.
+  // Each row: filter type 0, then R, G, B bytes of 0x00RRGGBB pixels, each pixel a
+  // scale x scale block.
+  const auto n = static_cast<std::size_t>(scale);
+  const std::size_t row_size = 1 + static_cast<std::size_t>(surface.width) * n * 3;
   Bytes raw;
-  raw.reserve(surface.pixels.size() * 3 + static_cast<std::size_t>(surface.height));
+  raw.reserve(row_size * static_cast<std::size_t>(surface.height) * n);
   for (std::int32_t y = 0; y < surface.height; ++y) {
+    const std::size_t row = raw.size();
     raw.push_back(0);
     for (std::int32_t x = 0; x < surface.width; ++x) {
       const std::uint32_t p = surface.at(x, y);
-      raw.push_back(static_cast<std::uint8_t>(p >> 16));
-      raw.push_back(static_cast<std::uint8_t>(p >> 8));
-      raw.push_back(static_cast<std::uint8_t>(p));
+      for (std::size_t r = 0; r < n; ++r) {
+        raw.push_back(static_cast<std::uint8_t>(p >> 16));
+        raw.push_back(static_cast<std::uint8_t>(p >> 8));
+        raw.push_back(static_cast<std::uint8_t>(p));
+      }
+    }
+    for (std::size_t r = 1; r < n; ++r) {
+      for (std::size_t i = 0; i < row_size; ++i) raw.push_back(raw[row + i]);
     }
   }
   Bytes header;
-  put32(header, static_cast<std::uint32_t>(surface.width));
-  put32(header, static_cast<std::uint32_t>(surface.height));
+  put32(header, static_cast<std::uint32_t>(surface.width) * static_cast<std::uint32_t>(scale));
+  put32(header, static_cast<std::uint32_t>(surface.height) * static_cast<std::uint32_t>(scale));
   header.insert(header.end(), {8, 2, 0, 0, 0});  // 8-bit RGB, no interlace
   Bytes file{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   chunk(file, "IHDR", header);

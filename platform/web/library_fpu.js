@@ -156,7 +156,8 @@ mergeInto(LibraryManager.library, {
         trace.marker = document.createElement('div');
         panel.insertBefore(trace.marker, panel.firstChild);
       }
-      trace.marker.textContent = '[' + trace.dropped + ' trace lines dropped]\n';
+      const notice = Module._fpu_web_dropped_notice(page.demo, trace.dropped);
+      trace.marker.textContent = UTF8ToString(notice) + '\n';
     }
     // Follow the end unless the user scrolled up; measured once per animation frame, when
     // the page lays out anyway, not once per batch.

@@ -53,6 +53,10 @@ EMSCRIPTEN_KEEPALIVE void fpu_web_restart(void* demo) {
   demo_at(demo).restart();
 }
 
+EMSCRIPTEN_KEEPALIVE const char* fpu_web_dropped_notice(void* demo, double count) {
+  return demo_at(demo).dropped_notice(static_cast<std::uint64_t>(count));
+}
+
 EMSCRIPTEN_KEEPALIVE int fpu_web_scale(double device_pixel_ratio) {
   return fpu::web::integer_scale(device_pixel_ratio);
 }

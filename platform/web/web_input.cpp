@@ -2,7 +2,8 @@
 
 #include <cmath>
 
-#include "platform/display_scale.h"
+#include "app/window.h"
+#include "platform/key_names.h"
 #include "scene/scene_state.h"
 
 namespace fpu::web {
@@ -10,114 +11,78 @@ namespace {
 
 struct CodeRow {
   std::string_view code;
-  std::uint8_t vk;
+  std::string_view name;
 };
 
-// KeyboardEvent.code (the physical key, named after its US-layout legend) -> Windows
-// virtual-key code, following Microsoft's "Virtual-Key Codes" table with a US layout for
-// the OEM keys, as the SDL backend's scancode table does. Both Shift, Ctrl and Alt keys
-// give the side-less VK, as WM_KEYDOWN does.
+// KeyboardEvent.code (the physical key, named after its US-layout legend) -> key name. Keys
+// named "Key" or "Digit" plus their legend, "F" plus a number and "Numpad" plus a digit are
+// read off their names below.
 // clang-format off
 constexpr CodeRow code_rows[] = {
-  {"KeyA", 0x41}, {"KeyB", 0x42}, {"KeyC", 0x43}, {"KeyD", 0x44}, {"KeyE", 0x45},
-  {"KeyF", 0x46}, {"KeyG", 0x47}, {"KeyH", 0x48}, {"KeyI", 0x49}, {"KeyJ", 0x4A},
-  {"KeyK", 0x4B}, {"KeyL", 0x4C}, {"KeyM", 0x4D}, {"KeyN", 0x4E}, {"KeyO", 0x4F},
-  {"KeyP", 0x50}, {"KeyQ", 0x51}, {"KeyR", 0x52}, {"KeyS", 0x53}, {"KeyT", 0x54},
-  {"KeyU", 0x55}, {"KeyV", 0x56}, {"KeyW", 0x57}, {"KeyX", 0x58}, {"KeyY", 0x59},
-  {"KeyZ", 0x5A},
+  {"Enter", "RETURN"},           {"Escape", "ESCAPE"},         {"Backspace", "BACK"},
+  {"Tab", "TAB"},                {"Space", "SPACE"},           {"Minus", "OEM_MINUS"},
+  {"Equal", "OEM_PLUS"},         {"BracketLeft", "OEM_4"},     {"BracketRight", "OEM_6"},
+  {"Backslash", "OEM_5"},        // also the ISO key beside Enter
+  {"Semicolon", "OEM_1"},        {"Quote", "OEM_7"},           {"Backquote", "OEM_3"},
+  {"Comma", "OEM_COMMA"},        {"Period", "OEM_PERIOD"},     {"Slash", "OEM_2"},
+  {"IntlBackslash", "OEM_102"},  {"CapsLock", "CAPITAL"},
 
-  {"Digit0", 0x30}, {"Digit1", 0x31}, {"Digit2", 0x32}, {"Digit3", 0x33}, {"Digit4", 0x34},
-  {"Digit5", 0x35}, {"Digit6", 0x36}, {"Digit7", 0x37}, {"Digit8", 0x38}, {"Digit9", 0x39},
+  {"PrintScreen", "SNAPSHOT"},   {"ScrollLock", "SCROLL"},     {"Pause", "PAUSE"},
+  {"Insert", "INSERT"},          {"Home", "HOME"},             {"PageUp", "PRIOR"},
+  {"Delete", "DELETE"},          {"End", "END"},               {"PageDown", "NEXT"},
+  {"ArrowRight", "RIGHT"},       {"ArrowLeft", "LEFT"},        {"ArrowDown", "DOWN"},
+  {"ArrowUp", "UP"},
 
-  {"Enter",        0x0D},  // VK_RETURN
-  {"Escape",       0x1B},  // VK_ESCAPE
-  {"Backspace",    0x08},  // VK_BACK
-  {"Tab",          0x09},  // VK_TAB
-  {"Space",        0x20},  // VK_SPACE
-  {"Minus",        0xBD},  // VK_OEM_MINUS
-  {"Equal",        0xBB},  // VK_OEM_PLUS
-  {"BracketLeft",  0xDB},  // VK_OEM_4
-  {"BracketRight", 0xDD},  // VK_OEM_6
-  {"Backslash",    0xDC},  // VK_OEM_5 (also the ISO key beside Enter)
-  {"Semicolon",    0xBA},  // VK_OEM_1
-  {"Quote",        0xDE},  // VK_OEM_7
-  {"Backquote",    0xC0},  // VK_OEM_3, the key left of 1
-  {"Comma",        0xBC},  // VK_OEM_COMMA
-  {"Period",       0xBE},  // VK_OEM_PERIOD
-  {"Slash",        0xBF},  // VK_OEM_2
-  {"IntlBackslash", 0xE2}, // VK_OEM_102
-  {"CapsLock",     0x14},  // VK_CAPITAL
+  {"NumLock", "NUMLOCK"},        {"NumpadDivide", "DIVIDE"},   {"NumpadMultiply", "MULTIPLY"},
+  {"NumpadSubtract", "SUBTRACT"}, {"NumpadAdd", "ADD"},        {"NumpadDecimal", "DECIMAL"},
+  {"NumpadEnter", "RETURN"},     // Windows only sets the extended bit
 
-  {"F1",  0x70}, {"F2",  0x71}, {"F3",  0x72}, {"F4",  0x73}, {"F5",  0x74}, {"F6",  0x75},
-  {"F7",  0x76}, {"F8",  0x77}, {"F9",  0x78}, {"F10", 0x79}, {"F11", 0x7A}, {"F12", 0x7B},
-  {"F13", 0x7C}, {"F14", 0x7D}, {"F15", 0x7E}, {"F16", 0x7F}, {"F17", 0x80}, {"F18", 0x81},
-  {"F19", 0x82}, {"F20", 0x83}, {"F21", 0x84}, {"F22", 0x85}, {"F23", 0x86}, {"F24", 0x87},
+  {"ContextMenu", "APPS"},
+  {"ControlLeft", "CONTROL"},    {"ControlRight", "CONTROL"},
+  {"ShiftLeft", "SHIFT"},        {"ShiftRight", "SHIFT"},
+  {"AltLeft", "MENU"},           {"AltRight", "MENU"},
+  {"MetaLeft", "LWIN"},          {"OSLeft", "LWIN"},           // older browsers say OS
+  {"MetaRight", "RWIN"},         {"OSRight", "RWIN"},
 
-  {"PrintScreen", 0x2C},  // VK_SNAPSHOT
-  {"ScrollLock",  0x91},  // VK_SCROLL
-  {"Pause",       0x13},  // VK_PAUSE
-  {"Insert",      0x2D},  // VK_INSERT
-  {"Home",        0x24},  // VK_HOME
-  {"PageUp",      0x21},  // VK_PRIOR
-  {"Delete",      0x2E},  // VK_DELETE
-  {"End",         0x23},  // VK_END
-  {"PageDown",    0x22},  // VK_NEXT
-  {"ArrowRight",  0x27},  // VK_RIGHT
-  {"ArrowLeft",   0x25},  // VK_LEFT
-  {"ArrowDown",   0x28},  // VK_DOWN
-  {"ArrowUp",     0x26},  // VK_UP
-
-  {"NumLock",        0x90},  // VK_NUMLOCK
-  {"NumpadDivide",   0x6F},  // VK_DIVIDE
-  {"NumpadMultiply", 0x6A},  // VK_MULTIPLY
-  {"NumpadSubtract", 0x6D},  // VK_SUBTRACT
-  {"NumpadAdd",      0x6B},  // VK_ADD
-  {"NumpadEnter",    0x0D},  // VK_RETURN (Windows only sets the extended bit)
-
-  {"ContextMenu",  0x5D},  // VK_APPS
-  {"ControlLeft",  0x11}, {"ControlRight", 0x11},  // VK_CONTROL
-  {"ShiftLeft",    0x10}, {"ShiftRight",   0x10},  // VK_SHIFT
-  {"AltLeft",      0x12}, {"AltRight",     0x12},  // VK_MENU
-  {"MetaLeft",     0x5B}, {"OSLeft",       0x5B},  // VK_LWIN (older browsers say OS)
-  {"MetaRight",    0x5C}, {"OSRight",      0x5C},  // VK_RWIN
-
-  {"AudioVolumeMute",    0xAD}, {"AudioVolumeDown", 0xAE}, {"AudioVolumeUp", 0xAF},
-  {"MediaTrackNext",     0xB0}, {"MediaTrackPrevious", 0xB1},
-  {"MediaStop",          0xB2}, {"MediaPlayPause", 0xB3},
-};
-
-// The numeric pad: digit codes while it gives digits, otherwise the navigation key it is
-// labelled with. The browser names the physical key the same either way.
-struct NumpadRow {
-  std::string_view code;
-  std::uint8_t vk_digit;
-  std::uint8_t vk_navigation;
-};
-constexpr NumpadRow numpad_rows[] = {
-  {"Numpad0",       0x60, 0x2D},  // VK_NUMPAD0 / VK_INSERT
-  {"Numpad1",       0x61, 0x23},  // VK_NUMPAD1 / VK_END
-  {"Numpad2",       0x62, 0x28},  // VK_NUMPAD2 / VK_DOWN
-  {"Numpad3",       0x63, 0x22},  // VK_NUMPAD3 / VK_NEXT
-  {"Numpad4",       0x64, 0x25},  // VK_NUMPAD4 / VK_LEFT
-  {"Numpad5",       0x65, 0x0C},  // VK_NUMPAD5 / VK_CLEAR
-  {"Numpad6",       0x66, 0x27},  // VK_NUMPAD6 / VK_RIGHT
-  {"Numpad7",       0x67, 0x24},  // VK_NUMPAD7 / VK_HOME
-  {"Numpad8",       0x68, 0x26},  // VK_NUMPAD8 / VK_UP
-  {"Numpad9",       0x69, 0x21},  // VK_NUMPAD9 / VK_PRIOR
-  {"NumpadDecimal", 0x6E, 0x2E},  // VK_DECIMAL / VK_DELETE
+  {"AudioVolumeMute", "VOLUME_MUTE"}, {"AudioVolumeDown", "VOLUME_DOWN"},
+  {"AudioVolumeUp", "VOLUME_UP"},     {"MediaTrackNext", "MEDIA_NEXT_TRACK"},
+  {"MediaTrackPrevious", "MEDIA_PREV_TRACK"}, {"MediaStop", "MEDIA_STOP"},
+  {"MediaPlayPause", "MEDIA_PLAY_PAUSE"},
 };
 // clang-format on
+static_assert(all_named(code_rows));
+
+// "KeyA" -> "A", "Digit1" -> "1", "F12" -> "F12", "Numpad7" -> "NUMPAD7": the key code of a
+// code made of a prefix and the key's own name, or 0.
+std::uint32_t code_by_name(std::string_view code) {
+  constexpr std::string_view numpad = "Numpad";
+  if (code.starts_with(numpad) && code.size() == numpad.size() + 1) {
+    const char digit = code.back();
+    if (digit < '0' || digit > '9') return 0;
+    return virtual_key_named("NUMPAD0") + static_cast<std::uint32_t>(digit - '0');
+  }
+  for (std::string_view prefix : {"Key", "Digit"}) {
+    if (code.starts_with(prefix) && code.size() == prefix.size() + 1) {
+      const char legend = code.back();
+      const bool fits =
+          prefix == "Key" ? legend >= 'A' && legend <= 'Z' : legend >= '0' && legend <= '9';
+      return fits ? virtual_key_named(code.substr(prefix.size())) : 0;
+    }
+  }
+  if (code.starts_with('F') && code.size() > 1 && code[1] >= '1' && code[1] <= '9') {
+    return virtual_key_named(code);  // F1-F24; "F" alone or "Fn" have no code
+  }
+  return 0;
+}
 
 }  // namespace
 
 std::uint32_t virtual_key_for_code(std::string_view code, bool num_lock_digits) {
-  for (const NumpadRow& row : numpad_rows) {
-    if (row.code == code) return num_lock_digits ? row.vk_digit : row.vk_navigation;
-  }
+  std::uint32_t vk = code_by_name(code);
   for (const CodeRow& row : code_rows) {
-    if (row.code == code) return row.vk;
+    if (vk == 0 && row.code == code) vk = virtual_key_named(row.name);
   }
-  return 0;
+  return numpad_key(vk, num_lock_digits);
 }
 
 bool numpad_gives_digit(std::string_view key) {

@@ -35,12 +35,9 @@ void WebPlatform::end_paint(WindowHandle window) {
 
 void WebPlatform::set_timer(WindowHandle window, std::uint32_t id, std::uint32_t milliseconds) {
   SoftPlatform::set_timer(window, id, milliseconds);
-  // SetTimer raises shorter periods to USER_TIMER_MINIMUM; setting a running timer again
-  // restarts it.
-  constexpr std::uint32_t shortest_period = 10;
+  // Setting a running timer again restarts it.
   stop_interval(id);
-  intervals_[id] = fpu_js_set_interval(
-      owner_, id, milliseconds < shortest_period ? shortest_period : milliseconds);
+  intervals_[id] = fpu_js_set_interval(owner_, id, timer_period(milliseconds));
 }
 
 void WebPlatform::kill_timer(WindowHandle window, std::uint32_t id) {
@@ -97,7 +94,8 @@ void WebDemo::start() {
   run_ = std::make_unique<Run>(this, offset);
   Run& run = *run_;
   start_program(run.program, the_window, [&run] { run.platform.clear_invalidated(); });
-  after_message();
+  run.trace.flush();
+  run_loop();
 }
 
 void WebDemo::restart() {
@@ -111,19 +109,50 @@ bool WebDemo::running() const {
 
 void WebDemo::dispatch(std::uint32_t message, WParam wparam, LParam lparam) {
   window_proc(run_->program, the_window, message, wparam, lparam);
-  after_message();
+  run_->trace.flush();
 }
 
-void WebDemo::after_message() {
-  Run& run = *run_;
-  run.trace.flush();
-  if (run.platform.quit_posted()) {
+void WebDemo::run_loop() {
+  if (run_until_idle(*this) == LoopStep::quit) {
     // The message loop ends here; the canvas keeps the last frame.
-    run.ended = true;
+    run_->ended = true;
     fpu_js_ended(this);
-    return;
   }
-  if (run.platform.invalidated() && !frame_requested_) {
+  input_.reset();
+  timer_.reset();
+}
+
+bool WebDemo::quit_posted() {
+  return run_->platform.quit_posted();
+}
+
+bool WebDemo::deliver_input() {
+  if (!input_) return false;
+  const WindowMessage message = *input_;
+  input_.reset();
+  dispatch(message.code, message.wparam, message.lparam);
+  return true;
+}
+
+bool WebDemo::deliver_paint() {
+  if (!in_frame_ || !run_->platform.invalidated()) return false;
+  in_frame_ = false;
+  run_->platform.clear_invalidated();
+  dispatch(msg::paint, 0, 0);
+  return true;
+}
+
+bool WebDemo::deliver_timer() {
+  if (!timer_) return false;
+  const std::uint32_t id = *timer_;
+  timer_.reset();
+  dispatch(msg::timer, id, 0);
+  return true;
+}
+
+void WebDemo::wait() {
+  in_frame_ = false;
+  if (run_->platform.invalidated() && !frame_requested_) {
     frame_requested_ = true;
     fpu_js_request_frame(this);
   }
@@ -133,7 +162,8 @@ bool WebDemo::key(std::string_view code, std::string_view key, const Modifiers& 
                   bool down, bool repeat) {
   if (!running() || browser_keeps(code, modifiers)) return false;
   if (const auto message = key_message(code, key, modifiers, down, repeat)) {
-    dispatch(message->code, message->wparam, message->lparam);
+    input_ = message;
+    run_loop();
   }
   return true;
 }
@@ -142,19 +172,27 @@ void WebDemo::mouse(MouseAction action, int button, std::uint32_t buttons,
                     const Modifiers& modifiers, double x, double y, double width, double height) {
   if (!running()) return;
   if (const auto message = mouse_message(action, button, buttons, modifiers, x, y, width, height)) {
-    dispatch(message->code, message->wparam, message->lparam);
+    input_ = message;
+    run_loop();
   }
 }
 
 void WebDemo::timer(std::uint32_t id) {
-  if (running()) dispatch(msg::timer, id, 0);
+  if (!running()) return;
+  timer_ = id;
+  run_loop();
 }
 
 void WebDemo::animation_frame() {
   frame_requested_ = false;
-  if (!running() || !run_->platform.invalidated()) return;
-  run_->platform.clear_invalidated();
-  dispatch(msg::paint, 0, 0);
+  if (!running()) return;
+  in_frame_ = true;
+  run_loop();
+}
+
+const char* WebDemo::dropped_notice(std::uint64_t count) {
+  notice_ = dropped_lines_notice(count);
+  return notice_.c_str();
 }
 
 }  // namespace fpu::web

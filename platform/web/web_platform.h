@@ -1,16 +1,19 @@
 // The browser window: the software back buffer shown on a canvas, timers and animation
 // frames from the page, trace lines to the page's panel. The page delivers events one at a
-// time; this class turns them into window messages with Windows' ordering: input and timer
-// ticks as they come, one paint for any invalidation on the next animation frame.
+// time; each runs the shared message loop (app/event_loop.h) until it has nothing to do:
+// input and timer ticks as they come, one paint for any invalidation on the next animation
+// frame.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "app/event_loop.h"
 #include "app/program.h"
 #include "platform/soft/soft_platform.h"
 #include "platform/web/web_input.h"
@@ -54,10 +57,10 @@ class PanelTraceSink final : public TraceSink {
 
 // The demo in the page: one run of the program at a time; Escape ends it, restart begins a
 // new one with fresh state.
-class WebDemo {
+class WebDemo final : private MessageSource {
  public:
   WebDemo();
-  ~WebDemo();
+  ~WebDemo() override;
   WebDemo(const WebDemo&) = delete;
   WebDemo& operator=(const WebDemo&) = delete;
 
@@ -70,16 +73,30 @@ class WebDemo {
              double x, double y, double width, double height);
   void timer(std::uint32_t id);
   void animation_frame();
+  // The panel's first line once it has shed `count` lines: the text every trace sink uses.
+  const char* dropped_notice(std::uint64_t count);
 
  private:
   struct Run;
+  // Hands the message's trace lines to the panel after it.
   void dispatch(std::uint32_t message, WParam wparam, LParam lparam);
-  // Hands the message's trace lines to the panel, then ends the run or asks for a frame.
-  void after_message();
+  // Runs the loop over what the page just delivered; ends the run on the quit message.
+  void run_loop();
   bool running() const;
+
+  bool quit_posted() override;
+  bool deliver_input() override;
+  bool deliver_paint() override;
+  bool deliver_timer() override;
+  // Asks for an animation frame when something is invalid: the page cannot block.
+  void wait() override;
 
   std::unique_ptr<Run> run_;
   bool frame_requested_ = false;
+  bool in_frame_ = false;  // inside the animation frame's callback
+  std::optional<WindowMessage> input_;
+  std::optional<std::uint32_t> timer_;
+  std::string notice_;
 };
 
 }  // namespace fpu::web

@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/event_loop.h"
 #include "app/program.h"
 #include "app/window.h"
 #include "app/window_frame.h"
-#include "platform/display_scale.h"
 #include "platform/win32/win32_platform.h"
 #include "trace/stream_trace_sinks.h"
 #include "trace/win32/viewer_sink.h"
@@ -186,6 +186,36 @@ int fail(const char* step) {
   return 1;
 }
 
+// The shared message loop over the thread's queue. Windows itself keeps the loop's order: it
+// returns posted and input messages first, WM_QUIT once posted, and makes up WM_PAINT and
+// then WM_TIMER only when nothing else waits. So every message comes through
+// deliver_input, and paint and timer have nothing of their own to add.
+class QueueLoop final : public fpu::MessageSource {
+ public:
+  bool quit_posted() override { return quit_; }
+  bool deliver_input() override {
+    MSG message{};
+    if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) return false;
+    if (message.message == WM_QUIT) {
+      quit_ = true;
+      exit_code_ = static_cast<int>(message.wParam);
+      return true;
+    }
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+    return true;
+  }
+  bool deliver_paint() override { return false; }
+  bool deliver_timer() override { return false; }
+  // The queue has been emptied, so WaitMessage returns with the next message of any kind.
+  void wait() override { WaitMessage(); }
+  int exit_code() const { return exit_code_; }
+
+ private:
+  bool quit_ = false;
+  int exit_code_ = 0;
+};
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -239,12 +269,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   ShowWindow(window, SW_SHOWNORMAL);
   UpdateWindow(window);
 
-  // GetMessageA returns -1 on an error; that ends the loop too, rather than spinning.
-  MSG message{};
-  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
+  QueueLoop loop;
+  fpu::run_message_loop(loop);
   running = nullptr;
-  return static_cast<int>(message.wParam);
+  return loop.exit_code();
 }

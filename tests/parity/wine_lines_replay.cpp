@@ -6,14 +6,10 @@
 //
 //   fpu-parity-replay-wine-lines [--ticks N] [--seed N] [--trace stdout|none] [SCRIPT]
 #include <cstdlib>
-#include <fstream>
-#include <iostream>
-#include <optional>
-#include <string>
 
-#include "platform/soft/png_writer.h"
 #include "platform/soft/soft_platform.h"
-#include "tools/replay/replay_runner.h"
+#include "tools/replay/replay_main.h"
+#include "tools/replay/soft_host.h"
 
 namespace {
 
@@ -45,53 +41,17 @@ class WineLinesPlatform : public fpu::SoftPlatform {
   }
 };
 
-class Host : public fpu::ReplayHost {
+class WineLinesBackend : public fpu::ReplayBackend {
  public:
-  fpu::Platform& platform() override { return platform_; }
-  void set_tick_count(std::uint32_t ms) override { platform_.set_tick_count(ms); }
-  bool write_image(const std::string& path, fpu::Handle back_buffer, std::string* error) override {
-    if (const fpu::Surface* live = platform_.dc_surface(back_buffer)) {
-      return fpu::write_png(path, *live, error);
-    }
-    if (last_frame_) return fpu::write_png(path, *last_frame_, error);
-    *error = "there is no back buffer";
-    return false;
+  std::unique_ptr<fpu::ReplayHost> make_host(const fpu::ReplayCommandLine& line,
+                                             std::string* error) override {
+    return fpu::make_soft_host<WineLinesPlatform>(line, error);
   }
-  void keep_last_frame(fpu::Handle back_buffer) override {
-    if (const fpu::Surface* live = platform_.dc_surface(back_buffer)) last_frame_ = *live;
-  }
-
- private:
-  WineLinesPlatform platform_;
-  std::optional<fpu::Surface> last_frame_;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  fpu::ReplayCommandLine line;
-  std::string error;
-  if (!fpu::parse_replay_command_line(argc, argv, &line, &error) || line.trace_mode == "viewer") {
-    std::cerr << "fpu-parity-replay-wine-lines: " << (error.empty() ? "no viewer here" : error)
-              << '\n';
-    return 1;
-  }
-  std::ifstream file;
-  std::istream* script = fpu::open_replay_script(line.script_path, file);
-  if (!script) {
-    std::cerr << "fpu-parity-replay-wine-lines: cannot open script '" << line.script_path << "'\n";
-    return 1;
-  }
-  fpu::JsonTraceSink json_trace(std::cout);
-  fpu::NullTraceSink no_trace;
-  fpu::TraceSink& trace =
-      line.trace_mode == "none" ? static_cast<fpu::TraceSink&>(no_trace) : json_trace;
-  Host host;
-  const fpu::ReplayResult result = fpu::run_replay(host, trace, *script, std::cout, line.options);
-  std::cout.flush();
-  if (result.exit_code != 0) {
-    std::cerr << "fpu-parity-replay-wine-lines: " << result.error << '\n';
-    return result.exit_code;
-  }
-  return 0;
+  WineLinesBackend backend;
+  return fpu::replay_main("fpu-parity-replay-wine-lines", argc, argv, backend);
 }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "app/window.h"
-#include "platform/display_scale.h"
 #include "platform/sdl/sdl_display.h"
 #include "tools/viewer/viewer_placement.h"
 
@@ -75,7 +74,7 @@ TEST(Placement, DesktopScaleFromGdkScaleOrXftDpi) {
       {nullptr, "Xft.dpi:\t288.5\n", 3},
       {nullptr, "Xft.dpi:\tlarge\n", 1},
       {nullptr, "Xft.dpix:\t192\n*dpi:\t192\n", 1},  // only Xft.dpi counts
-      {nullptr, "Xft.dpi:\t9600\n", max_display_scale},
+      {nullptr, "Xft.dpi:\t9600\n", max_desktop_scale},
       {"2", "Xft.dpi:\t96\n", 2},   // GDK_SCALE first
       {"0", "Xft.dpi:\t192\n", 2},  // not a scale: the resources decide
       {"2x", nullptr, 1},
@@ -100,7 +99,7 @@ TEST(Placement, MonitorScaleAndMousePositionsBackInPicturePixels) {
       {192, 2, 1399, 1307, 699, 653},
       {192, 2, -1, -3, -1, -2},  // left of and above the window: rounded down
       {288, 3, 8, 9, 2, 3},
-      {96 * 100, max_display_scale, 16, -17, 2, -3},
+      {96 * 100, max_desktop_scale, 16, -17, 2, -3},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(scale_for_dpi(c.dpi), c.scale) << c.dpi;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/replay/command_line.h"
 #include "tools/replay/gif_writer.h"
 
 namespace fpu {
@@ -203,10 +204,10 @@ TEST_F(GifRecordTest, BadOptionsAreRefused) {
   // A missing value: the option is the last word.
   const std::string missing[] = {"--scale", "--record"};
   for (const std::string& option : missing) {
-    std::vector<std::string> args{option};
-    OutputOptions out;
+    const char* argv[] = {"fpu-sample-replay", option.c_str()};
+    ReplayCommandLine line;
     std::string error;
-    EXPECT_FALSE(take_output_options(args, &out, &error)) << option;
+    EXPECT_FALSE(parse_replay_command_line(2, argv, &line, &error)) << option;
     EXPECT_NE(error.find(option), std::string::npos) << error;
   }
 }

@@ -48,35 +48,42 @@ void run(ScriptRun& r, const std::string& script, ReplayOptions options = {}) {
 
 struct NumberCase {
   const char* text;
-  bool ok;
-  std::uint32_t value;
+  std::int64_t min;
+  std::uint64_t max;
+  NumberResult result;
+  std::uint64_t value;
 };
 
-TEST(ReplayNumbers, DecimalAndHexModulo2To32) {
+TEST(ReplayNumbers, DecimalAndHexWithinTheirRange) {
+  constexpr std::uint64_t u32 = 0xFFFFFFFFu;
+  constexpr std::uint64_t u64 = ~std::uint64_t{0};
+  constexpr std::int64_t i32 = -2147483648;
+  using R = NumberResult;
   const NumberCase cases[] = {
-      {"0", true, 0},
-      {"42", true, 42},
-      {"05", true, 5},
-      {"-1", true, 0xFFFFFFFFu},
-      {"-2147483648", true, 0x80000000u},
-      {"4294967296", true, 0},
-      {"99999999999999999999", true, 1661992959u},
-      {"0x41", true, 65},
-      {"0XfF", true, 255},
-      {"0x1FFFFFFFF", true, 0xFFFFFFFFu},
-      {"0x", false, 0},
-      {"-", false, 0},
-      {"", false, 0},
-      {"1a", false, 0},
-      {"x1", false, 0},
-      {"-0x1", false, 0},
-      {"+1", false, 0},
-      {"0x1g", false, 0},
+      {"05", 0, u32, R::ok, 5},
+      {"0XfF", 0, u32, R::ok, 255},
+      {"-1", i32, u32, R::ok, u64},
+      {"-2147483648", i32, u32, R::ok, 0xFFFFFFFF80000000u},
+      {"-2147483649", i32, u32, R::out_of_range, 0},
+      {"-1", 0, u32, R::out_of_range, 0},
+      {"4294967295", 0, u32, R::ok, u32},
+      {"4294967296", 0, u32, R::out_of_range, 0},
+      {"0x100000000", 0, u32, R::out_of_range, 0},
+      {"18446744073709551615", 0, u64, R::ok, u64},
+      {"18446744073709551616", 0, u64, R::out_of_range, 0},
+      {"0x1FFFFFFFFFFFFFFFF", 0, u64, R::out_of_range, 0},
+      {"0", 1, 8, R::out_of_range, 0},
+      {"0x", 0, u32, R::not_a_number, 0},
+      {"-", i32, u32, R::not_a_number, 0},
+      {"", 0, u32, R::not_a_number, 0},
+      {"1a", 0, u32, R::not_a_number, 0},
+      {"-0x1", i32, u32, R::not_a_number, 0},
+      {"+1", 0, u32, R::not_a_number, 0},
   };
   for (const auto& c : cases) {
-    std::uint32_t v = 12345;
-    EXPECT_EQ(parse_script_number(c.text, &v), c.ok) << c.text;
-    if (c.ok) {
+    std::uint64_t v = 12345;
+    EXPECT_EQ(parse_script_number(c.text, c.min, c.max, &v), c.result) << c.text;
+    if (c.result == R::ok) {
       EXPECT_EQ(v, c.value) << c.text;
     }
   }
@@ -91,13 +98,11 @@ TEST(ReplayScript, BadLinesStopWithTheirLineNumber) {
   const BadLineCase cases[] = {
       {"key", "line 1: 'key' takes 1 argument, got 0"},
       {"dump\nkey AB", "line 2: unknown key 'AB'"},
-      {"key a", "line 1: unknown key 'a'"},
       {"key +", "line 1: unknown key '+'"},
       {"mouse drag 1 2 3", "line 1: unknown mouse event 'drag'"},
       {"mouse move 1 2", "line 1: 'mouse' takes 4 arguments, got 3"},
       {"mouse move 1 y 3", "line 1: bad number 'y'"},
       {"tick 1 2 3", "line 1: 'tick' takes no argument, T, or T B C S; got 3"},
-      {"tick 1 2 3 70000", "line 1: timer value '70000' is not a 16-bit value"},
       {"paint now", "line 1: 'paint' takes 0 arguments, got 1"},
       {"\n\n  end", "line 3: 'end' without 'repeat'"},
       {"png", "line 1: 'png' needs a file name"},
@@ -108,6 +113,7 @@ TEST(ReplayScript, BadLinesStopWithTheirLineNumber) {
       {"repeat -1\nend", "line 1: repeat count '-1' is not in 0 to 4294967295"},
       {"repeat 4294967296\nend", "line 1: repeat count '4294967296' is not in 0 to 4294967295"},
       {"dump\nmsg 1 0 0", "line 2: 'msg 1' is the creation message"},
+      {"msg 0x100000001 0 0", "line 1: 'msg 0x100000001' is the creation message"},
   };
   for (const auto& c : cases) {
     ScriptRun r;
@@ -166,6 +172,55 @@ TEST(ReplayScript, StepLimitStopsEndlessScripts) {
   run(r, "repeat 4000000000\nkey F1\nend\n", options);
   EXPECT_EQ(r.result.exit_code, 1);
   EXPECT_EQ(r.lines.size(), 99u);  // the repeat line is a step too
+}
+
+TEST(ReplayScript, StepLimitNamesTheLineAfterBlocksAndSkippedLines) {
+  const struct {
+    const char* script;
+    std::uint64_t steps;
+    const char* error;
+  } cases[] = {
+      {"repeat 3\n\n# c\nkey F1\nend\n\nkey F1\n", 4, "line 7: stopped"},
+      {"repeat 3\n\n# c\nkey F1\nend\n\nkey F1\n", 3, "line 4: stopped"},
+      {"repeat 0\nkey F1\n\nend\n\nkey F1\nkey F1\n", 2, "line 7: stopped"},
+      {"repeat 2\nrepeat 2\nend\nkey F1\nend\n#\nkey F1\n", 5, "line 7: stopped"},
+  };
+  for (const auto& c : cases) {
+    ScriptRun r;
+    ReplayOptions options;
+    options.max_steps = c.steps;
+    run(r, c.script, options);
+    EXPECT_EQ(r.result.error.rfind(c.error, 0), 0u) << c.script << " gave " << r.result.error;
+  }
+}
+
+TEST(ReplayScript, SpellingsThatMeanTheSame) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"key a\nkey f1\nkey numpad0\ndump\n", "key A\nkey F1\nkey NUMPAD0\ndump\n"},
+      {"\xEF\xBB\xBFkey A\ndump\n", "key A\ndump\n"},
+      {"msg 0x100 -1 0xFFFFFFFF\ndump\n", "msg 256 4294967295 -1\ndump\n"},
+      // Message-line numbers are taken modulo 2^32; only their low 16 bits reach x, y and B C S.
+      {"key 4294967361\ndump\n", "key A\ndump\n"},
+      {"mouse ldown 65637 -1 1\nmouse move 65737 3 1\ndump\n",
+       "mouse ldown 101 65535 1\nmouse move 201 3 1\ndump\n"},
+      {"tick 4294967396 65537 2 3\ndump\n", "tick 100 1 2 3\ndump\n"},
+  };
+  for (const auto& [a, b] : cases) {
+    ScriptRun ra, rb;
+    run(ra, a);
+    run(rb, b);
+    EXPECT_EQ(ra.result.exit_code, 0) << a << ": " << ra.result.error;
+    EXPECT_EQ(ra.lines, rb.lines) << a;
+  }
+}
+
+TEST(ReplayScript, ScriptSizeIsBounded) {
+  ScriptRun r;
+  ReplayOptions options;
+  options.max_script_bytes = 10;
+  run(r, "tick\ntick\ntick\n", options);
+  EXPECT_EQ(r.result.exit_code, 2);
+  EXPECT_EQ(r.result.error.rfind("line 3: script larger than 10 bytes", 0), 0u) << r.result.error;
 }
 
 TEST(ReplayScript, EmptyBodiesCostNoStepsHoweverOftenTheyRepeat) {

@@ -25,7 +25,7 @@ check() {  # check NAME STATUS STDERR_PATTERN (- for none) STDOUT_LINES -- ARGS.
   rm -f "$out" "$err"
 }
 check "unknown command" 2 '^fpu-sample-replay: line 3: unknown command' 0 -- < <(printf 'dump\n# c\nfrobnicate\ndump\n')
-check "bad key" 2 'line 1: unknown key' 0 -- < <(printf 'key a\n')
+check "bad key" 2 'line 1: unknown key' 0 -- < <(printf 'key aa\n')
 check "bad number" 2 'line 2: bad number' 0 -- < <(printf '\nmsg 0x100 12z 0\n')
 check "missing end" 2 "line 1: 'repeat' without 'end'" 0 -- < <(printf 'repeat 2\ndump\n')
 check "nothing runs before an error" 2 'line 2' 0 -- < <(printf 'dump\ntick 1 2\n')

@@ -15,7 +15,7 @@ max_kb=400000  # peak resident memory allowed to any case
 [[ -z "$sanitized" ]] && ulimit -v 2000000
 
 # case NAME STATUS STDERR_PATTERN STDOUT_LINES INPUT [ARGS...]
-# STDERR_PATTERN '-' wants nothing on standard error. INPUT is a shell command whose output
+# STDERR_PATTERN '-' wants nothing on standard error. MAX_KB lowers the memory cap. INPUT is a shell command whose output
 # is the script on standard input; '-' gives none, 'closed' closes standard input. The tool's
 # standard output goes to $OUT when set (its lines are then not counted).
 case_() {
@@ -43,7 +43,7 @@ case_() {
   [[ $(grep -o 'cannot write' err.txt | wc -l) -le 1 ]] || problems+=("'cannot write' repeated")
   [[ -n "${OUT:-}" || $(wc -l <out.txt) == "$lines" ]] ||
     problems+=("$(wc -l <out.txt) stdout lines, want $lines")
-  [[ "$peak" =~ ^[0-9]+$ && "$peak" -lt $max_kb ]] || problems+=("peak memory ${peak} KB")
+  [[ "$peak" =~ ^[0-9]+$ && "$peak" -lt ${MAX_KB:-$max_kb} ]] || problems+=("peak memory ${peak} KB")
   if LC_ALL=C grep -q $'[\x01-\x08\x0b-\x1f\x7f]' err.txt; then problems+=("control characters"); fi
   if [[ ${#problems[@]} -ne 0 ]]; then
     echo "FAIL $name: ${problems[*]}; stderr: $(head -c 300 err.txt | cat -v)"
@@ -62,8 +62,6 @@ case_ "256 levels are fine" 0 - 1 "$(nest 256 1)"
 # Memory: a second window creation, and lines too long to split into words.
 case_ "repeated creation" 2 "line 2: 'msg 1' is the creation message" 0 \
   "printf 'repeat 3000\nmsg 1 0 0\nend\n'"
-case_ "creation modulo 2^32" 2 "line 1: 'msg 0x100000001' is the creation" 0 \
-  "printf 'msg 0x100000001 0 0\n'"
 case_ "50 MB key line" 2 'line 2: longer than 65536 bytes' 0 \
   "printf 'dump\nkey'; yes ' a' | head -c 50000000 | tr -d '\n'"
 case_ "200 MB line without end" 2 'line 1: longer than 65536 bytes' 0 \
@@ -79,7 +77,32 @@ case_ "nested empty bodies" 0 - 1 \
   "printf 'repeat 4294967295\nrepeat 4294967295\n# nothing\nend\nrepeat 0\nkey F1\nend\nend\ndump\n'"
 case_ "step limit" 1 'line 2: stopped at the step limit of 5 lines' 4 \
   "printf 'repeat 4294967295\nkey F1\nend\n'" --max-steps 5
-case_ "step limit needs a number" 1 '--max-steps needs a whole number' 0 - --max-steps -3
+case_ "step limit needs a number" 1 '--max-steps takes a whole number' 0 - --max-steps -3
+# Size: a plain line costs a few bytes once read, and scripts are bounded unless allowed more.
+# (Sanitized builds are slower and larger: a smaller script, and the common memory cap.)
+ticks_mb=100 tick_kb=250000 png_kb=60000
+[[ -n "$sanitized" ]] && ticks_mb=20 tick_kb=$max_kb png_kb=$max_kb
+MAX_KB=$tick_kb case_ "$ticks_mb MB of tick lines" 1 'line 2: stopped at the step limit of 1' 0 \
+  "yes tick | head -c ${ticks_mb}000000" --max-steps 1 --max-script-bytes ${ticks_mb}000000
+case_ "script over the size limit" 2 'line 4: script larger than 16 bytes' 0 \
+  "printf 'tick\ntick\ntick\ntick\n'" --max-script-bytes 16
+# Options are refused when they do not fit where they go; message-line numbers are taken
+# modulo 2^32, as scripts have always been read, so a far code is still the creation message.
+case_ "--ticks past 32 bits" 1 "--ticks takes a whole number from 0 to 4294967295, not '4294967296'" \
+  0 - --ticks 4294967296
+case_ "creation modulo 2^32" 2 "line 1: 'msg 0x100000001' is the creation" 0 \
+  "printf 'msg 0x100000001 0 0\n'"
+# Large images are written a row at a time, not as one enlarged copy.
+MAX_KB=$png_kb case_ "png at scale 8" 0 - 0 "printf 'key P\nkey S\npaint\npng big.png\n'" --scale 8 --trace none
+[[ $(od -An -tu1 -j16 -N8 big.png | tr -s ' ') == " 0 0 21 224 0 0 20 112" ]] ||
+  { echo "FAIL png at scale 8: not 5600 x 5232"; fails=$((fails + 1)); }
+# Small edges: a byte-order mark, key names in either case, one recording, GIF names.
+case_ "byte-order mark" 0 - 1 "printf '\xef\xbb\xbfkey A\ndump\n'"
+case_ "lower-case key names" 0 - 1 "printf 'key a\nkey f1\nkey escape\n'" --trace none
+case_ "--record twice" 1 '--record given twice' 0 - --record a.gif --record b.gif
+case_ "--record to a .png" 1 "--record writes a GIF, so its file name must end in .gif" 0 - \
+  --record x.png
+[[ -e a.gif || -e b.gif || -e x.png ]] && { echo "FAIL a refused recording was written"; fails=$((fails + 1)); }
 # Reading: failures are errors, with the reason.
 case_ "folder as script" 1 "cannot open script '.*': Is a directory" 0 - "$work"
 case_ "missing script" 1 "cannot open script 'nowhere.txt': No such file" 0 - nowhere.txt

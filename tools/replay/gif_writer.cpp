@@ -9,54 +9,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 
+#include "app/window.h"
+
 namespace fpu {
-
-Surface scale_nearest(const Surface& source, int scale) {
-  if (scale <= 1) return source;
-  Surface out;
-  out.width = source.width * scale;
-  out.height = source.height * scale;
-  out.pixels.resize(static_cast<std::size_t>(out.width) * static_cast<std::size_t>(out.height));
-  std::size_t i = 0;
-  for (std::int32_t y = 0; y < out.height; ++y) {
-    for (std::int32_t x = 0; x < out.width; ++x) out.pixels[i++] = source.at(x / scale, y / scale);
-  }
-  return out;
-}
-
-bool take_output_options(std::vector<std::string>& args, OutputOptions* out, std::string* error) {
-  std::vector<std::string> rest;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    const bool has_value = i + 1 < args.size();
-    if (arg == "--record") {
-      if (!has_value || args[i + 1].empty()) {
-        *error = "--record needs a file name";
-        return false;
-      }
-      out->record_path = args[++i];
-    } else if (arg == "--scale") {
-      const std::string value = has_value ? args[++i] : "";
-      int n = 0;
-      const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
-      if (value.empty() || ec != std::errc() || end != value.data() + value.size() || n < 1 ||
-          n > max_output_scale) {
-        *error = "--scale takes a whole number from 1 to " + std::to_string(max_output_scale) +
-                 ", not '" + value + "'";
-        return false;
-      }
-      out->scale = n;
-    } else {
-      rest.push_back(arg);
-    }
-  }
-  args = std::move(rest);
-  return true;
-}
 
 #ifdef FPU_NO_GIF
 
@@ -83,8 +41,8 @@ bool GifRecorder::finish(std::string* error) {
 
 namespace {
 
-// The GIF frame delay is in hundredths of a second: the demo's 50 ms timer period.
-constexpr int frame_delay_cs = 5;
+// The GIF frame delay is in hundredths of a second: the demo's timer period.
+constexpr int frame_delay_cs = static_cast<int>(timer_period_ms / 10);
 
 int color_bits(std::size_t count) {
   int bits = 1;

@@ -1,5 +1,4 @@
-// Output writers of fpu-sample-replay beyond the single PNG frame: nearest-neighbour
-// enlargement and an animated GIF of every painted frame.
+// The animated GIF of every painted frame that fpu-sample-replay --record writes.
 #pragma once
 
 #include <cstdint>
@@ -7,29 +6,11 @@
 #include <vector>
 
 #include "platform/soft/soft_platform.h"
+#include "tools/replay/command_line.h"
 
 struct GifFileType;
 
 namespace fpu {
-
-// Largest --scale: a 700 x 654 frame at 8x is already about 88 MB of RGB.
-inline constexpr int max_output_scale = 8;
-
-// Each pixel becomes a scale x scale block.
-Surface scale_nearest(const Surface& source, int scale);
-
-// Options the replay tool adds to the shared command line: taken out of argv before the
-// shared parser sees it.
-struct OutputOptions {
-  std::string record_path;  // empty: no recording
-  int scale = 1;
-};
-
-// Removes --record FILE and --scale N from `args` (argv[1..]) into `out`. Returns false with
-// `error` set for a missing or bad value.
-bool take_output_options(std::vector<std::string>& args, OutputOptions* out, std::string* error);
-
-inline constexpr const char* output_usage = "  [--record FILE.gif] [--scale N]";
 
 // Streams frames into an animated GIF, 50 ms a frame, looping. Each frame carries its own
 // colour table, so frames with up to 256 colours are stored exactly; only the rectangle that

@@ -12,16 +12,15 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <fstream>
-#include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/window.h"
 #include "platform/win32/win32_platform.h"
-#include "tools/replay/replay_runner.h"
+#include "tools/replay/replay_main.h"
 
 namespace {
 
@@ -120,7 +119,10 @@ bool write_ppm(const std::string& path, const Pixels& pixels, std::string* error
 
 class GdiReplayHost : public fpu::ReplayHost {
  public:
-  explicit GdiReplayHost(HWND window) : platform_(window) {}
+  explicit GdiReplayHost(HWND window) : window_(window), platform_(window) {}
+  ~GdiReplayHost() override {
+    if (IsWindow(window_)) DestroyWindow(window_);
+  }
   fpu::Platform& platform() override { return platform_; }
   void set_tick_count(std::uint32_t ms) override { platform_.set_ticks(ms); }
   bool write_image(const std::string& path, fpu::Handle back_buffer, std::string* error) override {
@@ -141,43 +143,36 @@ class GdiReplayHost : public fpu::ReplayHost {
   }
 
  private:
+  HWND window_;
   ScriptedWin32Platform platform_;
   std::optional<Pixels> last_frame_;
 };
 
-int fail(int code, const std::string& message) {
-  std::cerr << "fpu-sample-replay-gdi: " << message << '\n';
-  return code;
-}
+class GdiBackend : public fpu::ReplayBackend {
+ public:
+  std::unique_ptr<fpu::ReplayHost> make_host(const fpu::ReplayCommandLine& line,
+                                             std::string* error) override {
+    if (!line.record_path.empty() || line.scale != 1) {
+      *error = "this tool writes frames at their own size and records nothing";
+      return nullptr;
+    }
+    // A plain hidden window: its DC gives the back buffer the display's format.
+    HWND window =
+        CreateWindowExA(0, "Static", "fpu replay", WS_OVERLAPPEDWINDOW, 0, 0, fpu::frame_width,
+                        fpu::frame_height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (!window) {
+      *error = "cannot create a window (is there a display?)";
+      return nullptr;
+    }
+    return std::make_unique<GdiReplayHost>(window);
+  }
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
   // Plain LF line ends, as on Linux, so outputs compare byte for byte.
   _setmode(_fileno(stdout), _O_BINARY);
-  fpu::ReplayCommandLine line;
-  std::string error;
-  if (!fpu::parse_replay_command_line(argc, argv, &line, &error)) return fail(1, error);
-  if (line.trace_mode == "viewer") return fail(1, "--trace viewer is not supported here");
-  const std::string& script_path = line.script_path;
-  std::ifstream file;
-  std::istream* script = fpu::open_replay_script(script_path, file);
-  if (!script) return fail(1, "cannot open script '" + script_path + "'");
-
-  // A plain hidden window: its DC gives the back buffer the display's format.
-  HWND window =
-      CreateWindowExA(0, "Static", "fpu replay", WS_OVERLAPPEDWINDOW, 0, 0, fpu::frame_width,
-                      fpu::frame_height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-  if (!window) return fail(1, "cannot create a window (is there a display?)");
-
-  GdiReplayHost host(window);
-  fpu::JsonTraceSink json_trace(std::cout);
-  fpu::NullTraceSink no_trace;
-  fpu::TraceSink& trace =
-      line.trace_mode == "none" ? static_cast<fpu::TraceSink&>(no_trace) : json_trace;
-  fpu::ReplayResult result = fpu::run_replay(host, trace, *script, std::cout, line.options);
-  std::cout.flush();
-  if (IsWindow(window)) DestroyWindow(window);
-  if (result.exit_code != 0) return fail(result.exit_code, result.error);
-  return 0;
+  GdiBackend backend;
+  return fpu::replay_main("fpu-sample-replay-gdi", argc, argv, backend);
 }
