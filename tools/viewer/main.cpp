@@ -19,6 +19,7 @@
 #include "app/info_options.h"
 #include "app/window_frame.h"
 #include "backends/sdl/sdl_display.h"
+#include "text/masked.h"
 #include "tools/viewer/viewer_model.h"
 #include "tools/viewer/viewer_server.h"
 #include "tools/viewer/viewer_window.h"
@@ -129,7 +130,8 @@ int main(int argc, char** argv) {
   });
   std::string error;
   if (!server.open(dir, error)) {
-    std::fprintf(stderr, "fpu-trace-viewer: %s\n", error.c_str());
+    // The message may quote the --dir given.
+    std::fprintf(stderr, "fpu-trace-viewer: %s\n", fpu::masked(error).c_str());
     return 1;
   }
 
