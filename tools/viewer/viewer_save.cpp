@@ -1,14 +1,12 @@
 #include "tools/viewer/viewer_save.h"
 
-#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <fstream>
+
+#include "files/file_writer.h"
 
 namespace fpu::viewer {
 
@@ -48,17 +46,6 @@ std::string documents_from_user_dirs(const std::string& file, const std::string&
   return {};
 }
 
-std::string describe(const char* step, const std::string& path, int error) {
-  return std::string(step) + " " + path + ": " + std::strerror(error);
-}
-
-// The permissions a file created by the user normally gets.
-mode_t default_file_mode() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
-}
-
 }  // namespace
 
 std::string documents_dir(const EnvLookup& env) {
@@ -79,48 +66,21 @@ SaveResult save_text(const std::string& text, const std::string& dir, std::time_
   const std::string base = dir + (dir.ends_with("/") ? "" : "/");
   result.path = base + name;
 
-  std::string temp = base + ".fpu-trace-XXXXXX";
-  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) {
-    result.error = describe("cannot create a file in", dir, errno);
+  // The final name is taken only if nothing has it yet.
+  files::FileWriter file;
+  bool saved = file.open(result.path, files::Target::new_name) &&
+               file.write(text.data(), text.size()) && file.commit();
+  for (int attempt = 2; !saved && file.name_taken() && attempt <= 100; ++attempt) {
+    result.path = base + name.substr(0, name.size() - 4) + "-" + std::to_string(attempt) + ".txt";
+    saved = file.commit_as(result.path);
+  }
+  if (!saved) {
+    file.abandon();
+    result.error =
+        file.name_taken() ? "cannot save: 100 files of this second exist" : file.message();
     return result;
   }
-  int error = 0;
-  const char* step = "cannot write";
-  for (std::size_t done = 0; done < text.size() && error == 0;) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      error = n < 0 ? errno : EIO;
-    } else {
-      done += static_cast<std::size_t>(n);
-    }
-  }
-  if (error == 0 && (::fchmod(fd, default_file_mode()) != 0 || ::fsync(fd) != 0)) error = errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-
-  // The final name is taken only by a rename that replaces nothing.
-  for (int attempt = 1; error == 0; ++attempt) {
-    if (attempt > 1) {
-      result.path = base + name.substr(0, name.size() - 4) + "-" + std::to_string(attempt) + ".txt";
-    }
-    int renamed =
-        ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, result.path.c_str(), RENAME_NOREPLACE);
-    // File systems without that rename: a hard link also refuses an existing name.
-    if (renamed != 0 && errno == EINVAL) {
-      renamed = ::link(temp.c_str(), result.path.c_str());
-      if (renamed == 0) ::unlink(temp.c_str());
-    }
-    if (renamed == 0) {
-      result.ok = true;
-      return result;
-    }
-    if (errno == EEXIST && attempt < 100) continue;
-    error = errno;
-    step = "cannot rename the saved text to";
-  }
-  ::unlink(temp.c_str());
-  result.error = describe(step, result.path, error);
+  result.ok = true;
   return result;
 }
 
