@@ -18,7 +18,9 @@ namespace fpu {
 
 class SdlPlatform final : public SoftPlatform {
  public:
-  SdlPlatform() : SoftPlatform(view_width, view_height) {}
+  // The window's pixels are the SDL window's surface, so the window DC keeps none of its
+  // own: only copies to the window (BitBlt) show, the one way the program draws on it.
+  SdlPlatform() : SoftPlatform(0, 0) {}
   ~SdlPlatform() override;
   SdlPlatform(const SdlPlatform&) = delete;
   SdlPlatform& operator=(const SdlPlatform&) = delete;
@@ -42,7 +44,10 @@ class SdlPlatform final : public SoftPlatform {
   // Runs the start-up sequence and the message loop; returns the quit code.
   int run(Program& program);
 
-  // Presents the window surface after each paint: one copy into the window's surface.
+  // A copy to the window DC lands in the window's surface, each pixel scale x scale.
+  void bit_blt(Handle dst, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+               Handle src, std::int32_t src_x, std::int32_t src_y) override;
+  // Shows the rows the paint changed.
   void end_paint(WindowHandle window) override;
   void set_timer(WindowHandle window, std::uint32_t id, std::uint32_t milliseconds) override;
   void kill_timer(WindowHandle window, std::uint32_t id) override;
@@ -67,6 +72,9 @@ class SdlPlatform final : public SoftPlatform {
 
   SDL_Window* window_ = nullptr;
   std::vector<std::uint32_t> wide_row_;  // one picture row widened by the scale
+  SDL_Surface* drawn_on_ = nullptr;      // the window surface the rows below refer to
+  int changed_top_ = 0;                  // screen rows [top, bottom) changed since shown
+  int changed_bottom_ = 0;
   TimerQueue timers_;
   std::uint32_t buttons_ = 0;  // SDL button mask as the events so far left it
   bool exposed_ = false;       // part of the window needs painting again
