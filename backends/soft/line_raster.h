@@ -153,67 +153,22 @@ inline LineWalk clip_line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std
   return detail::clip_line_in<__int128>(x0, y0, x1, y1, width, height);
 }
 
-// The pixels of a LineWalk as runs: run(x, y, n, step_x, step_y) for n >= 1 pixels at
-// (x, y), (x + step_x, y + step_y), ... in drawing order. A shallow walk (at least two
-// pixels per minor step) runs along the major axis; a steep one runs along the diagonal,
-// each run ending where the walk takes a major step alone. A run's length needs no
-// division: after the first, each is q or q + 1 pixels, chosen by a remainder of its own.
-template <class Run>
-void for_each_run(const LineWalk& w, Run&& run) {
-  using i64 = std::int64_t;
-  i64 left = w.count;
-  if (left <= 0) return;
-  i64 x = w.x;
-  i64 y = w.y;
-  if (w.two_small == 0) {
-    run(x, y, left, w.major_dx, w.major_dy);
-    return;
-  }
-  const bool shallow = 2 * w.two_small <= w.two_big;
-  // Along a run each pixel steps by (step_x, step_y); between runs by (jump_x, jump_y).
-  const std::int32_t step_x = shallow ? w.major_dx : w.major_dx + w.minor_dx;
-  const std::int32_t step_y = shallow ? w.major_dy : w.major_dy + w.minor_dy;
-  const std::int32_t jump_x = shallow ? w.major_dx + w.minor_dx : w.major_dx;
-  const std::int32_t jump_y = shallow ? w.major_dy + w.minor_dy : w.major_dy;
-  // A shallow run ends when r + two_small wraps past two_big. A steep one ends when
-  // r + two_small does not: with u = two_big - 1 - r that is when u + (two_big - two_small)
-  // wraps, the same walk with another increment.
-  const i64 period = w.two_big;
-  const i64 add = shallow ? w.two_small : w.two_big - w.two_small;
-  i64 e = shallow ? w.r : w.two_big - 1 - w.r;
-  if (add == 0) {  // an exact diagonal
-    run(x, y, left, step_x, step_y);
-    return;
-  }
-  const i64 q = period / add;
-  const i64 s = period % add;
-  i64 n = (period - e + add - 1) / add;  // the first run, from anywhere in the period
-  e += n * add - period;                 // now e < add, so each next run is q or q + 1
-  for (;;) {
-    if (n >= left) {
-      run(x, y, left, step_x, step_y);
-      return;
-    }
-    run(x, y, n, step_x, step_y);
-    left -= n;
-    x += (n - 1) * step_x + jump_x;
-    y += (n - 1) * step_y + jump_y;
-    const bool longer = e < s;
-    n = q + (longer ? 1 : 0);
-    e += (longer ? add : 0) - s;
-  }
-}
-
 template <class Plot>
 void raster_line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
                  std::int32_t width, std::int32_t height, Plot&& plot) {
-  for_each_run(clip_line(x0, y0, x1, y1, width, height),
-               [&plot](std::int64_t x, std::int64_t y, std::int64_t n, std::int32_t step_x,
-                       std::int32_t step_y) {
-                 for (; n > 0; --n, x += step_x, y += step_y) {
-                   plot(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
-                 }
-               });
+  LineWalk w = clip_line(x0, y0, x1, y1, width, height);
+  for (std::int64_t n = w.count; n > 0; --n) {
+    plot(w.x, w.y);
+    if (n == 1) break;  // stepping past the last pixel could leave the int32 range
+    w.x += w.major_dx;
+    w.y += w.major_dy;
+    w.r += w.two_small;
+    if (w.r >= w.two_big) {
+      w.r -= w.two_big;
+      w.x += w.minor_dx;
+      w.y += w.minor_dy;
+    }
+  }
 }
 
 }  // namespace fpu

@@ -33,21 +33,22 @@ void SoftPlatform::line_to(Handle dc, std::int32_t x, std::int32_t y) {
   Impl::Object* d = impl_->live_dc(dc, invalid_handle_calls_);
   if (d == nullptr) return;
   Surface& s = *d->surface;
-  // Clipped once; then whole runs, a row's run filled in one go.
+  LineWalk w = clip_line(d->pos_x, d->pos_y, x, y, s.width, s.height);
+  // Walk by index: one add per pixel, one more when the minor coordinate steps.
   std::uint32_t* const pixels = s.pixels.data();
   const std::uint32_t pixel = d->pen_pixel;
   const std::ptrdiff_t stride = s.width;
-  for_each_run(clip_line(d->pos_x, d->pos_y, x, y, s.width, s.height),
-               [=](std::int64_t run_x, std::int64_t run_y, std::int64_t n, std::int32_t step_x,
-                   std::int32_t step_y) {
-                 std::ptrdiff_t at = run_y * stride + run_x;
-                 if (step_y == 0) {
-                   std::fill_n(pixels + (step_x > 0 ? at : at - (n - 1)), n, pixel);
-                   return;
-                 }
-                 const std::ptrdiff_t step = step_y * stride + step_x;
-                 for (; n > 0; --n, at += step) pixels[at] = pixel;
-               });
+  const std::ptrdiff_t major_step = w.major_dy * stride + w.major_dx;
+  const std::ptrdiff_t minor_step = w.minor_dy * stride + w.minor_dx;
+  std::ptrdiff_t at = w.y * stride + w.x;
+  for (std::int64_t n = w.count; n > 0; --n) {
+    pixels[at] = pixel;
+    at += major_step;
+    w.r += w.two_small;
+    const bool minor = w.r >= w.two_big;
+    w.r -= minor ? w.two_big : 0;
+    at += minor ? minor_step : 0;
+  }
   d->pos_x = x;
   d->pos_y = y;
 }
