@@ -140,8 +140,9 @@ void SdlPlatform::present() {
   // Fetched each time: a resized window gets a new surface.
   SDL_Surface* screen = SDL_GetWindowSurface(window_);
   if (screen == nullptr) return;
-  if (screen != drawn_on_) {
+  if (screen != drawn_on_ || resend_all_) {
     drawn_on_ = screen;
+    resend_all_ = false;
     changed_top_ = 0;
     changed_bottom_ = screen->h;
   }
@@ -192,6 +193,8 @@ void SdlPlatform::handle_event(Program& program, const SDL_Event& event) {
   if (event.type == SDL_WINDOWEVENT && (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
                                         event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)) {
     exposed_ = true;  // repainted without clearing, like an uncovered Windows window
+    // What the display shows is lost: every row goes again, changed or not.
+    resend_all_ = true;
   }
   EventContext context;
   context.modifiers = static_cast<std::uint16_t>(SDL_GetModState());

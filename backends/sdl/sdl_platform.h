@@ -75,6 +75,7 @@ class SdlPlatform final : public SoftPlatform {
   SDL_Surface* drawn_on_ = nullptr;      // the window surface the rows below refer to
   int changed_top_ = 0;                  // screen rows [top, bottom) changed since shown
   int changed_bottom_ = 0;
+  bool resend_all_ = true;  // the display lost what it showed (exposed, resized)
   TimerQueue timers_;
   std::uint32_t buttons_ = 0;  // SDL button mask as the events so far left it
   bool exposed_ = false;       // part of the window needs painting again
