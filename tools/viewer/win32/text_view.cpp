@@ -47,6 +47,24 @@ ViewerKey viewer_key(WPARAM vk) {
       return ViewerKey::l;
     case 'S':
       return ViewerKey::s;
+    case 'F':
+      return ViewerKey::f;
+    case 'P':
+      return ViewerKey::p;
+    case 'T':
+      return ViewerKey::t;
+    case 'O':
+      return ViewerKey::o;
+    case 'I':
+      return ViewerKey::i;
+    case VK_SPACE:
+      return ViewerKey::space;
+    case VK_RETURN:
+      return ViewerKey::enter;
+    case VK_BACK:
+      return ViewerKey::backspace;
+    case VK_F3:
+      return ViewerKey::f3;
     default:
       return ViewerKey::other;
   }
@@ -71,7 +89,7 @@ struct TextView {
   // Brings the scroll bar and the picture up to date with the model.
   void sync() {
     const ViewerView& view = model.view();
-    const ViewerText& text = model.text();
+    const ViewerText& text = model.shown_text();
     SCROLLINFO info{sizeof info,
                     SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL,
                     0,
@@ -195,7 +213,7 @@ struct TextView {
       case SB_THUMBPOSITION: {
         SCROLLINFO info{sizeof info, SIF_TRACKPOS, 0, 0, 0, 0, 0};
         GetScrollInfo(hwnd, SB_VERT, &info);
-        const auto at = static_cast<std::int64_t>(view.top() - model.text().first_number());
+        const auto at = static_cast<std::int64_t>(view.top() - model.shown_text().first_number());
         view.scroll_by(info.nTrackPos - at);
         break;
       }

@@ -34,7 +34,7 @@ struct Painter : TextLayout {
 
   void draw_rows(HDC dc) {
     const ViewerView& view = model.view();
-    const ViewerText& text = model.text();
+    const ViewerText& text = model.shown_text();
     const TextPosition from = view.selection_begin();
     const TextPosition to = view.selection_end();
     const COLORREF text_colour = GetSysColor(COLOR_WINDOWTEXT);
@@ -128,8 +128,8 @@ struct Painter : TextLayout {
     if (!model.status().empty()) {
       draw_band(dc, height - 2 * band_height(), model.status(), RGB(255, 248, 200));
     }
-    if (model.find_open()) {
-      draw_band(dc, height - bands() * band_height(), model.find_line(), RGB(210, 230, 255));
+    if (model.bar_open()) {
+      draw_band(dc, height - bands() * band_height(), model.bar_line(), RGB(210, 230, 255));
     }
     draw_band(dc, height - band_height(), ViewerModel::key_line(), RGB(225, 225, 225));
     if (model.help_shown()) draw_key_list(dc);
