@@ -23,6 +23,7 @@ constexpr KeyHelp kKeys[] = {
     {"Enter, F3", "find: next match (with Shift: previous)"},
     {"Alt+C", "find: match case on or off"},
     {"Ctrl+I", "filter: only lines with the text (!text: without), Enter sets, empty clears"},
+    {"Ctrl+H", "highlight: type TEXT COLOUR (e.g. xopc yellow; TEXT off removes), Enter"},
     {"Space, Ctrl+P", "pause the view (lines keep coming), again resumes"},
     {"Ctrl+T", "show or hide when each line came (saved too)"},
     {"Ctrl+O", "keep the window on top of others, or not"},
@@ -56,6 +57,29 @@ const char* ViewerModel::key_line() {
 }
 
 KeyOutcome ViewerModel::key(ViewerKey key, bool ctrl, bool shift, bool alt) {
+  if (highlight_open_) {
+    switch (key) {
+      case ViewerKey::escape:
+        highlight_open_ = false;
+        return KeyOutcome::handled;
+      case ViewerKey::enter: {
+        highlight_open_ = false;
+        if (highlight_bar_.empty()) return KeyOutcome::handled;
+        status_ = highlights_.apply(highlight_bar_);
+        if (status_.empty() && keeper_) status_ = keeper_(highlights_);
+        if (!status_.empty()) status_ = "Highlight: " + status_;
+        highlight_bar_.clear();
+        return KeyOutcome::handled;
+      }
+      case ViewerKey::backspace:
+        if (!highlight_bar_.empty()) highlight_bar_.pop_back();
+        return KeyOutcome::handled;
+      case ViewerKey::space:
+        return KeyOutcome::ignored;  // typed into the bar
+      default:
+        break;
+    }
+  }
   if (filter_open_) {
     switch (key) {
       case ViewerKey::escape:
@@ -142,18 +166,14 @@ KeyOutcome ViewerModel::key(ViewerKey key, bool ctrl, bool shift, bool alt) {
     case ViewerKey::t:
     case ViewerKey::o:
     case ViewerKey::i:
+    case ViewerKey::h:
       if (!ctrl) return KeyOutcome::ignored;
-      if (key == ViewerKey::i) {
-        filter_open_ = true;
-        find_open_ = false;
-      }
+      if (key == ViewerKey::i) open_bar(filter_open_);
+      if (key == ViewerKey::h) open_bar(highlight_open_);
       if (key == ViewerKey::a) view().select_all();
       if (key == ViewerKey::l) clear();
       if (key == ViewerKey::s) save(std::time(nullptr));
-      if (key == ViewerKey::f) {
-        find_open_ = true;
-        filter_open_ = false;
-      }
+      if (key == ViewerKey::f) open_bar(find_open_);
       if (key == ViewerKey::p) toggle_pause();
       if (key == ViewerKey::t) time_shown_ = !time_shown_;
       if (key == ViewerKey::o) on_top_ = !on_top_;
@@ -168,7 +188,21 @@ KeyOutcome ViewerModel::key(ViewerKey key, bool ctrl, bool shift, bool alt) {
   return KeyOutcome::handled;
 }
 
+void ViewerModel::open_bar(bool& bar) {
+  find_open_ = filter_open_ = highlight_open_ = false;
+  bar = true;
+}
+
+void ViewerModel::set_highlights(const Highlights& rules, HighlightKeeper keeper) {
+  highlights_ = rules;
+  keeper_ = std::move(keeper);
+}
+
 bool ViewerModel::type(std::string_view typed) {
+  if (highlight_open_) {
+    highlight_bar_ += typed;
+    return true;
+  }
   if (filter_open_) {
     filter_bar_ += typed;
     return true;
@@ -282,6 +316,10 @@ std::string ViewerModel::status() const {
 }
 
 std::string ViewerModel::bar_line() const {
+  if (highlight_open_) {
+    return "Highlight: " + highlight_bar_ +
+           "   (TEXT COLOUR: yellow green blue red orange purple cyan grey; TEXT off removes)";
+  }
   if (filter_open_) return "Filter: " + filter_bar_ + "   (Enter sets, empty shows all)";
   return find_open_ ? find_line() : std::string();
 }

@@ -13,6 +13,7 @@
 
 #include "tools/viewer/viewer_edit.h"
 #include "tools/viewer/viewer_find.h"
+#include "tools/viewer/viewer_highlight.h"
 #include "tools/viewer/viewer_limits.h"
 #include "tools/viewer/viewer_save.h"
 #include "tools/viewer/viewer_text.h"
@@ -39,6 +40,7 @@ enum class ViewerKey {
   t,  // with Ctrl: the time column
   o,  // with Ctrl: always on top
   i,  // with Ctrl: the filter bar
+  h,  // with Ctrl: the highlight bar
   space,
   enter,
   backspace,
@@ -105,8 +107,15 @@ class ViewerModel {
   // not containing the rest; empty shows every line. Lines arriving meanwhile are kept.
   void set_filter(std::string_view filter);
   const std::string& filter() const { return filter_typed_; }
-  // Whether a bar for typed text is open (find or filter), and its line.
-  bool bar_open() const { return find_open_ || filter_open_; }
+  // Highlight rules; `keeper` writes them away after each change (returns an error or "").
+  using HighlightKeeper = std::function<std::string(const Highlights&)>;
+  void set_highlights(const Highlights& rules, HighlightKeeper keeper);
+  const Highlights& highlights() const { return highlights_; }
+  bool highlight_open() const { return highlight_open_; }
+  // A note for the status line until Escape (e.g. a config that was set aside).
+  void note(std::string text) { status_ = std::move(text); }
+  // Whether a bar for typed text is open (find, filter or highlight), and its line.
+  bool bar_open() const { return find_open_ || filter_open_ || highlight_open_; }
   std::string bar_line() const;
   bool paused() const { return paused_; }
   // The time column: when each line arrived, in seconds since the viewer started.
@@ -156,6 +165,13 @@ class ViewerModel {
   std::size_t checked_size_ = 0;
   bool checked_kept_ = false;
   std::uint32_t keep_time_ = 0;
+
+  Highlights highlights_;
+  HighlightKeeper keeper_;
+  bool highlight_open_ = false;
+  std::string highlight_bar_;
+  // Opens one of the bars for typed text, closing the others.
+  void open_bar(bool& bar);
 
   bool help_shown_ = false;
   ViewerFind find_;

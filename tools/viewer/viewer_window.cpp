@@ -181,6 +181,8 @@ class SdlViewerWindow final : public ViewerWindow {
         return ViewerKey::o;
       case SDLK_i:
         return ViewerKey::i;
+      case SDLK_h:
+        return ViewerKey::h;
       case SDLK_SPACE:
         return ViewerKey::space;
       case SDLK_RETURN:
@@ -279,6 +281,9 @@ class SdlViewerWindow final : public ViewerWindow {
       if (number < first || number - first >= text().line_count()) break;
       const std::string_view line = text().line(static_cast<std::size_t>(number - first));
       const int y = px(kMargin) + static_cast<int>(row) * skip_;
+      if (const HighlightRule* rule = model_.highlights().match(line)) {
+        fill({0, y, scroll_bar_left(), skip_}, {rule->rgb.r, rule->rgb.g, rule->rgb.b, 255});
+      }
       if (view().has_selection() && number >= from.line && number <= to.line) {
         const std::size_t begin = number == from.line ? from.column : 0;
         // A selection running past the line's end shows one cell for the line break.

@@ -57,6 +57,8 @@ ViewerKey viewer_key(WPARAM vk) {
       return ViewerKey::o;
     case 'I':
       return ViewerKey::i;
+    case 'H':
+      return ViewerKey::h;
     case VK_SPACE:
       return ViewerKey::space;
     case VK_RETURN:
@@ -79,6 +81,7 @@ struct TextView {
   bool counting = false;  // the count timer runs
   bool on_top = false;    // the window was put above others
   std::string base_title;
+  std::string highlight_path;
   ViewerModel model{[](const std::string& text, std::time_t when) {
     return save_text(text, documents_dir(std::getenv), when);
   }};
@@ -243,6 +246,15 @@ LRESULT CALLBACK text_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
       if (HWND parent = GetParent(hwnd)) GetWindowTextA(parent, title, sizeof title);
       view->base_title = title;
       view->set_font(nullptr);
+      // Highlight rules kept from earlier runs; a bad config is set aside and said once.
+      view->highlight_path = highlight_config_path(std::getenv, true);
+      Highlights rules;
+      if (std::string note = load_highlights(view->highlight_path, rules); !note.empty()) {
+        model.note(std::move(note));
+      }
+      model.set_highlights(rules, [view](const Highlights& kept) {
+        return store_highlights(view->highlight_path, kept);
+      });
       return 0;
     }
     case WM_NCDESTROY:

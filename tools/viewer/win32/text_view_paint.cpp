@@ -52,6 +52,15 @@ struct Painter : TextLayout {
         mark_to = number == to.line ? std::min(to.column, end) : end;
       }
       const int y = margin + static_cast<int>(row) * line_height;
+      // A highlight rule's colour behind the whole row.
+      COLORREF row_back = back;
+      if (const HighlightRule* rule = model.highlights().match(line)) {
+        row_back = RGB(rule->rgb.r, rule->rgb.g, rule->rgb.b);
+        const RECT box{0, y, width, y + line_height};
+        HBRUSH brush = CreateSolidBrush(row_back);
+        FillRect(dc, &box, brush);
+        DeleteObject(brush);
+      }
       if (model.time_shown()) {
         SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
         SetBkColor(dc, back);
@@ -68,7 +77,7 @@ struct Painter : TextLayout {
         if (cuts[run + 1] <= cuts[run]) continue;
         const bool marked = run == 1;
         SetTextColor(dc, marked ? GetSysColor(COLOR_HIGHLIGHTTEXT) : text_colour);
-        SetBkColor(dc, marked ? GetSysColor(COLOR_HIGHLIGHT) : back);
+        SetBkColor(dc, marked ? GetSysColor(COLOR_HIGHLIGHT) : row_back);
         // Unmarked text over match highlights keeps them.
         SetBkMode(dc, marked || !matched_row_ ? OPAQUE : TRANSPARENT);
         TextOutA(dc, text_left() + static_cast<int>(cuts[run]) * char_width, y,
