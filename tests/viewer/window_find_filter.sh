@@ -2,7 +2,7 @@
 # The windowed viewer under a long stream, on its own Xvfb screen: 20,000 lines arrive;
 # Ctrl+F finds a line near the start and scrolls to it; a filter keeps exactly the lines
 # holding its text (Ctrl+S saves what is shown, compared with grep of what was sent); a pause
-# with 1,000 more lines arriving loses none of them.
+# with 1,000 more lines arriving loses none of them; a highlight rule colours lines and is kept.
 #   window_find_filter.sh FPU_TRACE_VIEWER
 set -euo pipefail
 
@@ -109,7 +109,17 @@ cmp -s "$WORK/filtered.txt" "$WORK/expected.txt" ||
   fail "the filter shows $(wc -l <"$WORK/filtered.txt") lines, not the $(wc -l <"$WORK/expected.txt") sent with xopc"
 echo "ok   the filter shows exactly the $(wc -l <"$WORK/expected.txt") lines holding its text"
 
-xdotool key --window "$WINDOW" ctrl+i BackSpace BackSpace BackSpace BackSpace Return space
+xdotool key --window "$WINDOW" ctrl+h
+xdotool type --window "$WINDOW" "xopc yellow" 2>/dev/null
+xdotool key --window "$WINDOW" Return
+sleep 0.5
+import -window "$WINDOW" -depth 8 "ppm:$WORK/shot.ppm" 2>>"$WORK/import.log" || fail "no screenshot"
+yellow=$(python3 -c 'import sys; d=open(sys.argv[1],"rb").read().split(maxsplit=4)[4]; print(sum(d[i:i+3]==bytes((255,245,140)) for i in range(0,len(d),3)))' "$WORK/shot.ppm")
+((yellow > 10000)) || fail "Ctrl+H xopc yellow coloured $yellow pixels"
+grep -qx "xopc yellow" "$HOME/.config/fpu-trace-viewer/highlight.conf" || fail "the rule was not kept"
+echo "ok   Ctrl+H colours the matching lines and keeps the rule"
+
+xdotool key --window "$WINDOW" ctrl+i BackSpace BackSpace BackSpace BackSpace Return space 2>/dev/null
 send 20000 1000
 sleep 0.5
 xdotool key --window "$WINDOW" space
