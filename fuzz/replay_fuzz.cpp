@@ -5,7 +5,8 @@
 #include <sstream>
 #include <string>
 
-#include "platform/soft/soft_platform.h"
+#include "backends/soft/soft_platform.h"
+#include "scene/scene_state.h"
 #include "tools/replay/replay_runner.h"
 
 namespace {
@@ -17,7 +18,7 @@ class FuzzHost : public fpu::ReplayHost {
   bool write_image(const std::string&, fpu::Handle, std::string*) override { return true; }
 
  private:
-  fpu::SoftPlatform platform_;
+  fpu::SoftPlatform platform_{fpu::view_width, fpu::view_height};
 };
 
 }  // namespace

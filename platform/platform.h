@@ -3,9 +3,11 @@
 // Its operations mirror the Windows services the program was designed around
 // (gdi32 drawing on a memory device context, a few user32 window services and
 // the kernel tick count), with their published semantics. Backends:
-//   platform/soft   software back buffer, used headless (replay, tests) and by the SDL window;
-//   platform/sdl    SDL2 window on top of the software back buffer;
-//   platform/win32  the real Windows API, one call per operation.
+//   backends/soft   software back buffer, used headless (replay, tests) and by the SDL and web
+//                   backends;
+//   backends/sdl    SDL2 window on top of the software back buffer;
+//   backends/web    the web page's canvas on top of the software back buffer;
+//   backends/win32  the real Windows API, one call per operation.
 #pragma once
 
 #include <cstdint>

@@ -24,13 +24,6 @@ if [[ "${1:-}" == "--package" ]]; then
   packages+=(dpkg-dev file g++-mingw-w64-i686 g++-mingw-w64-x86-64)
 fi
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-[[ ${#missing[@]} -eq 0 ]] && exit 0
-
-sudo=""
-[[ "$(id -u)" -eq 0 ]] || sudo="sudo"
-$sudo apt-get update -q
-$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+# shellcheck source=lib/apt.sh
+source "$(dirname "$0")/lib/apt.sh"
+apt_install_missing "${packages[@]}"

@@ -18,18 +18,20 @@ read -r -d '' inside <<'INSIDE' || true
 set -u
 seconds() { echo $(($(date +%s) - $1)); }
 start=$(date +%s)
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends xvfb xauth \
-  xdotool >/dev/null 2>&1 || { echo "FAIL: cannot install Xvfb and xdotool"; exit 1; }
-Xvfb :5 -screen 0 1920x1080x24 -noreset -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 100); do [ -e /tmp/.X11-unix/X5 ] && break; sleep 0.1; done
-export DISPLAY=:5
+source scripts/lib/apt.sh
+source scripts/lib/xvfb.sh
+source scripts/lib/names.sh
+apt_install_missing xvfb xauth xdotool >/dev/null 2>&1 ||
+  { echo "FAIL: cannot install Xvfb and xdotool"; exit 1; }
+start_xvfb || { echo "FAIL: cannot start Xvfb"; exit 1; }
 
 bash scripts/run.sh >/tmp/run.log 2>&1 &
 program=$!
 window=
 for _ in $(seq 900); do
-  window=$(xdotool search --name '^ FPU SAMPLE by JUX ' 2>/dev/null | head -n 1)
+  # names.sh appears once run.sh has configured the build folder.
+  [ -f build/default/names.sh ] && load_names build/default &&
+    window=$(xdotool search --name "$(name_pattern "$FPU_WINDOW_TITLE")" 2>/dev/null | head -n 1)
   [ -n "$window" ] && break
   kill -0 $program 2>/dev/null || break
   sleep 1
@@ -47,7 +49,7 @@ status=0
 wait $program || status=$?
 [ $status -eq 0 ] || { echo "FAIL: exit status $status after Escape"; tail -n 10 /tmp/run.log; exit 1; }
 echo "ok   bash scripts/run.sh: the window appeared and Escape exited 0 ($(seconds $start) s)"
-kill $xvfb
+stop_xvfb
 unset DISPLAY
 
 start=$(date +%s)

@@ -9,16 +9,8 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 # The cross compilers (the Wine stage after this one needs them too).
-sudo=""
-[[ "$(id -u)" -eq 0 ]] || sudo="sudo"
-missing=()
-for p in g++-12 clang-14 g++-mingw-w64-i686 g++-mingw-w64-x86-64; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [[ ${#missing[@]} -gt 0 ]]; then
-  $sudo apt-get update -q
-  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+source scripts/lib/apt.sh
+apt_install_missing g++-12 clang-14 g++-mingw-w64-i686 g++-mingw-w64-x86-64
 
 entries=${FPU_MATRIX:-gcc-debug gcc-release clang-debug clang-release mingw32-release mingw64-release}
 started=$SECONDS

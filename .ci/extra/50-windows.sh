@@ -4,21 +4,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-sudo=""
-[[ "$(id -u)" -eq 0 ]] || sudo="sudo"
-packages=(cmake ninja-build g++ g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386
-  fonts-wine xvfb xauth xdotool x11-utils imagemagick python3)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [[ ${#missing[@]} -gt 0 ]]; then
-  # wine32 (needed by the 32-bit build, and by Wine's own start-up) comes from the i386 archive.
-  dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
-  $sudo apt-get update -q
-  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
-    "${missing[@]}"
-fi
+source scripts/lib/apt.sh
+source scripts/lib/xvfb.sh
+source scripts/lib/wine.sh
+# wine32 (needed by the 32-bit build, and by Wine's own start-up) comes from the i386 archive.
+apt_install_missing cmake ninja-build g++ g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 \
+  wine32:i386 fonts-wine xvfb xauth xdotool x11-utils imagemagick python3
 
 for preset in mingw32 mingw64; do
   cmake --preset "$preset" >/dev/null
@@ -33,34 +24,17 @@ if [[ ! -x build/default/fpu-sample-replay ||
 fi
 
 state=$(mktemp -d)
-export WINEPREFIX="$state/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-xvfb_pid=""
 cleanup() {
-  wineserver -k 2>/dev/null || true
-  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
+  stop_wine_prefix
+  stop_xvfb
   rm -rf "$state"
 }
 trap cleanup EXIT
 
-# A display of our own: the first free number from 97.
-display=97
-while [[ -e "/tmp/.X${display}-lock" ]]; do display=$((display + 1)); done
-Xvfb ":${display}" -screen 0 1920x1080x24 -noreset -nolisten tcp >"$state/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":${display}"
-for _ in $(seq 50); do
-  xdpyinfo >/dev/null 2>&1 && break
-  sleep 0.1
-done
-xdpyinfo >/dev/null 2>&1 || { cat "$state/xvfb.log"; exit 1; }
-
+start_xvfb
 # The prefix is made only now that wine32 is installed (one made before fails to load
-# kernel32). Unmanaged windows: without a window manager Wine otherwise stalls 2 s on
-# every window hide or destroy. A persistent wineserver makes each later start quick.
-wineboot -i >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
-wineserver -w
-wineserver -p 600
+# kernel32).
+start_wine_prefix "$state/prefix" 600
 
 failed=()
 for preset in mingw32 mingw64; do

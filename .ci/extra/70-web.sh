@@ -13,7 +13,7 @@ cmake --preset default >/dev/null
 cmake --build --preset default --target fpu-sample-replay
 native=build/default/fpu-sample-replay
 
-source tests/web/local_server.sh
+source scripts/lib/web_server.sh
 work=$(mktemp -d)
 trap 'stop_web_server; rm -rf "$work"' EXIT
 serve_folder build/web "$work/server.log"

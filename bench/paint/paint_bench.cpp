@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "app/window.h"
-#include "platform/soft/soft_platform.h"
+#include "backends/soft/soft_platform.h"
 #include "render/paint.h"
 #include "scene/rings.h"
 
@@ -26,7 +26,7 @@ struct Setup {
   void clear() {
     platform.fill_rect(program.draw.back_buffer, program.scene.draw_rect, program.draw.background);
   }
-  SoftPlatform platform;
+  SoftPlatform platform{view_width, view_height};
   NullSink sink;
   Program program{platform, sink};
 };

@@ -19,10 +19,9 @@ KILL_EVERY=${KILL_EVERY:-30}
 SAMPLE_EVERY=${SAMPLE_EVERY:-10}
 
 WORK=$(mktemp -d)
-export WINEPREFIX="$WORK/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 JOB=
 cleanup() {
-  wineserver -k 2>/dev/null || true
+  stop_wine_prefix
   if [[ -n "$JOB" ]]; then kill "$JOB" 2>/dev/null || true; fi
   stop_xvfb
   rm -rf "$WORK"
@@ -31,8 +30,11 @@ trap cleanup EXIT
 
 # shellcheck source=../../tests/e2e/x_session.sh
 source "$root/tests/e2e/x_session.sh"
+load_names "$build"
 # shellcheck source=sampling.sh
 source "$root/bench/soak/sampling.sh"
+# shellcheck source=../../scripts/lib/wine.sh
+source "$root/scripts/lib/wine.sh"
 require_tools Xvfb xdotool wine wineserver
 
 # The process running NAME in this run's prefix (other Wine sessions may run the same names).
@@ -48,11 +50,7 @@ wine_pid() {
 program_viewer() { wine_pid 'fpu-trace-viewer\.exe'; }
 
 start_xvfb
-# Unmanaged windows: without a window manager Wine stalls on every hide and destroy.
-wineboot -i >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
-wineserver -w
-wineserver -p 60
+start_wine_prefix "$WORK/prefix" 60
 
 (cd "$build" && exec wine fpu-sample.exe) >"$WORK/sample.out" 2>"$WORK/sample.err" &
 JOB=$!

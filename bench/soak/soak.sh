@@ -33,6 +33,7 @@ trap cleanup EXIT
 
 # shellcheck source=../../tests/e2e/x_session.sh
 source "$root/tests/e2e/x_session.sh"
+load_names "$(dirname "$sample")"
 # shellcheck source=sampling.sh
 source "$root/bench/soak/sampling.sh"
 require_tools Xvfb xdotool

@@ -2,6 +2,7 @@
 // delivered to a live headless viewer, against the same number of request-and-reply round
 // trips over the same kind of socket to the same viewer.
 #include <benchmark/benchmark.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -86,6 +87,28 @@ void BM_LineWithoutViewerProgram(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(sink.send_trace_line("rol1 = 1"));
 }
 BENCHMARK(BM_LineWithoutViewerProgram)->Unit(benchmark::kMicrosecond)->Repetitions(9);
+
+// A frame while the viewer is stopped (SIGSTOP) with its socket buffer full: once the sink
+// knows the viewer is stuck, little more than the failed sends.
+void BM_FrameOfLinesToStoppedViewer(benchmark::State& state) {
+  fpu::testing::PrivateDir dir;
+  const pid_t pid = fpu::testing::start_headless_viewer(dir.path());
+  fpu::UnixViewerTraceSink sink("", dir.path());
+  sink.send_trace_line("connect");
+  ::kill(pid, SIGSTOP);
+  for (int frame = 0; frame < 100 && sink.dropped_lines() == 0; ++frame) {
+    for (int i = 0; i < kFrameLines; ++i) fpu::emit_trace(sink, fpu::TraceLabel::rol1, i);
+  }
+  for (auto _ : state) {
+    for (int i = 0; i < kFrameLines; ++i) fpu::emit_trace(sink, fpu::TraceLabel::rol1, i);
+  }
+  ::kill(pid, SIGCONT);
+  fpu::testing::stop_viewer(dir.path());
+}
+BENCHMARK(BM_FrameOfLinesToStoppedViewer)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(3);
 
 }  // namespace
 

@@ -11,7 +11,7 @@ cmake --build --preset web >/dev/null
 cmake --preset default >/dev/null
 cmake --build --preset default --target bench_paint bench_trace fpu-trace-viewer >/dev/null
 
-source tests/web/local_server.sh
+source scripts/lib/web_server.sh
 work=$(mktemp -d)
 trap 'stop_web_server; rm -rf "$work"' EXIT
 serve_folder build/web "$work/server.log"

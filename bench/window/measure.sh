@@ -42,6 +42,7 @@ trap cleanup EXIT
 
 # shellcheck source=../../tests/e2e/x_session.sh
 source "$root/tests/e2e/x_session.sh"
+load_names "$(dirname "$sample")"
 require_tools Xvfb xdotool import convert xlogo
 
 export XDG_RUNTIME_DIR="$WORK/run"
@@ -84,7 +85,7 @@ run_sample() {
   local i
   for ((i = 0; i < 2000; i++)); do
     # Polled here: `xdotool search --sync` looks only every 500 ms.
-    window=$(xdotool search --onlyvisible --name "$FPU_TITLE_PATTERN" 2>/dev/null) && break
+    window=$(xdotool search --onlyvisible --name "$(name_pattern "$FPU_WINDOW_TITLE")" 2>/dev/null) && break
   done
   [[ -n "$window" ]] || fail "the window did not appear"
   mapped=$(now_ms)

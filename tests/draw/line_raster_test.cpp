@@ -1,4 +1,4 @@
-#include "platform/soft/line_raster.h"
+#include "backends/soft/line_raster.h"
 
 #include <gtest/gtest.h>
 

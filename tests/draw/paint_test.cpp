@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "app/window.h"
-#include "platform/soft/line_raster.h"
-#include "platform/soft/soft_platform.h"
+#include "backends/soft/line_raster.h"
+#include "backends/soft/soft_platform.h"
 #include "scene/projection.h"
 #include "scene/rings.h"
 #include "tests/support/collecting_trace_sink.h"
@@ -47,7 +47,7 @@ struct Fixture {
     return static_cast<std::size_t>(
         std::count(screen().pixels.begin(), screen().pixels.end(), pixel));
   }
-  SoftPlatform platform;
+  SoftPlatform platform{view_width, view_height};
   CollectingSink sink;
   Program program{platform, sink};
 };

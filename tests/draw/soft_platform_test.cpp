@@ -1,4 +1,4 @@
-#include "platform/soft/soft_platform.h"
+#include "backends/soft/soft_platform.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/soft/line_raster.h"
-#include "platform/soft/png_writer.h"
+#include "backends/soft/line_raster.h"
+#include "backends/soft/png_writer.h"
 
 namespace fpu {
 namespace {
@@ -22,6 +22,9 @@ constexpr std::uint32_t px_white = 0xFFFFFF;
 constexpr std::uint32_t px_silver = 0xC0C0C0;
 
 // A memory DC with a fresh bitmap of the given size selected.
+// Not the demo's size: the window's size is the one the platform is given.
+constexpr std::int32_t window_width = 70, window_height = 65;
+
 struct Canvas {
   explicit Canvas(std::int32_t w = 16, std::int32_t h = 12) {
     dc = platform.create_compatible_dc(platform.window_dc());
@@ -39,17 +42,18 @@ struct Canvas {
     platform.fill_rect(dc, Rect{0, 0, surface().width, surface().height}, brush);
     platform.delete_object(brush);
   }
-  SoftPlatform platform;
+  SoftPlatform platform{window_width, window_height};
   Handle dc = 0;
   Handle bitmap = 0;
 };
 
-TEST(SoftPlatform, NewSurfacesAreBlackAndWindowIsFixedSize) {
+TEST(SoftPlatform, NewSurfacesAreBlackAndWindowHasTheGivenSize) {
   Canvas c;
   EXPECT_EQ(c.count(0), 16u * 12u);
   const Surface& w = c.platform.window_surface();
-  EXPECT_EQ(w.width, 700);
-  EXPECT_EQ(w.height, 654);
+  EXPECT_EQ(w.width, window_width);
+  EXPECT_EQ(w.height, window_height);
+  EXPECT_EQ(w.pixels.size(), std::size_t{window_width} * window_height);
   EXPECT_EQ(c.platform.begin_paint(1), c.platform.window_dc());
   EXPECT_EQ(c.platform.get_dc(1), c.platform.window_dc());
   EXPECT_EQ(c.platform.live_objects(), 2u);
@@ -231,7 +235,7 @@ TEST(SoftPlatform, TextIsClipped) {
 }
 
 TEST(SoftPlatform, BitBltCopiesAndClipsToBothBitmaps) {
-  SoftPlatform p;
+  SoftPlatform p{window_width, window_height};
   const Handle src = p.create_compatible_dc(0);
   const Handle dst = p.create_compatible_dc(0);
   p.select_object(src, p.create_compatible_bitmap(p.window_dc(), 4, 3));
@@ -313,11 +317,11 @@ TEST(SoftPlatform, InvalidHandlesHaveNoEffectAndAreCounted) {
   EXPECT_EQ(p.create_compatible_dc(brush), 0u);
   EXPECT_EQ(p.invalid_handle_calls() - before, 18u);
   EXPECT_EQ(c.count(px_white), 0u);
-  EXPECT_EQ(p.window_surface().pixels, std::vector<std::uint32_t>(700 * 654, 0));
+  EXPECT_EQ(p.window_surface().pixels, std::vector<std::uint32_t>(window_width * window_height, 0));
 }
 
 TEST(SoftPlatform, LiveObjectsTrackCreationAndDeletion) {
-  SoftPlatform p;
+  SoftPlatform p{window_width, window_height};
   EXPECT_EQ(p.live_objects(), 0u);
   const Handle dc = p.create_compatible_dc(p.get_dc(1));
   const Handle bitmap = p.create_compatible_bitmap(p.get_dc(1), 700, 654);

@@ -34,6 +34,7 @@ trap cleanup EXIT
 
 # shellcheck source=x_session.sh
 source "$here/x_session.sh"
+load_names "$(dirname "$sample")"
 require_tools Xvfb xdotool import compare convert
 
 # Where the window sits on a 1920x1080 screen: (1920/2 - 350, 1080/2 - 327); screen pixels
@@ -123,7 +124,7 @@ play_line() {
 # program's, and must leave the keyboard focus where it was.
 expect_viewer_beside() {
   local viewer
-  viewer=$(timeout 10 xdotool search --sync --onlyvisible --name '^fpu trace viewer' 2>/dev/null |
+  viewer=$(timeout 10 xdotool search --sync --onlyvisible --name "$(name_pattern "$FPU_VIEWER_TITLE")" 2>/dev/null |
     head -n 1) || fail "the trace viewer did not appear within 10 s"
   VIEWER_PID=$(xdotool getwindowpid "$viewer" 2>/dev/null || true)
   local X Y WIDTH HEIGHT

@@ -1,8 +1,9 @@
 # Shell helpers for driving fpu-sample on a private Xvfb screen (sourced by the end-to-end
 # test and the window bench). Callers set WORK to a scratch directory first.
 
-# The exact window title; the leading blank is part of it.
-FPU_TITLE_PATTERN='^ FPU SAMPLE by JUX \.:\. Press any key for rotation Or use Mouse\.:\.$'
+# Callers load the window names first: load_names BUILD_DIR (names.sh of that build).
+# shellcheck source=../../scripts/lib/names.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/names.sh"
 
 fail() {
   echo "FAIL: $*" >&2
@@ -21,39 +22,15 @@ require_tools() {
   fi
 }
 
-# Starts Xvfb on a free display number (Xvfb picks it and reports it through -displayfd),
-# with a screen of SCREEN (default 1920x1080x24), without resetting when the last client
-# leaves. Sets XVFB_PID and DISPLAY.
-start_xvfb() {
-  local screen=${1:-1920x1080x24}
-  local number_file="$WORK/xvfb.display"
-  : >"$number_file"
-  Xvfb -displayfd 3 -screen 0 "$screen" -noreset -nolisten tcp \
-    3>"$number_file" 2>"$WORK/xvfb.log" &
-  XVFB_PID=$!
-  local i
-  for ((i = 0; i < 200; i++)); do
-    [[ -s "$number_file" ]] && break
-    kill -0 "$XVFB_PID" 2>/dev/null || fail "Xvfb did not start: $(tail -3 "$WORK/xvfb.log")"
-    sleep 0.05
-  done
-  [[ -s "$number_file" ]] || fail "Xvfb reported no display number within 10 s"
-  export DISPLAY=":$(head -n 1 "$number_file")"
-}
-
-stop_xvfb() {
-  if [[ -n "${XVFB_PID:-}" ]]; then
-    kill "$XVFB_PID" 2>/dev/null || true
-    wait "$XVFB_PID" 2>/dev/null || true
-    XVFB_PID=
-  fi
-}
+# start_xvfb [SCREEN] and stop_xvfb: a screen of this run's own.
+# shellcheck source=../../scripts/lib/xvfb.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/xvfb.sh"
 
 # Prints the id of the one window with the program's title, waiting up to 10 s for it.
 find_window() {
   local ids
-  ids=$(timeout 10 xdotool search --sync --name "$FPU_TITLE_PATTERN" 2>/dev/null) ||
-    fail "no window titled ' FPU SAMPLE by JUX ...' appeared within 10 s"
+  ids=$(timeout 10 xdotool search --sync --name "$(name_pattern "$FPU_WINDOW_TITLE")" \
+    2>/dev/null) || fail "no window titled '$FPU_WINDOW_TITLE' appeared within 10 s"
   [[ $(wc -l <<<"$ids") -eq 1 ]] || fail "more than one window with the program's title: $ids"
   echo "$ids"
 }

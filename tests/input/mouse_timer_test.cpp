@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <vector>
 
 #include "input/input.h"
 #include "tests/support/started_program.h"
@@ -181,21 +182,33 @@ TEST(Timer, AfterResetRandomTicksStandStillButStillTrace) {
   EXPECT_EQ(p.trace.lines[0], "xopc = 0, ---- Z");
 }
 
-TEST(Timer, OwnRandomSourceNeverTouchesTheSceneSeed) {
-  StartedProgram p;
-  p.key('T');
-  p.platform.set_tick_count(0x40);
-  const std::uint32_t seed = p.scene.random_seed;
-  // Ticks whose p keeps rol2 do not draw from the scene generator.
-  p.program.timer_noise.force_next({2, 3, 0});
-  p.send(msg::timer, 1, 0);
-  EXPECT_EQ(p.scene.random_seed, seed);
-  TimerNoise a(7), b(7);
-  for (int i = 0; i < 5; ++i) {
-    const TimerValues va = a.next(), vb = b.next();
-    EXPECT_EQ(va.b, vb.b);
-    EXPECT_EQ(va.s, vb.s);
+std::vector<std::uint16_t> draws(TimerNoise& noise, int ticks) {
+  std::vector<std::uint16_t> out;
+  for (int i = 0; i < ticks; ++i) {
+    const TimerValues v = noise.next();
+    out.insert(out.end(), {v.b, v.c, v.s});
   }
+  return out;
+}
+
+TEST(Timer, NoiseIsAGeneratorOfItsOwn) {
+  // The same seed repeats its stream; another seed gives another one.
+  for (const std::uint64_t seed : {std::uint64_t{0}, std::uint64_t{7}, ~std::uint64_t{0}}) {
+    TimerNoise a(seed), b(seed), other(seed + 1);
+    const auto stream = draws(a, 8);
+    EXPECT_EQ(draws(b, 8), stream) << seed;
+    EXPECT_NE(draws(other, 8), stream) << seed;
+    // A forced value stands in for one tick and takes nothing from the stream.
+    TimerNoise forced(seed);
+    forced.force_next({1, 2, 3});
+    EXPECT_EQ(draws(forced, 1), (std::vector<std::uint16_t>{1, 2, 3})) << seed;
+    EXPECT_EQ(draws(forced, 8), stream) << seed;
+  }
+  // Drawing the timer's values leaves the scene's generator where it was.
+  StartedProgram p;
+  const std::uint32_t seed = p.scene.random_seed;
+  draws(p.program.timer_noise, 100);
+  EXPECT_EQ(p.scene.random_seed, seed);
 }
 
 }  // namespace

@@ -50,35 +50,24 @@ for b in "${win_builds[@]}"; do
   hosts+=("$exe")
 done
 
+# shellcheck source=../../scripts/lib/xvfb.sh
+source "$root/scripts/lib/xvfb.sh"
+# shellcheck source=../../scripts/lib/wine.sh
+source "$root/scripts/lib/wine.sh"
 work=$(mktemp -d)
-xvfb_pid="" own_prefix=""
 cleanup() {
-  if [[ -n "$own_prefix" ]]; then wineserver -k 2>/dev/null || true; fi
-  if [[ -n "$xvfb_pid" ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+  stop_wine_prefix
+  stop_xvfb
   rm -rf "$work"
 }
 trap cleanup EXIT
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 if [[ -z "${DISPLAY:-}" ]]; then
-  display=97
-  while [[ -e "/tmp/.X${display}-lock" ]]; do display=$((display + 1)); done
-  # Not a child of this shell: the runs below are waited for with a plain `wait`.
-  xvfb_pid=$( (Xvfb ":${display}" -screen 0 1920x1080x24 -noreset -nolisten tcp \
-    >"$work/xvfb.log" 2>&1 & echo $!))
-  export DISPLAY=":${display}"
-  for _ in $(seq 50); do
-    xdpyinfo >/dev/null 2>&1 && break
-    sleep 0.1
-  done
+  start_xvfb
 fi
 if [[ -z "${WINEPREFIX:-}" ]]; then
-  own_prefix=1
-  export WINEPREFIX="$work/prefix"
-  wineboot -i >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
-  wineserver -w
-  wineserver -p 600
+  start_wine_prefix "$work/prefix" 600
 fi
 
 mkdir -p "$work/scripts"
@@ -112,16 +101,17 @@ run_script() {
     i=$((i + 1))
   done
 }
-running=0
+# The runs are waited for by id: the Xvfb this script may have started is a child too.
+running=()
 for script in "$work"/scripts/*.script; do
-  if [[ $running -ge $jobs ]]; then
-    wait -n
-    running=$((running - 1))
+  if [[ ${#running[@]} -ge $jobs ]]; then
+    wait "${running[0]}" || true
+    running=("${running[@]:1}")
   fi
   run_script "$script" &
-  running=$((running + 1))
+  running+=($!)
 done
-wait
+for pid in "${running[@]}"; do wait "$pid" || true; done
 # One converter for all Linux frames.
 find "$work/out" \( -path '*/lin/*.png' -o -path '*/wl/*.png' \) -print0 |
   xargs -0 -r mogrify -format ppm

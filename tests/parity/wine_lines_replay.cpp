@@ -7,7 +7,7 @@
 //   fpu-parity-replay-wine-lines [--ticks N] [--seed N] [--trace stdout|none] [SCRIPT]
 #include <cstdlib>
 
-#include "platform/soft/soft_platform.h"
+#include "backends/soft/soft_platform.h"
 #include "tools/replay/replay_main.h"
 #include "tools/replay/soft_host.h"
 
@@ -15,6 +15,7 @@ namespace {
 
 class WineLinesPlatform : public fpu::SoftPlatform {
  public:
+  using SoftPlatform::SoftPlatform;
   void line_to(fpu::Handle dc, std::int32_t x, std::int32_t y) override {
     std::int32_t x0 = 0;
     std::int32_t y0 = 0;

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/window.h"
-#include "platform/sdl/sdl_display.h"
+#include "backends/sdl/sdl_display.h"
 #include "tools/viewer/viewer_placement.h"
 
 namespace fpu {

@@ -1,3 +1,4 @@
+#include "scene/scene_state.h"
 #include "tools/replay/replay_runner.h"
 
 #include <gtest/gtest.h>
@@ -6,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/soft/soft_platform.h"
+#include "backends/soft/soft_platform.h"
 
 namespace fpu {
 namespace {
@@ -28,7 +29,7 @@ class RecordingHost : public ReplayHost {
   std::vector<bool> image_had_buffer;
 
  private:
-  SoftPlatform platform_;
+  SoftPlatform platform_{view_width, view_height};
 };
 
 struct ScriptRun {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs one replay script and compares its JSON lines and every PNG it writes with the
-# checked-in expectations. With UPDATE_EXPECTED=1 it records them instead.
+# checked-in expectations; an image the script names but that is not written fails too. With UPDATE_EXPECTED=1 it records them instead.
 #   run_scenario.sh REPLAY SCRIPT EXPECTED_DIR
 set -euo pipefail
 replay=$(realpath "$1")
@@ -22,6 +22,12 @@ fi
 
 status=0
 diff -u "$expected/$name.jsonl" "$name.jsonl" >&2 || status=1
+# Every image the script asks for must have been written, and every image written must be
+# expected.
+mapfile -t wanted < <(sed -nE 's/^[[:space:]]*png[[:space:]]+([^[:space:]]+).*/\1/p' "$script" | sort -u)
+for png in "${wanted[@]}"; do
+  [[ -e "$png" ]] || { echo "$png was not written" >&2; status=1; }
+done
 for png in *.png; do
   [[ -e "$png" ]] || continue
   if [[ ! -e "$expected/$png" ]]; then

@@ -1,4 +1,4 @@
-#include "platform/sdl/sdl_keymap.h"
+#include "backends/sdl/sdl_keymap.h"
 
 #include <gtest/gtest.h>
 

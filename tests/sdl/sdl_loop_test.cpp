@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "app/program.h"
-#include "platform/sdl/sdl_platform.h"
+#include "backends/sdl/sdl_platform.h"
 
 namespace fpu {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "app/program.h"
 #include "app/window.h"
-#include "platform/soft/soft_platform.h"
+#include "backends/soft/soft_platform.h"
 #include "tests/support/collecting_trace_sink.h"
 
 namespace fpu::testing {
@@ -31,7 +31,7 @@ class StartedProgram {
     send(message, flags, widen_lparam(pack_mouse_lparam(x, y)));
   }
 
-  SoftPlatform platform;
+  SoftPlatform platform{view_width, view_height};
   CollectingTraceSink trace;
   Program program{platform, trace};
   SceneState& scene = program.scene;

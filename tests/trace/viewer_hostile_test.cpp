@@ -94,24 +94,25 @@ TEST_F(HostileDelivery, SinksGiveBackTheirDescriptorsAndThreads) {
 }
 
 // Viewer programs that never open an endpoint: the caller never waits for them, and is told
-// once why delivery is off.
+// once why delivery is off. The second one stays blocked until the test lets it go, so
+// lines sent before that could not have waited for it (they would hang the test).
 TEST_F(HostileDelivery, ViewerThatDoesNotComeUpCostsTheCallerNothing) {
+  const std::string gate = programs.path() + "/gate";
+  ASSERT_EQ(::mkfifo(gate.c_str(), 0600), 0);
   struct Case {
-    const char* script;
+    std::string script;
     const char* notice;
   };
   const Case cases[] = {
       {"exit 1", "exited at once"},
-      {"exec sleep 2", "did not open"},
+      {"read line < '" + gate + "'", "did not open"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.script);
     UnixViewerTraceSink sink(fake_viewer(c.script), dir.path());
     Notices notices;
     notices.attach(sink);
-    const auto start = Clock::now();
     for (int i = 0; i < 1400; ++i) sink.send_trace_line("xopc = 5, ---- Z");
-    EXPECT_LT(Clock::now() - start, 100ms);
     EXPECT_EQ(sink.viewer_starts(), 1u);
     EXPECT_FALSE(sink.wait_until_read(3s));
     for (int i = 0; i < 100; ++i) sink.send_trace_line("later");
@@ -119,6 +120,9 @@ TEST_F(HostileDelivery, ViewerThatDoesNotComeUpCostsTheCallerNothing) {
     ASSERT_EQ(notices.said.size(), 1u);
     EXPECT_NE(notices.said[0].find(c.notice), std::string::npos) << notices.said[0];
   }
+  // Lets the blocked viewer go, if it still waits.
+  const int release = ::open(gate.c_str(), O_WRONLY | O_NONBLOCK);
+  if (release >= 0) ::close(release);
 }
 
 TEST_F(HostileDelivery, UnusableFolderIsSaidOnceAndCostsNoStart) {
@@ -147,13 +151,12 @@ TEST_F(HostileDelivery, UnusableFolderIsSaidOnceAndCostsNoStart) {
     SCOPED_TRACE(c.name);
     PrivateDir base;
     const std::string folder = c.prepare(base.path());
-    if (folder.empty()) continue;  // not root: cannot give the folder away
+    // The last case: the others have run.
+    if (folder.empty()) GTEST_SKIP() << "not root: cannot give a folder to another user";
     UnixViewerTraceSink sink(testing::viewer_program_dir(), folder);
     Notices notices;
     notices.attach(sink);
-    const auto start = Clock::now();
     for (int i = 0; i < 200; ++i) EXPECT_EQ(sink.send_trace_line("rol1 = 1"), 0);
-    EXPECT_LT(Clock::now() - start, 100ms);
     EXPECT_EQ(sink.viewer_starts(), 0u);
     ASSERT_EQ(notices.said.size(), 1u);
     EXPECT_NE(notices.said[0].find(c.notice), std::string::npos) << notices.said[0];
@@ -181,20 +184,6 @@ TEST_F(HostileDelivery, ViewerSaysAMissingFolderIsMissing) {
   EXPECT_NE(text.find(dir.path() + "/missing is missing"), std::string::npos) << text;
 }
 
-// CPU time the process has used, in clock ticks.
-long cpu_ticks(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string all((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-  std::istringstream fields(all.substr(all.rfind(')') + 2));
-  std::string field;
-  long utime = 0, stime = 0;
-  for (int i = 3; i <= 15 && fields >> field; ++i) {
-    if (i == 14) utime = std::stol(field);
-    if (i == 15) stime = std::stol(field);
-  }
-  return utime + stime;
-}
-
 TEST_F(HostileDelivery, ViewerOutOfDescriptorsWaitsQuietly) {
   int err[2];
   ASSERT_EQ(::pipe2(err, O_CLOEXEC), 0);
@@ -216,11 +205,14 @@ TEST_F(HostileDelivery, ViewerOutOfDescriptorsWaitsQuietly) {
   }
   std::vector<int> clients;
   for (int i = 0; i < 40; ++i) clients.push_back(testing::connect_viewer(dir.path()));
-  std::this_thread::sleep_for(200ms);
-  const long before = cpu_ticks(pid);
-  std::this_thread::sleep_for(1s);
-  // Spinning on the listening socket would use the whole second (100 ticks).
-  EXPECT_LT(cpu_ticks(pid) - before, 20);
+  // It says so once it runs out (how much CPU it then uses is bench/ material).
+  std::string text;
+  char buffer[4096];
+  for (ssize_t n; text.find("cannot accept") == std::string::npos &&
+                  (n = ::read(err[0], buffer, sizeof buffer)) > 0;) {
+    text.append(buffer, n);
+  }
+  ASSERT_NE(text.find("cannot accept"), std::string::npos) << text;
 
   // Clients leave; the ones that waited are served.
   for (std::size_t i = 0; i < 20; ++i) ::close(clients[i]);
@@ -232,8 +224,6 @@ TEST_F(HostileDelivery, ViewerOutOfDescriptorsWaitsQuietly) {
   for (std::size_t i = 20; i < clients.size(); ++i) ::close(clients[i]);
   EXPECT_TRUE(testing::stop_viewer(dir.path()));
 
-  std::string text;
-  char buffer[4096];
   for (ssize_t n; (n = ::read(err[0], buffer, sizeof buffer)) > 0;) text.append(buffer, n);
   ::close(err[0]);
   std::size_t said = 0;

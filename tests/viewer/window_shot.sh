@@ -21,6 +21,7 @@ trap cleanup EXIT
 
 # shellcheck source=../e2e/x_session.sh
 source "$here/../e2e/x_session.sh"
+load_names "$(dirname "$viewer")"
 require_tools Xvfb xdotool import python3
 
 # Under the asan preset: an SDL window with a renderer leaks 128 bytes inside a library SDL
@@ -33,7 +34,7 @@ start_xvfb
 
 "$viewer" --dir "$XDG_RUNTIME_DIR" 2>"$WORK/viewer.log" &
 VIEWER_PID=$!
-WINDOW=$(timeout 10 xdotool search --sync --name '^fpu trace viewer$' | head -1) ||
+WINDOW=$(timeout 10 xdotool search --sync --name "$(name_pattern "$FPU_VIEWER_TITLE")" | head -1) ||
   fail "no viewer window appeared: $(cat "$WORK/viewer.log")"
 
 # A string-art frame with tracing on, then the dump of W.

@@ -95,12 +95,23 @@ def play_drag(page, button, points, lines):
         lines.append("mouse %s %d %d 0" % ((up,) + points[-1]))
 
 
+def window_title(tool):
+    """The program's window title, from names.sh beside the native replay tool."""
+    names = os.path.join(os.path.dirname(tool), "names.sh")
+    with open(names, encoding="utf-8") as f:
+        for line in f:
+            key, _, value = line.rstrip("\n").partition("=")
+            if key == "FPU_WINDOW_TITLE":
+                return value.strip("'")
+    raise Failure("no FPU_WINDOW_TITLE in " + names)
+
+
 def run(url, tool, work):
     driver = start_browser()
     try:
         page = Page(driver, url)
         title = driver.title
-        if "FPU SAMPLE by JUX" not in title:
+        if window_title(tool).strip() not in title:
             raise Failure("page title is %r" % title)
         expect_canvas(page, tool, [], work, "start-up")
 

@@ -6,12 +6,13 @@
 # display the program says why it has no window and exits non-zero. --help and --version
 # answer with status 0.
 source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/../../scripts/lib/names.sh"
+load_names "$WIN_BUILD"
 
 start_program "$WIN_BUILD"
 info=$(probe main-window 2000 | tr -d '\r')
-grep -qx 'class=Win32asm_class' <<<"$info" || fail "window class: $info"
-grep -qx 'title= FPU SAMPLE by JUX .:. Press any key for rotation Or use Mouse.:.' <<<"$info" ||
-  fail "window title: $info"
+grep -qxF "class=$FPU_WINDOW_CLASS" <<<"$info" || fail "window class: $info"
+grep -qxF "title=$FPU_WINDOW_TITLE" <<<"$info" || fail "window title: $info"
 ok "found by its exact title and class"
 # 1920 x 1080 screen: half the screen less (350, 327).
 grep -qx 'window=610,213,700,680' <<<"$info" || fail "placement: $info"

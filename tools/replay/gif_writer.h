@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/soft/soft_platform.h"
+#include "backends/soft/soft_platform.h"
 #include "tools/replay/command_line.h"
 
 struct GifFileType;

@@ -4,7 +4,7 @@
 #include <iostream>
 #include <new>
 
-#include "platform/info_options.h"
+#include "app/info_options.h"
 #include "tools/replay/script_file.h"
 
 namespace fpu {

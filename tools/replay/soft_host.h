@@ -7,8 +7,9 @@
 #include <optional>
 #include <string>
 
-#include "platform/soft/png_writer.h"
-#include "platform/soft/soft_platform.h"
+#include "backends/soft/png_writer.h"
+#include "backends/soft/soft_platform.h"
+#include "scene/scene_state.h"
 #include "tools/replay/command_line.h"
 #include "tools/replay/gif_writer.h"
 #include "tools/replay/replay_runner.h"
@@ -49,6 +50,7 @@ class SoftReplayHost : public ReplayHost {
   // Hands every frame it shows to the recording, if any.
   class Recording : public Drawing {
    public:
+    Recording() : Drawing(view_width, view_height) {}
     void end_paint(WindowHandle window) override {
       Drawing::end_paint(window);
       if (recorder != nullptr) recorder->add_frame(this->window_surface());

@@ -16,8 +16,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/info_options.h"
-#include "platform/sdl/sdl_display.h"
+#include "app/info_options.h"
+#include "backends/sdl/sdl_display.h"
 #include "tools/viewer/viewer_model.h"
 #include "tools/viewer/viewer_server.h"
 #include "tools/viewer/viewer_window.h"

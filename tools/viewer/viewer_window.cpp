@@ -10,7 +10,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "platform/sdl/sdl_display.h"
+#include "backends/sdl/sdl_display.h"
 #include "tools/viewer/viewer_look.h"
 #include "tools/viewer/viewer_placement.h"
 

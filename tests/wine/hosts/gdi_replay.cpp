@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "app/window.h"
-#include "platform/win32/win32_platform.h"
+#include "backends/win32/win32_platform.h"
 #include "tools/replay/replay_main.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "platform/info_options.h"
+#include "app/info_options.h"
 #include "tools/viewer/viewer_placement.h"
 #include "tools/viewer/win32/text_view.h"
 

@@ -1,0 +1,73 @@
+// The Linux window: the software back buffer shown in an SDL2 window. SDL's events and the
+// window's own timers feed the shared message loop (app/event_loop.h).
+#pragma once
+
+#include <SDL.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/event_loop.h"
+#include "app/program.h"
+#include "backends/soft/soft_platform.h"
+
+namespace fpu {
+
+class SdlPlatform final : public SoftPlatform {
+ public:
+  SdlPlatform() : SoftPlatform(view_width, view_height) {}
+  ~SdlPlatform() override;
+  SdlPlatform(const SdlPlatform&) = delete;
+  SdlPlatform& operator=(const SdlPlatform&) = delete;
+
+  // Creates the hidden window, centred on the desktop as the program places it, with
+  // its renderer. On a desktop scaled by 2 or more the window shows the picture that many
+  // times larger. On failure returns false with SDL's reason in `error`.
+  bool open_window(std::string& error);
+  // Screen pixels per picture pixel.
+  std::int32_t scale() const { return scale_; }
+  void show_window();
+  // Sets the window's icon from size x size ARGB words (the window must be open).
+  void set_icon(const std::uint32_t* argb, int size);
+  // The handle the window procedure receives.
+  WindowHandle window_handle() const { return 1; }
+
+  // Runs the start-up sequence and the message loop; returns the quit code.
+  int run(Program& program);
+
+  // Presents the window surface after each paint: one texture upload, then present.
+  void end_paint(WindowHandle window) override;
+  void set_timer(WindowHandle window, std::uint32_t id, std::uint32_t milliseconds) override;
+  void kill_timer(WindowHandle window, std::uint32_t id) override;
+  // Milliseconds since the machine started, wrapping at 2^32, like the platform tick count
+  // the random seed was made for (the time since SDL started would vary far less).
+  std::uint32_t get_tick_count() override {
+    const auto since_boot = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<std::uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(since_boot).count());
+  }
+
+  // Frames shown so far (one per paint).
+  std::uint64_t frames_presented() const { return frames_presented_; }
+
+ private:
+  class Loop;  // what the message loop sees of this window
+  friend class Loop;
+
+  void present();
+  void dispatch(Program& program, std::uint32_t message, WParam wparam, LParam lparam);
+  void handle_event(Program& program, const SDL_Event& event);
+
+  SDL_Window* window_ = nullptr;
+  SDL_Renderer* renderer_ = nullptr;
+  SDL_Texture* texture_ = nullptr;
+  TimerQueue timers_;
+  std::uint32_t buttons_ = 0;  // SDL button mask as the events so far left it
+  bool exposed_ = false;       // part of the window needs painting again
+  std::uint64_t frames_presented_ = 0;
+  std::int32_t scale_ = 1;
+};
+
+}  // namespace fpu

@@ -1,0 +1,143 @@
+// Drawing on the software back buffer: pixels, lines, text, copies and fills, clipped to
+// the target surface.
+#include <algorithm>
+#include <cstring>
+
+#include "backends/soft/line_raster.h"
+#include "backends/soft/soft_font.h"
+#include "backends/soft/soft_objects.h"
+#include "backends/soft/soft_platform.h"
+
+namespace fpu {
+
+using soft_detail::bk_mode_opaque;
+using soft_detail::Kind;
+
+void SoftPlatform::set_pixel(Handle dc, std::int32_t x, std::int32_t y, ColorRef color) {
+  Impl::Object* d = impl_->live_dc(dc, invalid_handle_calls_);
+  if (d == nullptr) return;
+  Surface& s = *d->surface;
+  if (x < 0 || y < 0 || x >= s.width || y >= s.height) return;
+  s.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(s.width) +
+           static_cast<std::size_t>(x)] = pixel_from_colorref(color);
+}
+
+void SoftPlatform::move_to(Handle dc, std::int32_t x, std::int32_t y) {
+  Impl::Object* d = impl_->live_dc(dc, invalid_handle_calls_);
+  if (d == nullptr) return;
+  d->pos_x = x;
+  d->pos_y = y;
+}
+
+void SoftPlatform::line_to(Handle dc, std::int32_t x, std::int32_t y) {
+  Impl::Object* d = impl_->live_dc(dc, invalid_handle_calls_);
+  if (d == nullptr) return;
+  Surface& s = *d->surface;
+  LineWalk w = clip_line(d->pos_x, d->pos_y, x, y, s.width, s.height);
+  // Walk by index: one add per pixel, one more when the minor coordinate steps.
+  std::uint32_t* const pixels = s.pixels.data();
+  const std::uint32_t pixel = d->pen_pixel;
+  const std::ptrdiff_t stride = s.width;
+  const std::ptrdiff_t major_step = w.major_dy * stride + w.major_dx;
+  const std::ptrdiff_t minor_step = w.minor_dy * stride + w.minor_dx;
+  std::ptrdiff_t at = w.y * stride + w.x;
+  for (std::int64_t n = w.count; n > 0; --n) {
+    pixels[at] = pixel;
+    at += major_step;
+    w.r += w.two_small;
+    const bool minor = w.r >= w.two_big;
+    w.r -= minor ? w.two_big : 0;
+    at += minor ? minor_step : 0;
+  }
+  d->pos_x = x;
+  d->pos_y = y;
+}
+
+void SoftPlatform::text_out(Handle dc, std::int32_t x, std::int32_t y, const char* text,
+                            std::int32_t count) {
+  Impl::Object* d = impl_->live_dc(dc, invalid_handle_calls_);
+  if (d == nullptr) return;
+  if (text == nullptr || count <= 0) return;
+  Surface& s = *d->surface;
+  const auto put = [&s](std::int64_t px, std::int64_t py, std::uint32_t pixel) {
+    if (px < 0 || py < 0 || px >= s.width || py >= s.height) return;
+    s.pixels[static_cast<std::size_t>(py) * static_cast<std::size_t>(s.width) +
+             static_cast<std::size_t>(px)] = pixel;
+  };
+  // The default background colour of a DC is white; only an opaque mode paints it.
+  const std::uint32_t background = pixel_from_colorref(color::white);
+  std::int64_t cell_x = x;
+  for (std::int32_t i = 0; i < count; ++i, cell_x += font_cell_width) {
+    if (cell_x >= s.width) break;
+    if (d->bk_mode == bk_mode_opaque) {
+      for (std::int32_t r = 0; r < font_cell_height; ++r) {
+        for (std::int32_t c = 0; c < font_cell_width; ++c) {
+          put(cell_x + c, std::int64_t{y} + r, background);
+        }
+      }
+    }
+    const GlyphRows& rows = glyph_for(static_cast<unsigned char>(text[i]));
+    for (std::int32_t r = 0; r < font_glyph_rows; ++r) {
+      for (std::int32_t c = 0; c < font_glyph_width; ++c) {
+        if ((rows[static_cast<std::size_t>(r)] >> (font_glyph_width - 1 - c)) & 1u) {
+          put(cell_x + c, std::int64_t{y} + font_glyph_top + r, d->text_pixel);
+        }
+      }
+    }
+  }
+}
+
+void SoftPlatform::bit_blt(Handle dst, std::int32_t x, std::int32_t y, std::int32_t width,
+                           std::int32_t height, Handle src, std::int32_t src_x,
+                           std::int32_t src_y) {
+  Impl::Object* d = impl_->live_dc(dst, invalid_handle_calls_);
+  if (d == nullptr) return;
+  Impl::Object* sr = impl_->live_dc(src, invalid_handle_calls_);
+  if (sr == nullptr) return;
+  Surface& to = *d->surface;
+  const Surface& from = *sr->surface;
+  // Offsets i, j with 0 <= i < width whose destination and source pixels both exist.
+  using i64 = std::int64_t;
+  const i64 i_lo = std::max<i64>({0, -i64{x}, -i64{src_x}});
+  const i64 i_hi = std::min<i64>({width, i64{to.width} - x, i64{from.width} - src_x});
+  const i64 j_lo = std::max<i64>({0, -i64{y}, -i64{src_y}});
+  const i64 j_hi = std::min<i64>({height, i64{to.height} - y, i64{from.height} - src_y});
+  if (i_lo >= i_hi || j_lo >= j_hi) return;
+  const std::size_t row_bytes = static_cast<std::size_t>(i_hi - i_lo) * sizeof(std::uint32_t);
+  const auto copy_row = [&](i64 j) {
+    std::memmove(&to.pixels[static_cast<std::size_t>((y + j) * to.width + x + i_lo)],
+                 &from.pixels[static_cast<std::size_t>((src_y + j) * from.width + src_x + i_lo)],
+                 row_bytes);
+  };
+  // Within one bitmap, copy rows in the order that never reads an overwritten row.
+  if (&to == &from && y > src_y) {
+    for (i64 j = j_hi - 1; j >= j_lo; --j) copy_row(j);
+  } else {
+    for (i64 j = j_lo; j < j_hi; ++j) copy_row(j);
+  }
+}
+
+void SoftPlatform::fill_rect(Handle dc, const Rect& rect, Handle brush) {
+  Impl::Object* d = impl_->live_dc(dc, invalid_handle_calls_);
+  if (d == nullptr) return;
+  const Impl::Object* b = impl_->find(brush);
+  if (b == nullptr || b->kind != Kind::brush) {
+    ++invalid_handle_calls_;
+    return;
+  }
+  Surface& s = *d->surface;
+  const std::int32_t left = std::max(rect.left, 0);
+  const std::int32_t top = std::max(rect.top, 0);
+  const std::int32_t right = std::min(rect.right, s.width);
+  const std::int32_t bottom = std::min(rect.bottom, s.height);
+  if (left >= right || top >= bottom) return;
+  // Fill the first row, then copy it: memcpy is much faster than a per-pixel loop.
+  std::uint32_t* const first = s.pixels.data() + static_cast<std::ptrdiff_t>(top) * s.width + left;
+  std::fill(first, first + (right - left), b->pixel);
+  const std::size_t row_bytes = static_cast<std::size_t>(right - left) * sizeof(std::uint32_t);
+  for (std::int32_t row = top + 1; row < bottom; ++row) {
+    std::memcpy(first + static_cast<std::ptrdiff_t>(row - top) * s.width, first, row_bytes);
+  }
+}
+
+}  // namespace fpu

@@ -1,0 +1,103 @@
+// The browser window: the software back buffer shown on a canvas, timers and animation
+// frames from the page, trace lines to the page's panel. The page delivers events one at a
+// time; each runs the shared message loop (app/event_loop.h) until it has nothing to do:
+// input and timer ticks as they come, one paint for any invalidation on the next animation
+// frame.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/event_loop.h"
+#include "app/program.h"
+#include "backends/soft/soft_platform.h"
+#include "backends/web/web_input.h"
+#include "trace/trace.h"
+
+namespace fpu::web {
+
+class WebPlatform final : public SoftPlatform {
+ public:
+  // `owner` is handed back to the page's timer callbacks.
+  WebPlatform(void* owner, std::uint32_t tick_offset)
+      : SoftPlatform(view_width, view_height), owner_(owner), tick_offset_(tick_offset) {}
+  ~WebPlatform() override;
+
+  // One putImageData of the whole bitmap per paint.
+  void end_paint(WindowHandle window) override;
+  void set_timer(WindowHandle window, std::uint32_t id, std::uint32_t milliseconds) override;
+  void kill_timer(WindowHandle window, std::uint32_t id) override;
+  // Milliseconds since the page's time origin plus the offset chosen at load.
+  std::uint32_t get_tick_count() override;
+
+ private:
+  void stop_interval(std::uint32_t id);
+
+  void* owner_;
+  std::uint32_t tick_offset_;
+  std::map<std::uint32_t, int> intervals_;  // timer id -> the page's interval handle
+  std::vector<std::uint32_t> rgba_;         // the bitmap as canvas bytes (R, G, B, A)
+};
+
+// Collects the lines of one message and hands them to the panel in one piece: a traced
+// string-art frame (1,400 lines) is one append, not 1,400.
+class PanelTraceSink final : public TraceSink {
+ public:
+  std::intptr_t send_trace_line(const char* text) override;
+  void flush();
+
+ private:
+  std::string pending_;
+  std::uint32_t lines_ = 0;
+};
+
+// The demo in the page: one run of the program at a time; Escape ends it, restart begins a
+// new one with fresh state.
+class WebDemo final : private MessageSource {
+ public:
+  WebDemo();
+  ~WebDemo() override;
+  WebDemo(const WebDemo&) = delete;
+  WebDemo& operator=(const WebDemo&) = delete;
+
+  void start();
+  void restart();
+  // Returns whether the page should prevent the key's default action.
+  bool key(std::string_view code, std::string_view key, const Modifiers& modifiers, bool down,
+           bool repeat);
+  void mouse(MouseAction action, int button, std::uint32_t buttons, const Modifiers& modifiers,
+             double x, double y, double width, double height);
+  void timer(std::uint32_t id);
+  void animation_frame();
+  // The panel's first line once it has shed `count` lines: the text every trace sink uses.
+  const char* dropped_notice(std::uint64_t count);
+
+ private:
+  struct Run;
+  // Hands the message's trace lines to the panel after it.
+  void dispatch(std::uint32_t message, WParam wparam, LParam lparam);
+  // Runs the loop over what the page just delivered; ends the run on the quit message.
+  void run_loop();
+  bool running() const;
+
+  bool quit_posted() override;
+  bool deliver_input() override;
+  bool deliver_paint() override;
+  bool deliver_timer() override;
+  // Asks for an animation frame when something is invalid: the page cannot block.
+  void wait() override;
+
+  std::unique_ptr<Run> run_;
+  bool frame_requested_ = false;
+  bool in_frame_ = false;  // inside the animation frame's callback
+  std::optional<WindowMessage> input_;
+  std::optional<std::uint32_t> timer_;
+  std::string notice_;
+};
+
+}  // namespace fpu::web
