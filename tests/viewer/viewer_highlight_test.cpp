@@ -85,6 +85,9 @@ TEST(Highlights, ConfigIsKeptAndABadOneSetAside) {
       EXPECT_EQ(read(path + ".bad"), c.config) << c.name << ": the user's file is kept";
       EXPECT_FALSE(std::filesystem::exists(path)) << c.name;
       EXPECT_EQ(load_highlights(path, loaded), "") << c.name << ": said only once";
+      std::ofstream(path, std::ios::binary) << c.config;
+      EXPECT_NE(load_highlights(path, loaded), "") << c.name;
+      EXPECT_EQ(read(path + ".bad.1"), c.config) << c.name << ": the earlier .bad stays";
     }
     // What is kept reads back the same, through a rename over the old file.
     loaded.apply("dropped lines orange");
@@ -96,34 +99,6 @@ TEST(Highlights, ConfigIsKeptAndABadOneSetAside) {
     EXPECT_FALSE(std::filesystem::exists(path + ".tmp")) << c.name;
   }
   std::filesystem::remove_all(dir);
-}
-
-TEST(Highlights, ConfigFolderFollowsXdgAndAppData) {
-  struct Case {
-    const char* name;
-    const char* xdg;
-    const char* appdata;
-    const char* home;
-    bool windows;
-    const char* path;
-  };
-  const Case cases[] = {
-      {"XDG_CONFIG_HOME", "/x", nullptr, "/h", false, "/x/fpu-trace-viewer/highlight.conf"},
-      {"else ~/.config", "", nullptr, "/h", false, "/h/.config/fpu-trace-viewer/highlight.conf"},
-      {"nothing set", nullptr, nullptr, nullptr, false, ""},
-      {"APPDATA", "/x", "C:/A", "/h", true, "C:/A/fpu-trace-viewer/highlight.conf"},
-      {"no APPDATA", "/x", nullptr, "/h", true, ""},
-  };
-  for (const auto& c : cases) {
-    const auto env = [&c](const char* name) -> const char* {
-      const std::string n = name;
-      return n == "XDG_CONFIG_HOME" ? c.xdg
-             : n == "APPDATA"       ? c.appdata
-             : n == "HOME"          ? c.home
-                                    : nullptr;
-    };
-    EXPECT_EQ(highlight_config_path(env, c.windows), c.path) << c.name;
-  }
 }
 
 }  // namespace

@@ -117,9 +117,14 @@ std::string load_highlights(const std::string& path, Highlights& highlights) {
   std::ostringstream content;
   std::string error = "cannot read it";
   if (in && (content << in.rdbuf()) && highlights.from_config(content.str(), error)) return {};
-  std::filesystem::rename(path, path + ".bad", ec);
+  // An earlier .bad file stays too: the next free name takes this one.
+  std::string aside = path + ".bad";
+  for (int n = 1; n < 100 && std::filesystem::exists(aside, ec); ++n) {
+    aside = path + ".bad." + std::to_string(n);
+  }
+  std::filesystem::rename(path, aside, ec);
   return "Highlight rules in " + path + " ignored (" + error + ")" +
-         (ec ? "; could not move it aside: " + ec.message() : "; kept as " + path + ".bad");
+         (ec ? "; could not move it aside: " + ec.message() : "; kept as " + aside);
 }
 
 std::string store_highlights(const std::string& path, const Highlights& highlights) {

@@ -49,7 +49,8 @@ class Highlights {
 std::string highlight_config_path(const EnvLookup& env, bool windows);
 
 // Reads the rules from `path`; a missing file is no rules. A file that cannot be read or
-// understood is renamed to path + ".bad" and the returned message says so (else empty).
+// understood is renamed to path + ".bad" (".bad.1" ... when that is taken) and the returned
+// message says so (else empty).
 std::string load_highlights(const std::string& path, Highlights& highlights);
 // Writes the rules: a temporary file beside `path`, then a rename over it. Empty: done.
 std::string store_highlights(const std::string& path, const Highlights& highlights);
