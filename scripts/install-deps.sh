@@ -16,9 +16,10 @@ esac
 if [[ "${1:-}" == "--test" ]]; then
   # libclang-rt-14-dev: the sanitizer and libFuzzer runtimes clang needs (only recommended by it).
   # time and python3: the replay tool's hostile-input test measures memory with /usr/bin/time
-  # and writes its largest scripts with python3 (neither is in a minimal Debian).
+  # and writes its largest scripts with python3 (neither is in a minimal Debian). openbox,
+  # wmctrl and x11-utils: the viewer's placement beside a window a window manager moved.
   packages+=(clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool
-    x11-apps imagemagick time python3 desktop-file-utils man-db)
+    x11-apps x11-utils openbox wmctrl imagemagick time python3 desktop-file-utils man-db)
 fi
 if [[ "${1:-}" == "--package" ]]; then
   packages+=(dpkg-dev file g++-mingw-w64-i686 g++-mingw-w64-x86-64)

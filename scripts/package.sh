@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Makes the packages into dist/: the Debian package (from the default build) and the Windows
-# archive holding the 32-bit and the 64-bit programs with their viewers.
+# Makes the packages into dist/: the Debian package (from a release build of its own) and the
+# Windows archive holding the 32-bit and the 64-bit programs with their viewers.
 #   scripts/package.sh [--deb-only]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,15 +9,17 @@ root=$(pwd)
 bash scripts/install-deps.sh --package
 mkdir -p dist
 
-cmake --preset default >/dev/null
-cmake --build --preset default -j2
-(cd build/default && cpack -G DEB -B "$root/dist" >/dev/null)
+# A build folder of its own, without tests or benchmarks: it needs only what the programs
+# need, and leaves the developer's build/default as it is.
+cmake --preset default -B build/package -DBUILD_TESTING=OFF -DFPU_BUILD_BENCH=OFF >/dev/null
+cmake --build build/package -j2
+(cd build/package && cpack -G DEB -B "$root/dist" >/dev/null)
 rm -rf dist/_CPack_Packages
 [[ "${1:-}" == "--deb-only" ]] && { ls dist/*.deb; exit 0; }
 
 # The Windows programs carry the icon the Linux build made.
 for preset in mingw32 mingw64; do
-  cmake --preset "$preset" -DFPU_WINDOWS_ICON="$root/build/default/tools/icon/fpu-sample.ico" >/dev/null
+  cmake --preset "$preset" -DFPU_WINDOWS_ICON="$root/build/package/tools/icon/fpu-sample.ico" >/dev/null
   cmake --build --preset "$preset" -j2
 done
 # One archive from both builds: each installs into its own folder inside it.

@@ -4,10 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh --web
-# Debian's acorn lives where a Node from elsewhere does not look by itself.
-export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 cmake --preset web >/dev/null
 cmake --build --preset web
 port=${PORT:-8000}
 echo "The demo: http://localhost:$port/"
-exec python3 -m http.server --bind 127.0.0.1 --directory build/web "$port"
+exec python3 -m http.server --bind 127.0.0.1 --directory build/web/site "$port"

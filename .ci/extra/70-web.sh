@@ -6,7 +6,6 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 bash scripts/install-deps.sh --web-test
-export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 cmake --preset web >/dev/null
 cmake --build --preset web
 cmake --preset default >/dev/null
@@ -16,15 +15,15 @@ native=build/default/fpu-sample-replay
 source scripts/lib/web_server.sh
 work=$(mktemp -d)
 trap 'stop_web_server; rm -rf "$work"' EXIT
-serve_folder build/web "$work/server.log"
+serve_folder build/web/site "$work/server.log"
 
 # Debian's python3-selenium is for Debian's Python, whatever python3 is first on PATH.
-timeout 300 /usr/bin/python3 tests/web/browser_test.py "$web_url" "$native" "$work"
+timeout 300 /usr/bin/python3 tests/web/browser_test.py "$web_url" "$native" "$work" build/web/site
 
-timeout 300 python3 tests/web/replay_diff.py "$native" build/web-cmake/fpu-sample-replay.js \
+timeout 300 python3 tests/web/replay_diff.py "$native" build/web/fpu-sample-replay.js \
   --expected tests/replay/expected --generated "${WEB_GENERATED_SCRIPTS:-20}" \
   tests/replay/scripts/*.txt
 # The Windows differential's generated scripts (tests/parity), held to exact agreement.
 python3 tests/parity/gen-scripts.py --seed 16 --count 24 --plain-png --out "$work/parity"
-timeout 300 python3 tests/web/replay_diff.py "$native" build/web-cmake/fpu-sample-replay.js \
+timeout 300 python3 tests/web/replay_diff.py "$native" build/web/fpu-sample-replay.js \
   "$work"/parity/*.script

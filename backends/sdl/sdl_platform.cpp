@@ -14,10 +14,10 @@ SdlPlatform::~SdlPlatform() {
   if (window_ != nullptr) SDL_DestroyWindow(window_);
 }
 
-bool SdlPlatform::open_window(std::string& error) {
+bool SdlPlatform::open_window(std::string& error, std::int32_t chosen_scale) {
   // As Windows shows a program that does not declare itself DPI-aware: the same picture,
   // each pixel a square of scale x scale.
-  scale_ = desktop_scale();
+  scale_ = chosen_scale > 0 ? chosen_scale : desktop_scale();
   int x = SDL_WINDOWPOS_CENTERED;
   int y = SDL_WINDOWPOS_CENTERED;
   SDL_DisplayMode mode;
@@ -59,6 +59,19 @@ void SdlPlatform::set_icon(const std::uint32_t* argb, int size) {
   if (icon == nullptr) return;  // the window just keeps the desktop's default icon
   SDL_SetWindowIcon(window_, icon);
   SDL_FreeSurface(icon);
+}
+
+ProgramFrame SdlPlatform::window_frame() const {
+  int x = 0, y = 0, width = 0, height = 0;
+  SDL_GetWindowPosition(window_, &x, &y);
+  SDL_GetWindowSize(window_, &width, &height);
+  // SDL reads _NET_FRAME_EXTENTS on X11; where it cannot tell, the frame is the client area.
+  int top = 0, left = 0, bottom = 0, right = 0;
+  if (SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right) != 0) {
+    top = left = bottom = right = 0;
+  }
+  return {{x - left, y - top, width + left + right, height + top + bottom},
+          {left, top, right, bottom}};
 }
 
 void SdlPlatform::show_window() {

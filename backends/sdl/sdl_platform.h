@@ -11,6 +11,7 @@
 
 #include "app/event_loop.h"
 #include "app/program.h"
+#include "app/window_frame.h"
 #include "backends/soft/soft_platform.h"
 
 namespace fpu {
@@ -24,11 +25,15 @@ class SdlPlatform final : public SoftPlatform {
 
   // Creates the hidden window, centred on the desktop as the program places it, with
   // its renderer. On a desktop scaled by 2 or more the window shows the picture that many
-  // times larger. On failure returns false with SDL's reason in `error`.
-  bool open_window(std::string& error);
+  // times larger; `chosen_scale` other than 0 replaces the desktop's. On failure returns false
+  // with SDL's reason in `error`.
+  bool open_window(std::string& error, std::int32_t chosen_scale = 0);
   // Screen pixels per picture pixel.
   std::int32_t scale() const { return scale_; }
   void show_window();
+  // Where the window is now, with the window manager's frame around it (none without a
+  // window manager).
+  ProgramFrame window_frame() const;
   // Sets the window's icon from size x size ARGB words (the window must be open).
   void set_icon(const std::uint32_t* argb, int size);
   // The handle the window procedure receives.

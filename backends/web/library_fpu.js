@@ -51,6 +51,12 @@ mergeInto(LibraryManager.library, {
     // The panel never keeps focus: clicks and scrolling in it leave the keys to the canvas.
     panel.addEventListener('focus', () => canvas.focus({preventScroll: true}));
     panel.addEventListener('mouseup', () => canvas.focus({preventScroll: true}));
+    // Nor does the key table: opening or closing it leaves the keys with the canvas.
+    const keys = document.getElementById('keys');
+    if (keys) {
+      keys.addEventListener('mousedown', (e) => e.preventDefault());
+      keys.addEventListener('toggle', () => canvas.focus({preventScroll: true}));
+    }
     // Following stops when the user scrolls above where the panel last put the end, and
     // starts again when they scroll back to the end.
     panel.addEventListener('scroll', () => {

@@ -14,7 +14,7 @@ cmake --build --preset default --target bench_paint bench_trace fpu-trace-viewer
 source scripts/lib/web_server.sh
 work=$(mktemp -d)
 trap 'stop_web_server; rm -rf "$work"' EXIT
-serve_folder build/web "$work/server.log"
+serve_folder build/web/site "$work/server.log"
 
 /usr/bin/python3 bench/web/measure.py "$web_url" "${1:-7}" "${2:-200}" >"$work/web.json"
 ./build/default/bench/paint/bench_paint --benchmark_filter='BM_StringArtFrameWithAxes|BM_Floor' \
@@ -24,7 +24,7 @@ serve_folder build/web "$work/server.log"
 ./build/default/bench/trace/bench_trace --benchmark_filter='BM_FrameOfLinesToViewer/' \
   --benchmark_report_aggregates_only=true --benchmark_format=json >"$work/trace.json" 2>/dev/null
 
-python3 - "$work/web.json" "$work/native.json" build/web/index.wasm build/web/index.js \
+python3 - "$work/web.json" "$work/native.json" build/web/site/index.wasm build/web/site/index.js \
   "$work/trace.json" <<'PY'
 import json, os, sys
 web = json.load(open(sys.argv[1]))

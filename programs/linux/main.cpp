@@ -1,38 +1,70 @@
-// fpu-sample on Linux: the program's window through SDL2. Answers --help and --version and
-// ignores every other argument; reads no environment of its own (SDL and X11 read theirs,
-// such as DISPLAY, and the desktop's scale comes from GDK_SCALE or Xft.dpi).
+// fpu-sample on Linux: the program's window through SDL2, with the command line every
+// platform's demo reads. Reads no environment of its own (SDL and X11 read theirs, such as
+// DISPLAY, and the desktop's scale comes from GDK_SCALE or Xft.dpi).
 #include <SDL.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "app/command_line.h"
 #include "app/program.h"
 #include "app/info_options.h"
 #include "backends/sdl/sdl_display.h"
 #include "backends/sdl/sdl_platform.h"
-#include "tools/icon/window_icon.h"
 #include "programs/linux/x11_errors.h"
+#include "tools/icon/window_icon.h"
+#include "trace/stream_trace_sinks.h"
 #include "trace/trace.h"
 #include "trace/unix/viewer_endpoint.h"
 #include "trace/unix/viewer_trace_sink.h"
 
 namespace {
 
-using WindowTraceSink = fpu::UnixViewerTraceSink;
-
-constexpr const char* help_text =
-    "usage: fpu-sample [--help | --version]\n"
-    "Shows the rotating wire-frame scene in a window; keys and mouse drags turn it.\n"
-    "Needs a display (X11 or Wayland). Without one, run it under Xvfb, or drive the program\n"
-    "headless with fpu-sample-replay. Trace lines go to fpu-trace-viewer, started beside it.\n";
+std::unique_ptr<fpu::TraceSink> make_trace_sink(fpu::TraceMode mode,
+                                                const fpu::SdlPlatform& platform) {
+  switch (mode) {
+    case fpu::TraceMode::viewer: {
+      // The viewer program is looked for (and started) beside this executable, and told
+      // where the window is now, so that it opens beside it.
+      auto sink = std::make_unique<fpu::UnixViewerTraceSink>(fpu::viewer::running_executable_dir());
+      sink->set_viewer_arguments([&platform] {
+        return std::vector<std::string>{"--beside",
+                                        fpu::format_program_frame(platform.window_frame())};
+      });
+      return sink;
+    }
+    case fpu::TraceMode::stdout_lines:
+      // Each line goes out as it is made, so a reader at the other end of a pipe sees
+      // every key's lines when it happens.
+      std::cout << std::unitbuf;
+      return std::make_unique<fpu::JsonTraceSink>(std::cout);
+    case fpu::TraceMode::none:
+      break;
+  }
+  return std::make_unique<fpu::NullTraceSink>();
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (const auto request = fpu::find_info_request(argc, argv); request != fpu::InfoRequest::none) {
-    fpu::print_info(request, "fpu-sample", help_text);
-    return 0;
+  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  const fpu::CommandLineResult command_line = fpu::parse_demo_command_line(args);
+  switch (command_line.action) {
+    case fpu::CommandLineResult::Action::run:
+      break;
+    case fpu::CommandLineResult::Action::error:
+      std::fputs(command_line.message.c_str(), stderr);
+      return command_line.exit_code;
+    case fpu::CommandLineResult::Action::help:
+    case fpu::CommandLineResult::Action::version:
+      std::fputs(command_line.message.c_str(), stdout);
+      std::fflush(stdout);
+      return command_line.exit_code;
   }
   // A desktop compositor should keep compositing this ordinary window.
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
@@ -54,11 +86,10 @@ int main(int argc, char** argv) {
   {
     fpu::SdlPlatform platform;
     std::string error;
-    if (platform.open_window(error)) {
+    if (platform.open_window(error, command_line.options.scale)) {
       platform.set_icon(fpu::window_icon_pixels, fpu::window_icon_size);
-      // The viewer program is looked for (and started) beside this executable.
-      WindowTraceSink trace(fpu::viewer::running_executable_dir());
-      fpu::Program program(platform, trace);
+      const auto trace = make_trace_sink(command_line.options.trace, platform);
+      fpu::Program program(platform, *trace);
       code = platform.run(program);
       fpu::ignore_x11_errors();
     } else {

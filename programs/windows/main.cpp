@@ -3,6 +3,8 @@
 // picture on a high-resolution desktop.
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +14,7 @@
 #include "app/program.h"
 #include "app/window.h"
 #include "app/info_options.h"
+#include "app/window_frame.h"
 #include "backends/win32/win32_platform.h"
 #include "trace/win32/viewer_sink.h"
 
@@ -20,6 +23,28 @@ namespace {
 // WM_CREATE arrives inside CreateWindowExA, before the call returns anything that could
 // carry the program to the window procedure, so the procedure finds it here.
 fpu::Program* running_program = nullptr;
+// The program's window once created, for the trace sink's worker thread.
+std::atomic<HWND> main_window{nullptr};
+
+// "--beside FRAME" for a viewer started now: the window's frame and its extents.
+std::string viewer_arguments() {
+  const HWND window = main_window.load();
+  RECT frame;
+  RECT client;
+  POINT origin{0, 0};
+  if (window == nullptr || !GetWindowRect(window, &frame) || !GetClientRect(window, &client) ||
+      !ClientToScreen(window, &origin)) {
+    return {};
+  }
+  const auto extent = [](LONG v) { return static_cast<std::int32_t>(std::max<LONG>(v, 0)); };
+  const fpu::ProgramFrame beside{
+      {frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top},
+      {extent(origin.x - frame.left), extent(origin.y - frame.top),
+       extent(frame.right - origin.x - client.right),
+       extent(frame.bottom - origin.y - client.bottom)}};
+  if (beside.frame.width <= 0 || beside.frame.height <= 0) return {};
+  return "--beside " + fpu::format_program_frame(beside);
+}
 
 LRESULT CALLBACK main_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (!running_program) return DefWindowProcA(hwnd, message, wparam, lparam);
@@ -105,7 +130,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     return 0;
   }
   fpu::Win32Platform platform;
-  fpu::Win32ViewerTraceSink trace;
+  fpu::ViewerSinkOptions trace_options;
+  trace_options.viewer_arguments = viewer_arguments;
+  fpu::Win32ViewerTraceSink trace(trace_options);
   fpu::Program program(platform, trace);  // the counter text starts blank, NUL, NUL, NUL, ...
   HINSTANCE instance = GetModuleHandleA(nullptr);
   running_program = &program;
@@ -132,6 +159,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   HWND window =
       CreateWindowExA(0, fpu::window_class_name, fpu::window_title, WS_OVERLAPPEDWINDOW, x, y,
                       fpu::frame_width, fpu::frame_height, nullptr, nullptr, instance, nullptr);
+  main_window = window;
   if (window == nullptr) {
     const int code = fail("creating the window");
     running_program = nullptr;

@@ -12,7 +12,9 @@ apt_install_missing() {
   if [[ " ${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
   fi
-  $sudo apt-get update -q
+  # A mirror caught mid-sync fails one index (often of an architecture we do not need); the
+  # install below then says whether what it needs is there.
+  $sudo apt-get update -q || echo "apt_install_missing: apt-get update failed for some index; going on" >&2
   $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
     "${missing[@]}"
 }

@@ -2,7 +2,7 @@
 # End-to-end test of the Linux window: the real fpu-sample on its own Xvfb screen, driven
 # with xdotool, compared pixel for pixel with what fpu-sample-replay draws for the same
 # messages; then Escape, and in a second run the close button, must end it with status 0
-# within one second. A key early in the scenario starts the trace viewer: it must appear
+# within one second. The second run also prints its trace lines (--trace stdout) or none. A key early in the scenario starts the trace viewer: it must appear
 # beside the program's window, leave it the keyboard, and every later key must still act.
 # A third run on a desktop scaled by 2 (Xft.dpi 192): the 1400 x 1308 client area shows the
 # replay's frames with every pixel doubled, and a drag turns the scene as at scale 1.
@@ -182,16 +182,42 @@ SAMPLE_PID=
 [[ "$EXIT_STATUS" -eq 0 ]] || fail "Escape: exit status $EXIT_STATUS"
 echo "run 1: start-up, input and resize frames equal the replay's; Escape exits with 0"
 
-# --- run 2: the close button; arguments the program does not know change nothing ---
+# --- run 2: trace lines on standard output, then none; the close button ---
 
-"$sample" --no-such-option 2>"$WORK/sample2.err" &
-SAMPLE_PID=$!
-window=$(find_window)
-"$send_close" "$window"
-wait_exit_within "$SAMPLE_PID" 1
-SAMPLE_PID=
-[[ "$EXIT_STATUS" -eq 0 ]] || fail "close button: exit status $EXIT_STATUS"
-echo "run 2: the close button exits with 0"
+# The viewer of run 1 goes, so that any viewer seen now was started by this run.
+if [[ -n "$VIEWER_PID" ]]; then
+  kill "$VIEWER_PID" 2>/dev/null || true
+  VIEWER_PID=
+fi
+# No viewer window may appear within a second of the traced keys.
+expect_no_viewer() {
+  sleep 1
+  if xdotool search --onlyvisible --name '^fpu trace viewer' >/dev/null 2>&1; then
+    fail "$1: a trace viewer was started"
+  fi
+}
+# F1 turns about Z (a trace line), W traces a dump: each mode must print what the replay
+# prints for them, and neither may start a viewer.
+for mode in stdout none; do
+  "$sample" --trace "$mode" >"$WORK/trace-$mode.out" 2>"$WORK/sample2.err" &
+  SAMPLE_PID=$!
+  window=$(find_window)
+  xdotool mousemove $((origin_x + client_width / 2)) $((origin_y + client_height / 2))
+  xdotool key F1 key w
+  expect_no_viewer "--trace $mode"
+  "$send_close" "$window"
+  wait_exit_within "$SAMPLE_PID" 1
+  SAMPLE_PID=
+  [[ "$EXIT_STATUS" -eq 0 ]] || fail "close button: exit status $EXIT_STATUS"
+  if [[ $mode == stdout ]]; then
+    printf 'key F1\npaint\nkey W\npaint\n' | "$replay" --trace stdout - >"$WORK/trace-replay.out"
+  else
+    : >"$WORK/trace-replay.out"
+  fi
+  cmp -s "$WORK/trace-$mode.out" "$WORK/trace-replay.out" ||
+    fail "--trace $mode printed $(wc -l <"$WORK/trace-$mode.out") lines, the replay $(wc -l <"$WORK/trace-replay.out")"
+done
+echo "run 2: --trace stdout prints the replay's lines, --trace none nothing, neither starts a viewer; the close button exits with 0"
 
 # --- run 3: a desktop scaled by 2 ---
 

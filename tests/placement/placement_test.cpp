@@ -11,36 +11,54 @@ namespace {
 
 using viewer::ScreenRect;
 
-bool overlap(const ScreenRect& a, const ScreenRect& b) {
-  return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+bool inside(const ScreenRect& a, const ScreenRect& b) {
+  return a.x >= b.x && a.y >= b.y && a.x + a.width <= b.x + b.width &&
+         a.y + a.height <= b.y + b.height;
 }
 
-TEST(Placement, ViewerGoesBesideElseBelowAndNeverOverTheProgram) {
+TEST(Placement, ViewerGoesRightLeftBelowAboveElseWhereMostOfItFits) {
+  const ScreenRect full_hd{0, 0, 1920, 1040};  // a 40-pixel panel at the bottom
   const struct {
     const char* name;
-    std::int32_t screen_width, screen_height, program_width, program_height, scale;
-    std::int32_t want_width, want_height;
+    ScreenRect program, work;
+    std::int32_t need_width, need_height;
     bool room;
     ScreenRect expected;
   } cases[] = {
-      // Linux client area 700 x 654 at (610, 213): 602 pixels of room on the right.
-      {"full HD", 1920, 1080, 700, 654, 1, 720, 480, true, {1318, 213, 602, 480}},
-      {"full HD, Windows frame", 1920, 1080, 700, 680, 1, 480, 600, true, {1318, 213, 480, 600}},
-      {"4K at scale 2", 3840, 2160, 700, 654, 2, 720, 480, true, {2628, 426, 720, 480}},
-      // 154 pixels on the right are too few; the 177 below are enough.
-      {"1024 square", 1024, 1024, 700, 654, 1, 720, 480, true, {162, 847, 720, 177}},
-      {"no room either way", 800, 700, 700, 654, 1, 720, 480, false, {80, 220, 720, 480}},
+      {"wide screen", {300, 213, 702, 679}, full_hd, 1, 1, true, {1010, 213, 722, 505}},
+      {"right edge", {1218, 213, 702, 679}, full_hd, 1, 1, true, {488, 213, 722, 505}},
+      {"top-left corner", {0, 0, 702, 679}, full_hd, 1, 1, true, {710, 0, 722, 505}},
+      {"low on the right", {1000, 900, 702, 679}, full_hd, 1, 1, true, {270, 535, 722, 505}},
+      // Neither side holds 722: above holds all of it.
+      {"narrow, low", {200, 600, 702, 400}, {0, 0, 1100, 1040}, 1, 1, true, {200, 87, 722, 505}},
+      {"narrow, high", {200, 20, 702, 400}, {0, 0, 1100, 1040}, 1, 1, true, {200, 428, 722, 505}},
+      // Nowhere whole: the left's 602 x 505 beats 722 x 353 above, unless the text needs
+      // 610 pixels of width.
+      {"bottom edge", {610, 361, 702, 679}, full_hd, 1, 1, true, {0, 361, 602, 505}},
+      {"bottom edge, text", {610, 361, 702, 679}, full_hd, 610, 240, true, {610, 0, 722, 353}},
+      // A work area that starts below a top panel and right of a side panel.
+      {"panels", {1218, 30, 702, 679}, {48, 30, 1872, 1050}, 1, 1, true, {488, 30, 722, 505}},
+      {"no room at all", {0, 0, 1920, 1040}, full_hd, 1, 1, false, {1198, 535, 722, 505}},
   };
   for (const auto& c : cases) {
-    const ScreenRect program = viewer::program_rect(c.screen_width, c.screen_height,
-                                                    c.program_width, c.program_height, c.scale);
     const ScreenRect place =
-        viewer::place_viewer(program, c.screen_width, c.screen_height, c.want_width, c.want_height);
+        viewer::place_viewer(c.program, c.work, 722, 505, c.need_width, c.need_height);
     EXPECT_EQ(place, c.expected) << c.name << ": got " << place.x << "," << place.y << " "
                                  << place.width << "x" << place.height;
-    EXPECT_EQ(overlap(place, program), !c.room) << c.name;
-    EXPECT_LE(place.x + place.width, c.screen_width) << c.name;
-    EXPECT_LE(place.y + place.height, c.screen_height) << c.name;
+    EXPECT_EQ(viewer::overlaps(place, c.program), !c.room) << c.name;
+    EXPECT_TRUE(inside(place, c.work)) << c.name;
+  }
+}
+
+TEST(Placement, ProgramFrameTravelsAsTextAndBadTextIsRefused) {
+  const ProgramFrame frame{{-5, 10, 702, 679}, {1, 20, 1, 5}};
+  ProgramFrame back;
+  ASSERT_TRUE(parse_program_frame(format_program_frame(frame), &back));
+  EXPECT_EQ(back, frame);
+  for (const char* bad :
+       {"", "1,2,3", "1,2,3,4,5,6,7", "1,2,3,4,5,6,7,8,9", "1,2,0,4,0,0,0,0", "1,2,3,4,-1,0,0,0",
+        "1,2,3,4,0,0,0,x", "1,2,3,4,0,0,0,99999999999", " 1,2,3,4,0,0,0,0", "1,2,3,4,0,0,0,0,"}) {
+    EXPECT_FALSE(parse_program_frame(bad, &back)) << bad;
   }
 }
 

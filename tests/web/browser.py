@@ -14,6 +14,8 @@ def start_browser():
     for argument in ("--headless=new", "--window-size=1400,900", "--force-device-scale-factor=1",
                      "--disable-dev-shm-usage", "--disable-extensions", "--no-first-run"):
         options.add_argument(argument)
+    # The page's console, for the test that it logs no errors.
+    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
     if os.geteuid() == 0:
         options.add_argument("--no-sandbox")  # Chromium refuses to run as root with it
     service = Service(os.environ.get("CHROMEDRIVER", "/usr/bin/chromedriver"))

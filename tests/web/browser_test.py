@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """The web page in headless Chromium, checked against the native replay tool.
 
-  browser_test.py URL REPLAY_TOOL WORK_DIR
+  browser_test.py URL REPLAY_TOOL WORK_DIR SITE_DIR
 
 Sends keys and mouse drags like the desktop end-to-end test, then compares the canvas
 pixels with the replay tool's frame for the same messages and the trace panel with its
 trace lines; Escape must end the demo and the button start it again; a flood of traced
-string-art frames must leave the panel bounded, saying how many lines it shed.
+string-art frames must leave the panel bounded, saying how many lines it shed. The page
+explains itself (a key table, a trace heading), logs no errors, and opened from SITE_DIR as
+a file it says how to serve it.
 """
 import json
 import os
@@ -106,13 +108,42 @@ def window_title(tool):
     raise Failure("no FPU_WINDOW_TITLE in " + names)
 
 
-def run(url, tool, work):
+def check_page_explains_itself(driver, page):
+    """No errors logged (failed loads included); a key table that leaves the keys with the
+    canvas when it is closed; a heading on the trace panel."""
+    errors = [e["message"] for e in driver.get_log("browser") if e["level"] == "SEVERE"]
+    keys = page.js("return document.getElementById('keys').textContent;")
+    page.js("document.querySelector('#keys summary').click();")
+    page.settle()
+    closed = page.js("return !document.getElementById('keys').open && "
+                     "document.activeElement.id === 'screen';")
+    page.js("document.querySelector('#keys summary').click();")
+    heading = page.js("return document.getElementById('trace-heading').textContent;")
+    if errors or "Escape" not in keys or "drag" not in keys or not closed or "Trace" not in heading:
+        raise Failure("page: errors %r, key table %r (closes leaving the keys: %s), heading %r" %
+                      (errors, keys[:60], closed, heading))
+    print("the page: a key table that leaves the keys with the canvas, a trace heading, "
+          "no console errors")
+
+
+def check_file_url(driver, site):
+    """Opened from the disk, the page says how to serve it."""
+    driver.get("file://" + os.path.join(site, "index.html"))
+    shown = driver.execute_script(
+        "const n = document.getElementById('served'); return !n.hidden && n.textContent;")
+    if not shown or "scripts/web.sh" not in shown:
+        raise Failure("opened as a file, the page does not say how to serve it: %r" % shown)
+    print("opened as a file, the page says how to serve it")
+
+
+def run(url, tool, work, site):
     driver = start_browser()
     try:
         page = Page(driver, url)
         title = driver.title
         if window_title(tool).strip() not in title:
             raise Failure("page title is %r" % title)
+        check_page_explains_itself(driver, page)
         expect_canvas(page, tool, [], work, "start-up")
 
         lines = []
@@ -172,14 +203,16 @@ def run(url, tool, work):
         if not page.js(at_end):
             raise Failure("the panel did not follow again after the user scrolled to its end")
         print("the panel follows new lines unless the user scrolled up")
+        check_file_url(driver, site)
     finally:
         driver.quit()
 
 
 def main():
-    url, tool, work = sys.argv[1], os.path.realpath(sys.argv[2]), sys.argv[3]
+    url, tool, work, site = sys.argv[1], os.path.realpath(sys.argv[2]), sys.argv[3], \
+        os.path.realpath(sys.argv[4])
     try:
-        run(url, tool, work)
+        run(url, tool, work, site)
     except Failure as failure:
         print("FAIL: %s" % failure, file=sys.stderr)
         return 1

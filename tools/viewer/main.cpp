@@ -1,5 +1,5 @@
 // fpu-trace-viewer: shows the trace lines that fpu-sample programs send.
-//   fpu-trace-viewer [--headless] [--dir DIR] | --help | --version
+//   fpu-trace-viewer [--headless] [--dir DIR] [--beside FRAME] | --help | --version
 // It opens a window; with --headless it writes every line it receives to standard output,
 // one per line. A display that cannot be opened ends it with status 2. SIGINT and SIGTERM
 // end it cleanly.
@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "app/info_options.h"
+#include "app/window_frame.h"
 #include "backends/sdl/sdl_display.h"
 #include "tools/viewer/viewer_model.h"
 #include "tools/viewer/viewer_server.h"
@@ -25,12 +26,15 @@
 
 namespace {
 
-constexpr const char* usage_line = "usage: fpu-trace-viewer [--headless] [--dir DIR]\n";
+constexpr const char* usage_line =
+    "usage: fpu-trace-viewer [--headless] [--dir DIR] [--beside FRAME]\n";
 constexpr const char* help_text =
-    "usage: fpu-trace-viewer [--headless] [--dir DIR]\n"
+    "usage: fpu-trace-viewer [--headless] [--dir DIR] [--beside FRAME]\n"
     "Shows the trace lines fpu-sample sends, in a window beside the program's.\n"
-    "  --headless  no window: write each line to standard output\n"
-    "  --dir DIR   the folder of the endpoint the programs send to\n"
+    "  --headless      no window: write each line to standard output\n"
+    "  --dir DIR       the folder of the endpoint the programs send to\n"
+    "  --beside FRAME  open beside the window whose frame is X,Y,WIDTH,HEIGHT and whose\n"
+    "                  frame extents are LEFT,TOP,RIGHT,BOTTOM (eight numbers)\n"
     "fpu-sample starts it by itself when it has a line to show.\n";
 
 // A line as the terminal may see it: ESC, the other C0 controls but tab, DEL and the C1
@@ -85,11 +89,16 @@ int main(int argc, char** argv) {
   }
   bool headless = false;
   std::string dir;
+  fpu::ProgramFrame beside;
+  bool have_beside = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--headless") == 0) {
       headless = true;
     } else if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) {
       dir = argv[++i];
+    } else if (std::strcmp(argv[i], "--beside") == 0 && i + 1 < argc) {
+      if (!fpu::parse_program_frame(argv[++i], &beside)) return usage();
+      have_beside = true;
     } else {
       return usage();
     }
@@ -148,7 +157,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s\n", message.c_str());
       return fpu::exit_no_display;
     }
-    window = fpu::viewer::ViewerWindow::open(model, error);
+    window = fpu::viewer::ViewerWindow::open(model, error, have_beside ? &beside : nullptr);
     if (window == nullptr) {
       std::fprintf(stderr, "fpu-trace-viewer: %s; running headless\n", error.c_str());
     }

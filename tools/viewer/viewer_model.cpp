@@ -53,7 +53,8 @@ std::span<const KeyHelp> ViewerModel::key_list() {
 }
 
 const char* ViewerModel::key_line() {
-  return "F1 keys   Ctrl+F find   Space pause   Ctrl+S save   Ctrl+C copy   Del clear   End follow";
+  // Short enough to fit the narrowest place the viewer takes beside the program; F1 lists all.
+  return "F1 keys  Ctrl+F find  Space pause  Ctrl+S save  Del clear  End follow";
 }
 
 KeyOutcome ViewerModel::key(ViewerKey key, bool ctrl, bool shift, bool alt) {

@@ -1,30 +1,27 @@
 // Where the trace viewer's window goes: beside the program's window, never over it, so the
 // program keeps both its keyboard and its picture. Shared by the Linux and Windows viewers.
+// Rectangles are window frames (the window manager's decoration included) in screen pixels.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
 
 #include "app/window.h"
+#include "app/window_frame.h"
 
 namespace fpu::viewer {
 
-struct ScreenRect {
-  std::int32_t x = 0;
-  std::int32_t y = 0;
-  std::int32_t width = 0;
-  std::int32_t height = 0;
-  friend bool operator==(const ScreenRect&, const ScreenRect&) = default;
-};
+using fpu::FrameExtents;
+using fpu::overlaps;
+using fpu::ProgramFrame;
+using fpu::ScreenRect;
 
-// Space left between the two windows (room for a window manager's frame).
+// Space left between the two windows.
 inline constexpr std::int32_t viewer_gap = 8;
-// A viewer narrower or lower than this is not worth placing in a gap.
-inline constexpr std::int32_t viewer_min_width = 240;
-inline constexpr std::int32_t viewer_min_height = 120;
 
-// The program's window on a screen of this size: where the program itself puts it
-// (app/window.h), `width` x `height` at `scale` screen pixels per picture pixel.
+// The program's window on a screen of this size where the program itself puts it
+// (app/window.h), `width` x `height` at `scale` screen pixels per picture pixel: for a
+// viewer that was not told where the program is.
 inline ScreenRect program_rect(std::int32_t screen_width, std::int32_t screen_height,
                                std::int32_t width, std::int32_t height, std::int32_t scale = 1) {
   return {window_x_for_screen(static_cast<std::uint32_t>(screen_width),
@@ -34,27 +31,60 @@ inline ScreenRect program_rect(std::int32_t screen_width, std::int32_t screen_he
           width * scale, height * scale};
 }
 
-// The viewer's rectangle, at most `want_width` x `want_height`: to the right of the
-// program's window when the screen has room there, else below it. When neither has room
-// it takes the screen's bottom-right corner, over as little of the program as it can.
-inline ScreenRect place_viewer(const ScreenRect& program, std::int32_t screen_width,
-                               std::int32_t screen_height, std::int32_t want_width,
-                               std::int32_t want_height) {
-  const std::int32_t right = program.x + program.width + viewer_gap;
-  const std::int32_t below = program.y + program.height + viewer_gap;
-  if (screen_width - right >= viewer_min_width) {
-    const std::int32_t y = std::max(program.y, 0);
-    return {right, y, std::min(want_width, screen_width - right),
-            std::min(want_height, std::max(screen_height - y, viewer_min_height))};
-  }
-  if (screen_height - below >= viewer_min_height) {
-    const std::int32_t x = std::max(program.x, 0);
-    return {x, below, std::min(want_width, std::max(screen_width - x, viewer_min_width)),
-            std::min(want_height, screen_height - below)};
-  }
-  const std::int32_t width = std::min(want_width, screen_width);
-  const std::int32_t height = std::min(want_height, screen_height);
-  return {screen_width - width, screen_height - height, width, height};
+// The viewer's frame, at most `want_width` x `want_height`, inside `work` (the screen less
+// the desktop's panels): to the right of the program's frame when it fits there whole,
+// else to the left, else below, else above; else on the side where the largest part of it
+// fits, among the sides that hold at least `need_width` x `need_height` (what its text
+// needs) if any do. It never overlaps the program's frame unless the program leaves no
+// room at all.
+inline ScreenRect place_viewer(const ScreenRect& program, const ScreenRect& work,
+                               std::int32_t want_width, std::int32_t want_height,
+                               std::int32_t need_width = 1, std::int32_t need_height = 1) {
+  const std::int32_t work_right = work.x + work.width;
+  const std::int32_t work_bottom = work.y + work.height;
+  const std::int32_t width = std::clamp(want_width, 1, std::max(work.width, 1));
+  const std::int32_t height = std::clamp(want_height, 1, std::max(work.height, 1));
+  const std::int32_t right_x = program.x + program.width + viewer_gap;
+  const std::int32_t below_y = program.y + program.height + viewer_gap;
+  // Beside the program at its height, or above and below it at its left edge, as far as
+  // the work area lets a window of width w and height h go.
+  const auto level_y = [&](std::int32_t h) {
+    return std::clamp(program.y, work.y, std::max(work_bottom - h, work.y));
+  };
+  const auto level_x = [&](std::int32_t w) {
+    return std::clamp(program.x, work.x, std::max(work_right - w, work.x));
+  };
+  const std::int32_t room_right = work_right - right_x;
+  const std::int32_t room_left = program.x - viewer_gap - work.x;
+  const std::int32_t room_below = work_bottom - below_y;
+  const std::int32_t room_above = program.y - viewer_gap - work.y;
+  if (room_right >= width) return {right_x, level_y(height), width, height};
+  if (room_left >= width) return {program.x - viewer_gap - width, level_y(height), width, height};
+  if (room_below >= height) return {level_x(width), below_y, width, height};
+  if (room_above >= height) return {level_x(width), program.y - viewer_gap - height, width, height};
+
+  // Smaller than wanted, on the side with the most room; a side where the text fits
+  // comes before one where it does not.
+  ScreenRect best;
+  std::int64_t best_area = 0;
+  bool best_fits = false;
+  const auto consider = [&](const ScreenRect& r) {
+    const std::int64_t area = std::int64_t{r.width} * r.height;
+    const bool fits = r.width >= need_width && r.height >= need_height;
+    if (r.width > 0 && r.height > 0 &&
+        (fits > best_fits || (fits == best_fits && area > best_area))) {
+      best = r;
+      best_area = area;
+      best_fits = fits;
+    }
+  };
+  consider({right_x, level_y(height), room_right, height});
+  consider({work.x, level_y(height), room_left, height});
+  consider({level_x(width), below_y, width, room_below});
+  consider({level_x(width), work.y, width, room_above});
+  if (best_area > 0) return best;
+  // The program covers the whole work area: the viewer goes in its bottom-right corner.
+  return {work_right - width, work_bottom - height, width, height};
 }
 
 }  // namespace fpu::viewer

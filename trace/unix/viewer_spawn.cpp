@@ -9,12 +9,15 @@
 
 namespace fpu::viewer {
 
-pid_t spawn_viewer(const std::string& program_path, const std::string& endpoint_dir) {
+pid_t spawn_viewer(const std::string& program_path, const std::string& endpoint_dir,
+                   std::vector<std::string> arguments) {
   // Everything the child needs is prepared here: after fork only async-signal-safe calls.
   std::string program = program_path;
   std::string dir_flag = "--dir";
   std::string dir = endpoint_dir;
-  char* const argv[] = {program.data(), dir_flag.data(), dir.data(), nullptr};
+  std::vector<char*> argv = {program.data(), dir_flag.data(), dir.data()};
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
   sigset_t no_signals;
   ::sigemptyset(&no_signals);
   struct sigaction default_action {};
@@ -48,7 +51,7 @@ pid_t spawn_viewer(const std::string& program_path, const std::string& endpoint_
     for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
       ::sigaction(signal_number, &default_action, nullptr);
     }
-    ::execv(argv[0], argv);
+    ::execv(argv[0], argv.data());
     ::_exit(127);
   }
   ::close(pid_pipe[1]);

@@ -5,10 +5,13 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 namespace fpu::viewer {
 
-// Runs `program --dir endpoint_dir`; returns the viewer's process id, -1 on failure.
-pid_t spawn_viewer(const std::string& program, const std::string& endpoint_dir);
+// Runs `program --dir endpoint_dir ARGUMENTS...`; returns the viewer's process id, -1 on
+// failure.
+pid_t spawn_viewer(const std::string& program, const std::string& endpoint_dir,
+                   std::vector<std::string> arguments = {});
 
 }  // namespace fpu::viewer

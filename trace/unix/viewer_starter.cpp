@@ -30,8 +30,9 @@ ViewerStarter::~ViewerStarter() {
 }
 
 void ViewerStarter::start(const std::string& program, const std::string& dir,
-                          const std::string& socket_path) {
+                          const std::string& socket_path, std::vector<std::string> arguments) {
   program_ = program;
+  arguments_ = std::move(arguments);
   dir_ = dir;
   socket_path_ = socket_path;
   {
@@ -66,7 +67,7 @@ bool ViewerStarter::wait_until_done(Clock::time_point deadline) {
 void ViewerStarter::run() {
   Connection connection;
   std::string failure;
-  const pid_t viewer_pid = spawn_viewer(program_, dir_);
+  const pid_t viewer_pid = spawn_viewer(program_, dir_, arguments_);
   if (viewer_pid <= 0) {
     failure = "the trace viewer " + program_ + " could not be started";
   } else {

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "trace/unix/endpoint_probe.h"
 #include "trace/unix/held_lines.h"
@@ -42,7 +43,9 @@ class ViewerStarter {
 
   // True from start() until finish().
   bool active() const { return thread_.joinable(); }
-  void start(const std::string& program, const std::string& dir, const std::string& socket_path);
+  // `arguments` follow `--dir DIR` on the viewer's command line.
+  void start(const std::string& program, const std::string& dir, const std::string& socket_path,
+             std::vector<std::string> arguments = {});
   // Keeps the line while the start is in progress (dropped: the hold is full, the caller
   // counts the line); done once the start has finished, when the caller takes over with
   // finish().
@@ -64,6 +67,7 @@ class ViewerStarter {
   std::string program_;
   std::string dir_;
   std::string socket_path_;
+  std::vector<std::string> arguments_;
   // The thread owns everything below mutex_ until done_; the caller only adds to held_
   // meanwhile.
   std::thread thread_;

@@ -231,7 +231,8 @@ bool UnixViewerTraceSink::start_viewer() {
     return false;
   }
   ++starts_;
-  starter_.start(program_path_, endpoint_dir_, socket_path_);
+  starter_.start(program_path_, endpoint_dir_, socket_path_,
+                 viewer_arguments_ ? viewer_arguments_() : std::vector<std::string>{});
   return true;
 }
 

@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "trace/trace.h"
 #include "trace/unix/directory_watch.h"
@@ -62,6 +63,11 @@ class UnixViewerTraceSink : public TraceSink {
   // viewer was told about ("<program>: N of M trace lines could not be delivered ..." on
   // standard error).
   void set_loss_handler(NoticeHandler handler) { loss_ = std::move(handler); }
+
+  // Arguments added to the viewer's command line when one is started, asked for on the
+  // caller's thread at that moment (the program's window frame, where the viewer goes).
+  using ViewerArguments = std::function<std::vector<std::string>()>;
+  void set_viewer_arguments(ViewerArguments arguments) { viewer_arguments_ = std::move(arguments); }
 
   std::uint64_t delivered_lines() const { return counts_.delivered; }
   std::uint64_t dropped_lines() const { return counts_.dropped; }
@@ -110,6 +116,7 @@ class UnixViewerTraceSink : public TraceSink {
 
   NoticeHandler notice_;
   NoticeHandler loss_;
+  ViewerArguments viewer_arguments_;
   std::string hint_;  // what the user can do about a folder that is not theirs
   unsigned said_ = 0;
 

@@ -121,7 +121,10 @@ Outcome deliver(const ViewerSinkOptions& options, const Batch& batch, std::uint6
   if (!viewer) {
     // WinExec returns once the viewer waits for input, by which time its window exists.
     ++*start_attempts;
-    WinExec(options.viewer_path.c_str(), SW_SHOWNORMAL);
+    const std::string arguments = options.viewer_arguments ? options.viewer_arguments() : "";
+    const std::string command =
+        arguments.empty() ? options.viewer_path : '"' + options.viewer_path + "\" " + arguments;
+    WinExec(command.c_str(), SW_SHOWNORMAL);
     viewer = FindWindowA(viewer_class, nullptr);
     if (!viewer) return Outcome::no_viewer;
   }

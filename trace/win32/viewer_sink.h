@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "trace/trace.h"
@@ -29,6 +30,9 @@ struct ViewerSinkOptions {
   std::size_t capacity = std::size_t{1} << 16;
   std::uint32_t send_timeout_ms = 1000;  // per message to the viewer
   std::uint32_t drain_ms = 2000;         // delivering what is left at destruction
+  // Arguments for the viewer's command line when one is started (where the program's
+  // window is); asked for on the sink's worker thread. Empty: none.
+  std::function<std::string()> viewer_arguments;
 };
 
 struct ViewerSinkStats {

@@ -6,6 +6,9 @@
 //   fpu-wine-probe viewer-caret-home          put the viewer's caret at the start (as a click does)
 //   fpu-wine-probe viewer-close [WAIT_MS]     close the viewer and wait until it is gone
 //   fpu-wine-probe font-info                  the font a new memory DC draws the counter with
+//   fpu-wine-probe main-window-move X Y       move the program's window (its frame) to X, Y
+//   fpu-wine-probe viewer-window [WAIT_MS]    the viewer's window rectangle, once it exists
+//   fpu-wine-probe work-area                  the desktop's work area
 // Exit status 0 on success, 1 when the window is missing or the wait ran out, 2 on bad usage.
 #include <fcntl.h>
 #include <io.h>
@@ -149,6 +152,37 @@ int font_info() {
   return 0;
 }
 
+// Prints NAME=X,Y,WIDTH,HEIGHT.
+void print_rect(const char* name, const RECT& r) {
+  std::printf("%s=%ld,%ld,%ld,%ld\n", name, r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+int main_window_move(int x, int y) {
+  HWND w = FindWindowA(program_class, nullptr);
+  if (!w) return 1;
+  if (!SetWindowPos(w, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)) return 1;
+  RECT r{};
+  GetWindowRect(w, &r);
+  print_rect("window", r);
+  return 0;
+}
+
+int viewer_window(DWORD wait_ms) {
+  HWND w = wait_for([] { return FindWindowA(viewer_class, nullptr); }, wait_ms);
+  if (!w) return 1;
+  RECT r{};
+  GetWindowRect(w, &r);
+  print_rect("viewer", r);
+  return 0;
+}
+
+int work_area() {
+  RECT r{};
+  if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &r, 0)) return 1;
+  print_rect("work", r);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -157,7 +191,8 @@ int main(int argc, char** argv) {
   if (argc < 2) {
     std::fprintf(
         stderr,
-        "usage: fpu-wine-probe main-window|viewer-text|viewer-caret-home|viewer-close|font-info\n");
+        "usage: fpu-wine-probe main-window|viewer-text|viewer-caret-home|viewer-close|font-info|"
+        "main-window-move|viewer-window|work-area\n");
     return 2;
   }
   const std::string command = argv[1];
@@ -168,6 +203,11 @@ int main(int argc, char** argv) {
   if (command == "viewer-caret-home") return viewer_caret_home();
   if (command == "viewer-close") return viewer_close(arg_ms(argc, argv, 2, 5000));
   if (command == "font-info") return font_info();
+  if (command == "main-window-move" && argc == 4) {
+    return main_window_move(std::atoi(argv[2]), std::atoi(argv[3]));
+  }
+  if (command == "viewer-window") return viewer_window(arg_ms(argc, argv, 2, 5000));
+  if (command == "work-area") return work_area();
   std::fprintf(stderr, "unknown command: %s\n", command.c_str());
   return 2;
 }

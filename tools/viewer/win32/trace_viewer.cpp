@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "app/info_options.h"
 #include "tools/viewer/viewer_placement.h"
@@ -62,8 +63,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
       std::freopen("CONOUT$", "w", stdout);
     }
     fpu::print_info(request, "fpu-trace-viewer",
-                    "usage: fpu-trace-viewer\n"
+                    "usage: fpu-trace-viewer [--beside FRAME]\n"
                     "Shows the trace lines fpu-sample sends, in a window beside the program's.\n"
+                    "  --beside FRAME  open beside the window whose frame is X,Y,WIDTH,HEIGHT\n"
+                    "                  with extents LEFT,TOP,RIGHT,BOTTOM (eight numbers)\n"
                     "fpu-sample starts it by itself when it has a line to show.\n");
     return 0;
   }
@@ -78,12 +81,26 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // The "Edit" child is the viewer's own text view (tools/viewer/win32/text_view.h).
   if (!fpu::viewer::register_text_view(instance)) return 1;
 
-  // Beside the program's window as the program places it, never over it.
+  // Beside the program's window, never over it: where the program says it is (--beside
+  // FRAME), else where the program places it; inside the desktop's work area.
+  fpu::ProgramFrame beside;
+  bool have_beside = false;
+  for (int i = 1; i + 1 < __argc; ++i) {
+    if (std::strcmp(__argv[i], "--beside") == 0) {
+      have_beside = fpu::parse_program_frame(__argv[i + 1], &beside);
+    }
+  }
   const int screen_width = GetSystemMetrics(SM_CXSCREEN);
   const int screen_height = GetSystemMetrics(SM_CYSCREEN);
-  const fpu::viewer::ScreenRect place = fpu::viewer::place_viewer(
-      fpu::viewer::program_rect(screen_width, screen_height, fpu::frame_width, fpu::frame_height),
-      screen_width, screen_height, viewer_width, viewer_height);
+  RECT area{0, 0, screen_width, screen_height};
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+  const fpu::ScreenRect work{area.left, area.top, area.right - area.left, area.bottom - area.top};
+  if (!have_beside) {
+    beside.frame =
+        fpu::viewer::program_rect(screen_width, screen_height, fpu::frame_width, fpu::frame_height);
+  }
+  const fpu::viewer::ScreenRect place =
+      fpu::viewer::place_viewer(beside.frame, work, viewer_width, viewer_height);
   HWND window =
       CreateWindowExA(0, viewer_class, viewer_title, WS_OVERLAPPEDWINDOW, place.x, place.y,
                       place.width, place.height, nullptr, nullptr, instance, nullptr);

@@ -1,0 +1,34 @@
+// The demo's command line, the same on every platform that has one: how trace lines leave
+// the program, the window's scale, and the answers that end it at once (help, version,
+// a wrong argument).
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace fpu {
+
+// viewer: the trace viewer, started when none runs; stdout_lines: one JSON line per trace
+// line on standard output, as fpu-sample-replay --trace stdout writes them; none: nowhere.
+enum class TraceMode { viewer, stdout_lines, none };
+
+struct DemoOptions {
+  TraceMode trace = TraceMode::viewer;
+  int scale = 0;  // screen pixels per picture pixel; 0: the desktop's scale
+};
+
+struct CommandLineResult {
+  enum class Action { run, help, version, error } action = Action::run;
+  DemoOptions options;
+  // help: the help text; version: "fpu-sample VERSION\n"; error: one line naming the
+  // argument, then the usage. Every line ends with '\n'.
+  std::string message;
+  int exit_code = 0;  // 0 for help and version, 2 for an error
+};
+
+// `args` without the program's name. The first of --help and --version wins over what
+// follows it; anything wrong before it is an error.
+CommandLineResult parse_demo_command_line(std::span<const std::string_view> args);
+
+}  // namespace fpu
