@@ -3,8 +3,8 @@
 # Windows, POSIX or Emscripten header, when a file includes one from a layer above its own
 # (with quotes or angle brackets), when a source file is in no layer, or when there is nothing
 # to check. Layers, lowest first:
-#   0 platform/*.h   1 scene   2 trace   3 input, render   4 app
-#   5 backends/{soft,sdl,win32,web}, trace/{unix,win32}   6 tools, programs
+#   0 platform/*.h, text   1 scene   2 trace   3 input, render   4 app
+#   5 backends/{soft,sdl,win32,web}, trace/{unix,win32}, files   6 tools, programs
 # Tests, benchmarks and fuzzers may include anything.  Usage: check-layers.sh [SOURCE_DIR]
 # The build refuses upward includes too (each layer's include root holds its own headers);
 # this names every fault at once and covers the OS headers.
@@ -15,14 +15,14 @@ cd "${1:-$(dirname "$0")/..}"
 layer_of() {
   case "$1" in
     backends/soft/* | backends/sdl/* | backends/win32/* | backends/web/*) REPLY=5 ;;
-    trace/unix/* | trace/win32/*) REPLY=5 ;;
+    trace/unix/* | trace/win32/* | files/*) REPLY=5 ;;
     tools/* | programs/*) REPLY=6 ;;
     app/*) REPLY=4 ;;
     input/* | render/*) REPLY=3 ;;
     trace/*) REPLY=2 ;;
     scene/*) REPLY=1 ;;
     platform/*/*) REPLY="" ;;
-    platform/*) REPLY=0 ;;
+    platform/* | text/*) REPLY=0 ;;
     *) REPLY="" ;;
   esac
 }

@@ -2,7 +2,7 @@
 # Installs the Debian packages the project needs, only those not yet installed.
 #   install-deps.sh          build and run the program
 #   install-deps.sh --test   also everything the tests, benchmarks and fuzzers need
-#   install-deps.sh --package  also what scripts/package.sh needs (Debian tools, mingw-w64)
+#   install-deps.sh --package  also what scripts/package.sh needs (Debian tools, mingw-w64, NSIS)
 #   install-deps.sh --web    the web page's build (Emscripten; acorn for its optimiser)
 #   install-deps.sh --web-test  also headless Chromium and what drives it
 set -euo pipefail
@@ -22,7 +22,7 @@ if [[ "${1:-}" == "--test" ]]; then
     x11-apps x11-utils openbox wmctrl imagemagick time python3 desktop-file-utils man-db)
 fi
 if [[ "${1:-}" == "--package" ]]; then
-  packages+=(dpkg-dev file g++-mingw-w64-i686 g++-mingw-w64-x86-64)
+  packages+=(dpkg-dev file g++-mingw-w64-i686 g++-mingw-w64-x86-64 nsis)
 fi
 
 # shellcheck source=lib/apt.sh

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Makes the packages into dist/: the Debian package (from a release build of its own) and the
-# Windows archive holding the 32-bit and the 64-bit programs with their viewers.
+# Makes the packages into dist/: the Debian package (from a release build of its own), the
+# Windows archive holding the 32-bit and the 64-bit programs with their viewers, and an
+# installer of each (fpu-sample-VERSION-win32-setup.exe, -win64-).
 #   scripts/package.sh [--deb-only]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,5 +27,8 @@ done
 (cd build/mingw64 && cpack -G ZIP -B "$root/dist" \
   -D "CPACK_INSTALL_CMAKE_PROJECTS=$root/build/mingw32;fpu_sample;ALL;/32-bit;$root/build/mingw64;fpu_sample;ALL;/64-bit" \
   >/dev/null)
+for preset in mingw32 mingw64; do
+  (cd "build/$preset" && cpack -G NSIS -B "$root/dist" >/dev/null)
+done
 rm -rf dist/_CPack_Packages
-ls dist/*.deb dist/*.zip
+ls dist/*.deb dist/*.zip dist/*-setup.exe

@@ -4,7 +4,6 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -13,9 +12,6 @@
 
 namespace fpu {
 namespace {
-
-// Windows' unscaled desktop: 96 dots per inch.
-constexpr double unscaled_dpi = 96.0;
 
 const char* env(const char* name) {
   const char* value = std::getenv(name);
@@ -41,11 +37,6 @@ std::string_view resource(std::string_view resources, std::string_view name) {
     }
   }
   return {};
-}
-
-std::int32_t clamp_scale(double scale) {
-  if (!(scale >= 1.0)) return 1;  // also NaN
-  return scale >= max_desktop_scale ? max_desktop_scale : static_cast<std::int32_t>(scale);
 }
 
 }  // namespace
@@ -81,7 +72,7 @@ std::int32_t scale_from_settings(const char* gdk_scale, const char* x_resources)
   if (gdk_scale != nullptr && gdk_scale[0] != '\0') {
     char* end = nullptr;
     const long scale = std::strtol(gdk_scale, &end, 10);
-    if (*end == '\0' && scale >= 1) return clamp_scale(static_cast<double>(scale));
+    if (*end == '\0' && scale >= 1) return integer_scale(static_cast<double>(scale));
   }
   if (x_resources == nullptr) return 1;
   const std::string dpi(resource(x_resources, "Xft.dpi"));
@@ -89,7 +80,7 @@ std::int32_t scale_from_settings(const char* gdk_scale, const char* x_resources)
   char* end = nullptr;
   const double value = std::strtod(dpi.c_str(), &end);
   if (*end != '\0') return 1;
-  return clamp_scale(std::floor(value / unscaled_dpi));
+  return integer_scale(value / unscaled_dpi);
 }
 
 std::int32_t desktop_scale() {

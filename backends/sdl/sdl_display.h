@@ -21,7 +21,7 @@ bool init_display_video(const char* program, const char* instead, std::string& m
 // The desktop's integer scale: GDK_SCALE when it holds a whole number of at least 1,
 // otherwise Xft.dpi / 96 (rounded down) from the X server's resources, otherwise 1.
 std::int32_t desktop_scale();
-// The same from the two settings' text (either may be null); at most max_desktop_scale
+// The same from the two settings' text (either may be null), by integer_scale's rule
 // (app/window.h).
 std::int32_t scale_from_settings(const char* gdk_scale, const char* x_resources);
 

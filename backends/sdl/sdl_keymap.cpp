@@ -3,6 +3,7 @@
 #include <array>
 #include <string_view>
 
+#include "app/window.h"
 #include "platform/key_names.h"
 
 namespace fpu {
@@ -90,24 +91,19 @@ constexpr auto key_table = [] {
   return table;
 }();
 
-// A screen position in picture pixels, rounding down (also left of and above the window).
-std::int32_t unscaled(std::int32_t position, std::int32_t scale) {
-  if (scale <= 1) return position;
-  return position >= 0 ? position / scale : -((-position + scale - 1) / scale);
-}
-
-struct Point {
+struct PicturePoint {
   std::int32_t x;
   std::int32_t y;
 };
 
-Point picture_point(std::int32_t x, std::int32_t y, const EventContext& context) {
-  return {unscaled(x, context.scale), unscaled(y, context.scale)};
+PicturePoint picture_point(std::int32_t x, std::int32_t y, const EventContext& context) {
+  return {picture_coordinate(x, context.scale), picture_coordinate(y, context.scale)};
 }
 
-bool inside_client(Point point, const EventContext& context) {
-  return point.x >= 0 && point.y >= 0 && point.x < unscaled(context.client_width, context.scale) &&
-         point.y < unscaled(context.client_height, context.scale);
+bool inside_client(PicturePoint point, const EventContext& context) {
+  return point.x >= 0 && point.y >= 0 &&
+         point.x < picture_coordinate(context.client_width, context.scale) &&
+         point.y < picture_coordinate(context.client_height, context.scale);
 }
 
 std::optional<WindowMessage> translate_key(const SDL_KeyboardEvent& key) {
@@ -121,7 +117,7 @@ std::optional<WindowMessage> translate_key(const SDL_KeyboardEvent& key) {
 std::optional<WindowMessage> translate_button(const SDL_MouseButtonEvent& button,
                                               const EventContext& context,
                                               std::uint32_t buttons_now) {
-  const Point point = picture_point(button.x, button.y, context);
+  const PicturePoint point = picture_point(button.x, button.y, context);
   if (!inside_client(point, context)) return std::nullopt;
   const bool down = button.type == SDL_MOUSEBUTTONDOWN;
   std::uint32_t code = 0;
@@ -188,7 +184,7 @@ std::optional<WindowMessage> translate_event(const SDL_Event& event, const Event
     case SDL_MOUSEMOTION: {
       // Without mouse capture Windows shows the window no motion outside its client area,
       // even while a button is held; X11 reports it during the implicit grab.
-      const Point point = picture_point(event.motion.x, event.motion.y, context);
+      const PicturePoint point = picture_point(event.motion.x, event.motion.y, context);
       if (!inside_client(point, context)) return std::nullopt;
       return WindowMessage{msg::mouse_move, mouse_flags(event.motion.state, context.modifiers),
                            mouse_lparam(point.x, point.y)};

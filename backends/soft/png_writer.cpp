@@ -1,107 +1,25 @@
 #include "backends/soft/png_writer.h"
 
-#include <fcntl.h>
 #include <png.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
-#include <atomic>
-#include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
+
+#include "files/file_writer.h"
+#include "text/masked.h"
 
 namespace fpu {
 
 namespace {
 
-bool write_all(int fd, const std::vector<std::uint8_t>& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-std::string folder_of(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Writes `bytes` to `path` without ever leaving it half written or removing what was there:
-// a regular file (or a new one) is replaced only by a complete new file, renamed over it; a
-// device, pipe or terminal is written as it is. Returns "" or the reason of the failure.
-std::string replace_file(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  struct stat st {};
-  const bool exists = ::stat(path.c_str(), &st) == 0;
-  if (!exists && errno != ENOENT) return std::strerror(errno);
-  if (exists && S_ISDIR(st.st_mode)) return std::strerror(EISDIR);
-  if (exists && !S_ISREG(st.st_mode)) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return std::strerror(errno);
-    const bool written = write_all(fd, bytes);
-    const int error = errno;
-    if (::close(fd) != 0 && written) return std::strerror(errno);
-    return written ? "" : std::strerror(error);
-  }
-
-  // The new file goes where the name leads (through symbolic links), so that a link stays a
-  // link and the rename stays within one file system.
-  std::string target = path;
-  struct stat link {};
-  if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-    if (!exists) return "it is a symbolic link to a missing file";
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (real == nullptr) return std::strerror(errno);
-    target = real;
-    std::free(real);
-  }
-  static std::atomic<unsigned> serial{0};
-  const std::string folder = folder_of(target);
-  const std::string base = target.substr(target.find_last_of('/') + 1);
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; fd < 0; ++attempt) {
-    temp = folder + "/." + base + ".tmp-" + std::to_string(::getpid()) + "-" +
-           std::to_string(serial++);
-    // A new file gets the usual mode (the umask applies); a replaced one keeps its own.
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd < 0 && (errno != EEXIST || attempt == 100)) {
-      return "cannot make a temporary file in " + folder + ": " + std::strerror(errno);
-    }
-  }
-  // Only root can give the file back to its owner; others make files of their own anyway.
-  // The owner first: a change of owner clears the set-id bits.
-  bool ok = !exists || ::geteuid() != 0 || ::fchown(fd, st.st_uid, st.st_gid) == 0;
-  ok = ok && (!exists || ::fchmod(fd, st.st_mode & 07777) == 0);
-  ok = ok && write_all(fd, bytes) && ::fsync(fd) == 0;
-  int error = errno;
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
-  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
-    ok = false;
-    error = errno;
-  }
-  if (!ok) {
-    ::unlink(temp.c_str());  // ours: made above
-    return std::strerror(error);
-  }
-  return {};
-}
-
-// Encodes `surface`, each pixel a scale x scale block, into `out`: one row at a time, so a
-// large scale costs one row of memory, not a scaled copy. Returns "" or libpng's reason.
-std::string encode_png(const Surface& surface, int scale, std::vector<std::uint8_t>& out) {
+// Encodes `surface`, each pixel a scale x scale block, into `out` as the rows come: one row
+// at a time, so a large scale costs one row of memory, not a scaled copy. Returns "" or the
+// reason (libpng's, or the writer's with its step).
+std::string encode_png(const Surface& surface, int scale, files::FileWriter& out) {
   struct Context {
-    std::vector<std::uint8_t>* out;
+    files::FileWriter* out;
     std::string error;
   } context{&out, {}};
   png_structp png = png_create_write_struct(
@@ -123,7 +41,7 @@ std::string encode_png(const Surface& surface, int scale, std::vector<std::uint8
       png, &context,
       [](png_structp p, png_bytep data, png_size_t size) {
         auto* c = static_cast<Context*>(png_get_io_ptr(p));
-        c->out->insert(c->out->end(), data, data + size);
+        if (!c->out->write(data, size)) png_error(p, c->out->reason().c_str());
       },
       [](png_structp) {});
   png_set_IHDR(png, info, static_cast<png_uint_32>(width),
@@ -161,7 +79,7 @@ std::string encode_png(const Surface& surface, int scale, std::vector<std::uint8
 
 bool write_png(const std::string& path, const Surface& surface, std::string* error, int scale) {
   const auto fail = [error, &path](const std::string& text) {
-    if (error != nullptr) *error = "cannot write '" + path + "': " + text;
+    if (error != nullptr) *error = "cannot write '" + masked(path) + "': " + text;
     return false;
   };
   if (surface.width <= 0 || surface.height <= 0 || scale < 1 ||
@@ -169,13 +87,12 @@ bool write_png(const std::string& path, const Surface& surface, std::string* err
           static_cast<std::size_t>(surface.width) * static_cast<std::size_t>(surface.height)) {
     return fail("the surface has no pixels or a wrong size");
   }
-  // Encoded in memory: libpng's own file writer removes the file when a write fails, even a
-  // file that was not its to remove.
-  std::vector<std::uint8_t> encoded;
-  if (std::string reason = encode_png(surface, scale, encoded); !reason.empty()) {
-    return fail(reason);
-  }
-  if (std::string reason = replace_file(path, encoded); !reason.empty()) return fail(reason);
+  // Our writer, not libpng's: libpng's removes the file when a write fails, even a file that
+  // was not its to remove.
+  files::FileWriter file;
+  if (!file.open(path)) return fail(file.reason());
+  if (std::string reason = encode_png(surface, scale, file); !reason.empty()) return fail(reason);
+  if (!file.commit()) return fail(file.reason());
   return true;
 }
 

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <fstream>
 #include <vector>
 
 #include "backends/soft/png_writer.h"
+#include "files/file_writer.h"
+#include "text/masked.h"
 
 namespace fpu {
 namespace {
@@ -78,7 +79,7 @@ bool write_png(const std::string& path, const Surface& surface, std::string* err
   if (surface.width <= 0 || surface.height <= 0 || scale < 1 ||
       surface.pixels.size() !=
           static_cast<std::size_t>(surface.width) * static_cast<std::size_t>(surface.height)) {
-    return fail("cannot write " + path + ": the surface has no pixels or a wrong size");
+    return fail("cannot write '" + masked(path) + "': the surface has no pixels or a wrong size");
   }
   // Each row: filter type 0, then R, G, B bytes of 0x00RRGGBB pixels, each pixel a
   // scale x scale block.
@@ -110,11 +111,7 @@ bool write_png(const std::string& path, const Surface& surface, std::string* err
   chunk(file, "IDAT", stored_zlib(raw));
   chunk(file, "IEND", {});
 
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
-  out.close();
-  if (!out) return fail("cannot write " + path);
-  return true;
+  return files::write_file(path, file, error);
 }
 
 }  // namespace fpu

@@ -167,9 +167,7 @@ std::optional<WindowMessage> mouse_message(MouseAction action, int dom_button,
 }
 
 int integer_scale(double device_pixel_ratio) {
-  if (!(device_pixel_ratio >= 2)) return 1;
-  if (device_pixel_ratio > max_desktop_scale) return max_desktop_scale;
-  return static_cast<int>(device_pixel_ratio);
+  return fpu::integer_scale(device_pixel_ratio);
 }
 
 }  // namespace fpu::web

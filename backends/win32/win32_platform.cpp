@@ -4,6 +4,8 @@
 
 #include <map>
 
+#include "scene/scene_state.h"
+
 namespace fpu {
 
 // The core compares against its own copies of these codes; they must be the system's.
@@ -46,15 +48,63 @@ RECT to_rect(const Rect& r) {
 
 }  // namespace
 
-struct Win32Platform::PaintRecords {
-  std::map<HWND, PAINTSTRUCT> open;
+struct Win32Platform::Native {
+  std::map<HWND, PAINTSTRUCT> paints;
+  // Where a scaled window's paints are drawn at picture size (made on the first one).
+  HDC picture = nullptr;
+  HBITMAP picture_bitmap = nullptr;
+  HGDIOBJ picture_old_bitmap = nullptr;
+  // A DPI-aware program's new device contexts get a system font grown with the desktop's
+  // dots per inch; the picture keeps the size it has at 96 (null there: nothing to change).
+  HFONT text_font = nullptr;
 };
 
-Win32Platform::Win32Platform() : paints_(std::make_unique<PaintRecords>()) {}
-Win32Platform::~Win32Platform() = default;
+std::uint32_t system_dpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+  if (screen != nullptr) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? static_cast<std::uint32_t>(dpi) : USER_DEFAULT_SCREEN_DPI;
+}
+
+namespace {
+
+HFONT font_at_unscaled_dpi() {
+  const auto dpi = static_cast<int>(system_dpi());
+  LOGFONTA font{};
+  if (dpi == USER_DEFAULT_SCREEN_DPI ||
+      GetObjectA(GetStockObject(SYSTEM_FONT), sizeof font, &font) != sizeof font) {
+    return nullptr;
+  }
+  font.lfHeight = MulDiv(font.lfHeight, USER_DEFAULT_SCREEN_DPI, dpi);
+  font.lfWidth = MulDiv(font.lfWidth, USER_DEFAULT_SCREEN_DPI, dpi);
+  return CreateFontIndirectA(&font);
+}
+
+}  // namespace
+
+Win32Platform::Win32Platform() : native_(std::make_unique<Native>()) {
+  native_->text_font = font_at_unscaled_dpi();
+}
+
+Win32Platform::~Win32Platform() {
+  if (native_->picture != nullptr) {
+    SelectObject(native_->picture, native_->picture_old_bitmap);
+    DeleteDC(native_->picture);
+    DeleteObject(native_->picture_bitmap);
+  }
+  if (native_->text_font != nullptr) DeleteObject(native_->text_font);
+}
+
+void Win32Platform::set_scale(std::int32_t scale) {
+  scale_ = scale < 1 ? 1 : scale;
+}
 
 Handle Win32Platform::create_compatible_dc(Handle dc) {
-  return handle(CreateCompatibleDC(as<HDC>(dc)));
+  HDC created = CreateCompatibleDC(as<HDC>(dc));
+  if (created != nullptr && native_->text_font != nullptr) {
+    SelectObject(created, native_->text_font);
+  }
+  return handle(created);
 }
 
 Handle Win32Platform::create_compatible_bitmap(Handle dc, std::int32_t width, std::int32_t height) {
@@ -127,19 +177,40 @@ void Win32Platform::release_dc(WindowHandle window, Handle dc) {
 
 Handle Win32Platform::begin_paint(WindowHandle window) {
   HWND hwnd = as_window(window);
-  return handle(BeginPaint(hwnd, &paints_->open[hwnd]));
+  HDC dc = BeginPaint(hwnd, &native_->paints[hwnd]);
+  if (scale_ == 1 || dc == nullptr) return handle(dc);
+  if (native_->picture == nullptr) {
+    HDC picture = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, view_width, view_height);
+    if (picture == nullptr || bitmap == nullptr) {
+      if (picture != nullptr) DeleteDC(picture);
+      if (bitmap != nullptr) DeleteObject(bitmap);
+      return handle(dc);  // unscaled rather than nothing
+    }
+    native_->picture_old_bitmap = SelectObject(picture, bitmap);
+    native_->picture = picture;
+    native_->picture_bitmap = bitmap;
+  }
+  return handle(native_->picture);
 }
 
 void Win32Platform::end_paint(WindowHandle window) {
   HWND hwnd = as_window(window);
-  auto it = paints_->open.find(hwnd);
-  if (it == paints_->open.end()) return;  // no paint open for it: nothing to end
+  auto it = native_->paints.find(hwnd);
+  if (it == native_->paints.end()) return;  // no paint open for it: nothing to end
+  HDC dc = it->second.hdc;
+  if (scale_ > 1 && dc != nullptr && native_->picture != nullptr) {
+    // Whole pixels: each source pixel becomes a scale x scale square, nothing blended.
+    SetStretchBltMode(dc, COLORONCOLOR);
+    StretchBlt(dc, 0, 0, view_width * scale_, view_height * scale_, native_->picture, 0, 0,
+               view_width, view_height, SRCCOPY);
+  }
   EndPaint(hwnd, &it->second);
-  paints_->open.erase(it);
+  native_->paints.erase(it);
 }
 
 void Win32Platform::redraw_window(WindowHandle window, const Rect& rect) {
-  RECT r = to_rect(rect);
+  RECT r{rect.left * scale_, rect.top * scale_, rect.right * scale_, rect.bottom * scale_};
   RedrawWindow(as_window(window), &r, nullptr, RDW_INVALIDATE);
 }
 

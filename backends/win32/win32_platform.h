@@ -8,10 +8,19 @@
 
 namespace fpu {
 
+// The desktop's dots per inch as this program sees them (96 unless it is DPI-aware).
+std::uint32_t system_dpi();
+
 class Win32Platform : public Platform {
  public:
   Win32Platform();
   ~Win32Platform() override;
+
+  // Screen pixels per picture pixel. Above 1 the window's paints go to a picture-sized
+  // bitmap that end_paint enlarges, each pixel an exact square, and invalidated rectangles
+  // grow with it: the program keeps drawing in picture pixels.
+  void set_scale(std::int32_t scale);
+  std::int32_t scale() const { return scale_; }
 
   Handle create_compatible_dc(Handle dc) override;
   Handle create_compatible_bitmap(Handle dc, std::int32_t width, std::int32_t height) override;
@@ -44,9 +53,11 @@ class Win32Platform : public Platform {
   std::uint32_t get_tick_count() override;
 
  private:
-  // The paint record of each window between begin_paint and end_paint.
-  struct PaintRecords;
-  std::unique_ptr<PaintRecords> paints_;
+  // The system objects it keeps: each window's paint record between begin_paint and
+  // end_paint, the picture-sized bitmap of a scaled window, the font for the program's text.
+  struct Native;
+  std::unique_ptr<Native> native_;
+  std::int32_t scale_ = 1;
 };
 
 }  // namespace fpu

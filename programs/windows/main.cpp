@@ -1,6 +1,7 @@
-// fpu-sample.exe: the program on the real Windows API. Answers --help and --version and
-// ignores every other argument. Stays DPI-unaware, so that Windows scales its 700 x 654
-// picture on a high-resolution desktop.
+// fpu-sample.exe: the program on the real Windows API, with the command line every
+// platform's demo reads. Declared per-monitor DPI-aware (its manifest), so Windows does not
+// blur the picture on a scaled desktop: it shows it enlarged by a whole number itself, each
+// pixel an exact square.
 #include <windows.h>
 
 #include <algorithm>
@@ -8,21 +9,81 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "app/command_line.h"
 #include "app/event_loop.h"
 #include "app/program.h"
 #include "app/window.h"
 #include "app/info_options.h"
 #include "app/window_frame.h"
 #include "backends/win32/win32_platform.h"
+#include "trace/stream_trace_sinks.h"
 #include "trace/win32/viewer_sink.h"
 
 namespace {
 
+struct Running {
+  fpu::Program* program;
+  fpu::Win32Platform* platform;
+  std::int32_t fixed_scale;  // from the command line; 0 follows the monitor's
+};
 // WM_CREATE arrives inside CreateWindowExA, before the call returns anything that could
 // carry the program to the window procedure, so the procedure finds it here.
-fpu::Program* running_program = nullptr;
+Running* running = nullptr;
+
+// Windows 10 (1607) and later only: looked up, so older systems still start the program.
+template <class Function>
+Function* user32_function(const char* name) {
+  return reinterpret_cast<Function*>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
+}
+
+// The window's outer size at `scale` on a monitor of `dpi`: at 1 the program's own frame
+// size, above it the frame around a client area of scale times the picture.
+SIZE window_size(std::int32_t scale, UINT dpi) {
+  if (scale <= 1) return SIZE{fpu::frame_width, fpu::frame_height};
+  RECT rect{0, 0, fpu::view_width * scale, fpu::view_height * scale};
+  static auto* const adjust_for_dpi =
+      user32_function<BOOL WINAPI(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+  if (adjust_for_dpi != nullptr) {
+    adjust_for_dpi(&rect, WS_OVERLAPPEDWINDOW, FALSE, 0, dpi);
+  } else {
+    AdjustWindowRectEx(&rect, WS_OVERLAPPEDWINDOW, FALSE, 0);
+  }
+  return SIZE{rect.right - rect.left, rect.bottom - rect.top};
+}
+
+// Moved to a monitor of another scale: the new scale (unless the command line fixed one),
+// the window resized around it where Windows suggests, and everything painted again.
+void on_dpi_changed(HWND hwnd, const Running& state, UINT dpi, const RECT& suggested) {
+  const std::int32_t scale = state.fixed_scale > 0 ? state.fixed_scale : fpu::scale_for_dpi(dpi);
+  state.platform->set_scale(scale);
+  const SIZE size = window_size(scale, dpi);
+  SetWindowPos(hwnd, nullptr, suggested.left, suggested.top, size.cx, size.cy,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(hwnd, nullptr, TRUE);
+}
+
+bool is_mouse_message(UINT message) {
+  switch (message) {
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // The program's window once created, for the trace sink's worker thread.
 std::atomic<HWND> main_window{nullptr};
 
@@ -47,24 +108,60 @@ std::string viewer_arguments() {
 }
 
 LRESULT CALLBACK main_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (!running_program) return DefWindowProcA(hwnd, message, wparam, lparam);
-  return fpu::window_proc(*running_program, reinterpret_cast<fpu::WindowHandle>(hwnd), message,
+  if (running == nullptr) return DefWindowProcA(hwnd, message, wparam, lparam);
+  if (message == WM_DPICHANGED) {
+    on_dpi_changed(hwnd, *running, LOWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+    return 0;
+  }
+  // The program works in picture pixels, whatever the window's scale.
+  if (is_mouse_message(message) && running->platform->scale() > 1) {
+    lparam = fpu::picture_mouse_lparam(lparam, running->platform->scale());
+  }
+  return fpu::window_proc(*running->program, reinterpret_cast<fpu::WindowHandle>(hwnd), message,
                           wparam, lparam);
 }
 
-constexpr const char* help_text =
-    "usage: fpu-sample [--help | --version]\n"
-    "Shows the rotating wire-frame scene in a window; keys and mouse drags turn it.\n"
-    "Trace lines go to fpu-trace-viewer.exe, started from this program's folder.\n";
-
 // A window program has no console of its own: it answers in the one it was started from,
-// when standard output goes nowhere else.
-void use_parent_console() {
+// when standard output goes nowhere else. False when there is neither.
+bool use_parent_console() {
   const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-  if ((out == nullptr || out == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
-    std::freopen("CONOUT$", "w", stdout);
-    std::freopen("CONOUT$", "w", stderr);
+  if (out != nullptr && out != INVALID_HANDLE_VALUE) return true;
+  if (!AttachConsole(ATTACH_PARENT_PROCESS)) return false;
+  std::freopen("CONOUT$", "w", stdout);
+  std::freopen("CONOUT$", "w", stderr);
+  return true;
+}
+
+// Help, the version or why the command line is refused: in the console the program was
+// started from, else (from a shortcut or Explorer) in a message box.
+int answer(const fpu::CommandLineResult& result) {
+  const bool refused = result.action == fpu::CommandLineResult::Action::error;
+  if (use_parent_console()) {
+    std::fputs(result.message.c_str(), refused ? stderr : stdout);
+    std::fflush(refused ? stderr : stdout);
+  } else {
+    MessageBoxA(nullptr, result.message.c_str(), "fpu-sample",
+                MB_OK | (refused ? MB_ICONERROR : MB_ICONINFORMATION));
   }
+  return result.exit_code;
+}
+
+std::unique_ptr<fpu::TraceSink> make_trace_sink(fpu::TraceMode mode) {
+  switch (mode) {
+    case fpu::TraceMode::viewer: {
+      fpu::ViewerSinkOptions options;
+      options.viewer_arguments = viewer_arguments;  // opens beside the window
+      return std::make_unique<fpu::Win32ViewerTraceSink>(options);
+    }
+    case fpu::TraceMode::stdout_lines:
+      // Each line goes out as it is made, for a reader at the other end of a pipe.
+      use_parent_console();
+      std::cout << std::unitbuf;
+      return std::make_unique<fpu::JsonTraceSink>(std::cout);
+    case fpu::TraceMode::none:
+      break;
+  }
+  return std::make_unique<fpu::NullTraceSink>();
 }
 
 // Shows why the window cannot exist, on standard error and in a message box, and gives the
@@ -123,19 +220,16 @@ class QueueLoop final : public fpu::MessageSource {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  if (const auto request = fpu::find_info_request(__argc, __argv);
-      request != fpu::InfoRequest::none) {
-    use_parent_console();
-    fpu::print_info(request, "fpu-sample", help_text);
-    return 0;
-  }
+  const std::vector<std::string_view> args(__argv + 1, __argv + __argc);
+  const fpu::CommandLineResult command_line = fpu::parse_demo_command_line(args);
+  if (command_line.action != fpu::CommandLineResult::Action::run) return answer(command_line);
+
   fpu::Win32Platform platform;
-  fpu::ViewerSinkOptions trace_options;
-  trace_options.viewer_arguments = viewer_arguments;
-  fpu::Win32ViewerTraceSink trace(trace_options);
-  fpu::Program program(platform, trace);  // the counter text starts blank, NUL, NUL, NUL, ...
+  const auto trace = make_trace_sink(command_line.options.trace);
+  fpu::Program program(platform, *trace);  // the counter text starts blank, NUL, NUL, NUL, ...
   HINSTANCE instance = GetModuleHandleA(nullptr);
-  running_program = &program;
+  Running state{&program, &platform, command_line.options.scale};
+  running = &state;
 
   WNDCLASSEXA window_class{};
   window_class.cbSize = sizeof(WNDCLASSEXA);
@@ -154,15 +248,22 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   static_assert(sizeof(void*) != 4 || sizeof(WNDCLASSEXA) == 48);
   if (RegisterClassExA(&window_class) == 0) return fail("registering the window class");
 
-  int x = fpu::window_x_for_screen(static_cast<std::uint32_t>(GetSystemMetrics(SM_CXSCREEN)));
-  int y = fpu::window_y_for_screen(static_cast<std::uint32_t>(GetSystemMetrics(SM_CYSCREEN)));
-  HWND window =
-      CreateWindowExA(0, fpu::window_class_name, fpu::window_title, WS_OVERLAPPEDWINDOW, x, y,
-                      fpu::frame_width, fpu::frame_height, nullptr, nullptr, instance, nullptr);
+  // Centred on the primary monitor, at its scale; a move to another monitor rescales it.
+  const UINT dpi = fpu::system_dpi();  // the primary monitor's when the program started
+  const std::int32_t scale = state.fixed_scale > 0 ? state.fixed_scale : fpu::scale_for_dpi(dpi);
+  platform.set_scale(scale);
+  const SIZE size = window_size(scale, dpi);
+  const auto unsigned_scale = static_cast<std::uint32_t>(scale);
+  int x = fpu::window_x_for_screen(static_cast<std::uint32_t>(GetSystemMetrics(SM_CXSCREEN)),
+                                   unsigned_scale);
+  int y = fpu::window_y_for_screen(static_cast<std::uint32_t>(GetSystemMetrics(SM_CYSCREEN)),
+                                   unsigned_scale);
+  HWND window = CreateWindowExA(0, fpu::window_class_name, fpu::window_title, WS_OVERLAPPEDWINDOW,
+                                x, y, size.cx, size.cy, nullptr, nullptr, instance, nullptr);
   main_window = window;
   if (window == nullptr) {
     const int code = fail("creating the window");
-    running_program = nullptr;
+    running = nullptr;
     return code;
   }
   fpu::finish_start_up(program);
@@ -171,6 +272,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
   QueueLoop loop;
   fpu::run_message_loop(loop);
-  running_program = nullptr;
+  running = nullptr;
   return loop.exit_code();
 }

@@ -87,5 +87,27 @@ TEST(Placement, DesktopScaleFromGdkScaleOrXftDpi) {
   }
 }
 
+TEST(Placement, MonitorScaleAndMousePositionsBackInPicturePixels) {
+  const struct {
+    std::uint32_t dpi;
+    std::int32_t scale;
+    std::int32_t x, y;  // client position on the screen
+    std::int32_t picture_x, picture_y;
+  } cases[] = {
+      {96, 1, 699, 653, 699, 653},
+      {144, 1, 10, 20, 10, 20},  // 150 %
+      {192, 2, 1399, 1307, 699, 653},
+      {192, 2, -1, -3, -1, -2},  // left of and above the window: rounded down
+      {288, 3, 8, 9, 2, 3},
+      {96 * 100, max_desktop_scale, 16, -17, 2, -3},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(scale_for_dpi(c.dpi), c.scale) << c.dpi;
+    const LParam picture = picture_mouse_lparam(widen_lparam(pack_mouse_lparam(c.x, c.y)), c.scale);
+    EXPECT_EQ(picture, widen_lparam(pack_mouse_lparam(c.picture_x, c.picture_y)))
+        << c.dpi << " dpi at " << c.x << "," << c.y;
+  }
+}
+
 }  // namespace
 }  // namespace fpu

@@ -44,7 +44,10 @@ case_() {
   [[ -n "${OUT:-}" || $(wc -l <out.txt) == "$lines" ]] ||
     problems+=("$(wc -l <out.txt) stdout lines, want $lines")
   [[ "$peak" =~ ^[0-9]+$ && "$peak" -lt ${MAX_KB:-$max_kb} ]] || problems+=("peak memory ${peak} KB")
-  if LC_ALL=C grep -q $'[\x01-\x08\x0b-\x1f\x7f]' err.txt; then problems+=("control characters"); fi
+  # C0 (with ESC), DEL, and C1 raw or as UTF-8 (0x9B and U+009B are CSI to a terminal).
+  if LC_ALL=C grep -qP '[\x01-\x08\x0b-\x1f\x7f]|\xc2[\x80-\x9f]|(^|[\x00-\x7f])[\x80-\x9f]' err.txt; then
+    problems+=("control characters")
+  fi
   if [[ ${#problems[@]} -ne 0 ]]; then
     echo "FAIL $name: ${problems[*]}; stderr: $(head -c 300 err.txt | cat -v)"
     fails=$((fails + 1))
@@ -112,17 +115,46 @@ case_ "closed standard input" 1 'cannot read the script from standard input: Bad
 case_ "bad last line" 2 "line 4: unknown command 'bogus'" 0 "printf 'dump\nkey F1\npng x.png\nbogus\n'"
 [[ -e x.png ]] && { echo "FAIL bad last line: a png was written"; fails=$((fails + 1)); }
 # Images: names are masked and said once; nothing the tool did not make is removed.
-case_ "control characters in a png name" 1 \
-  "^fpu-sample-replay: line 1: cannot write '/nonexistent/a\\?\\[31mred.png': " 0 \
+# Control bytes in a name are refused before anything runs: a NUL would write another file.
+case_ "control characters in a png name" 2 \
+  "^fpu-sample-replay: line 1: the file name '/nonexistent/a\\?\\[31mred.png' holds a control" 0 \
   "printf 'png /nonexistent/a\033[31mred.png\n'"
+case_ "NUL in a png name" 2 "^fpu-sample-replay: line 2: the file name 'a\\?b.png' holds a control" 0 \
+  "printf 'paint\npng a\\0b.png\n'"
+[[ -e a ]] && { echo "FAIL NUL in a png name: 'a' was written"; fails=$((fails + 1)); }
+# Quoted input is masked wherever a message shows it: ESC, 0x9B and U+009B.
+case_ "ESC in --trace" 1 "^fpu-sample-replay: --trace takes .* not '\\?\\[31mx'" 0 - --trace $'\e[31mx'
+case_ "0x9B in --scale" 1 "^fpu-sample-replay: --scale takes .* not '\\?31m'" 0 - --scale $'\x9b31m'
+case_ "U+009B in an option" 1 "^fpu-sample-replay: unknown option '--\\?31m'" 0 - $'--\xc2\x9b31m'
+case_ "U+009B in a script word" 2 "^fpu-sample-replay: line 1: .*'\\?31m'" 0 "printf 'key \\302\\23331m\n'"
+case_ "ESC in the --record name" 1 "cannot write '\\?\\[31m.gif': name: " 0 "printf 'paint\n'" \
+  --record $'\e[31m.gif'
+viewer=$(dirname "$replay")/fpu-trace-viewer
+if [[ -x "$viewer" ]]; then
+  : >not-a-folder
+  status=0
+  timeout 20 "$viewer" --headless --dir "$work/not-a-folder/"$'\e[31m' >/dev/null 2>err.txt || status=$?
+  if [[ $status == 0 || $status == 124 ]] || LC_ALL=C grep -q $'\e' err.txt; then
+    echo "FAIL ESC in the viewer's --dir: status $status; stderr: $(cat -v err.txt)"
+    fails=$((fails + 1))
+  fi
+fi
 ln -s /proc/self/fd/1 to-stdout.png
 OUT=/dev/full case_ "symlink to a full standard output" 1 "cannot write .*No space left" 0 \
   "printf 'png to-stdout.png\n'"
 [[ -L to-stdout.png ]] || { echo "FAIL the symlink to standard output was removed"; fails=$((fails + 1)); }
 if mknod null-device c 1 3 2>/dev/null && mknod full-device c 1 7 2>/dev/null; then
   case_ "png to a device" 0 - 0 "printf 'png null-device\n'"
-  case_ "png to a full device" 1 "cannot write 'full-device': No space left" 0 "printf 'png full-device\n'"
-  [[ -c null-device && -c full-device ]] || { echo "FAIL a device node was replaced"; fails=$((fails + 1)); }
+  case_ "png to a full device" 1 "cannot write 'full-device': write: No space left" 0 \
+    "printf 'png full-device\n'"
+  # A recording is written in place on a device too, and its first write error ends the run.
+  mknod null-device.gif c 1 3 && mknod full-device.gif c 1 7
+  case_ "record to a device" 0 - 0 "printf 'paint\n'" --record null-device.gif
+  case_ "record to a full device stops at once" 1 \
+    "^fpu-sample-replay: line [0-9]+: cannot write 'full-device.gif': write: No space left" 0 \
+    "printf 'key R\nrepeat 4294967295\ntick\npaint\nend\n'" --record full-device.gif --trace none
+  [[ -c null-device && -c full-device && -c null-device.gif && -c full-device.gif ]] ||
+    { echo "FAIL a device node was replaced"; fails=$((fails + 1)); }
 fi
 printf 'old' >kept.png
 chmod 640 kept.png
@@ -131,6 +163,69 @@ case_ "png replaces through a symlink" 0 - 0 "printf 'png link.png\n'"
 [[ -L link.png && $(head -c 4 kept.png | od -An -tx1 | tr -d ' ') == 89504e47 &&
   $(stat -c %a kept.png) == 640 && -z $(ls -A | grep '\.tmp-') ]] ||
   { echo "FAIL png through a symlink: $(ls -la)"; fails=$((fails + 1)); }
+
+# Recordings: a link stays a link, a FIFO is written in place, and nobody reading it is an
+# error, not a wait for ever.
+printf 'old' >kept.gif
+chmod 604 kept.gif
+ln -s kept.gif link.gif
+case_ "record through a symlink" 0 - 0 "printf 'paint\n'" --record link.gif
+[[ -L link.gif && $(head -c 6 kept.gif) == GIF89a && $(stat -c %a kept.gif) == 604 ]] ||
+  { echo "FAIL record through a symlink: $(ls -la)"; fails=$((fails + 1)); }
+mkfifo fifo.gif
+case_ "png to a FIFO nobody reads" 1 "cannot write 'fifo.gif': open: no process reads from the FIFO" 0 \
+  "printf 'paint\npng fifo.gif\n'"
+case_ "record to a FIFO nobody reads" 1 "cannot write 'fifo.gif': open: no process reads" 0 \
+  "printf 'paint\n'" --record fifo.gif
+exec {reader}<>fifo.gif  # a reader that never blocks; the GIF fits in the pipe
+case_ "record to a FIFO" 0 - 0 "printf 'paint\n'" --record fifo.gif
+timeout 5 head -c 6 <&"$reader" >from-fifo.txt
+exec {reader}<&-
+[[ -p fifo.gif && $(cat from-fifo.txt) == GIF89a ]] ||
+  { echo "FAIL record to a FIFO: $(ls -la fifo.gif; cat -v from-fifo.txt)"; fails=$((fails + 1)); }
+
+# An interrupted recording leaves neither its temporary file nor a file under its name.
+for signal in TERM INT; do
+  mkdir "interrupted-$signal"
+  env --default-signal=INT,TERM "$replay" --trace none --record "interrupted-$signal/a.gif" \
+    < <(printf 'key R\nrepeat 4294967295\ntick\npaint\nend\n') 2>/dev/null &
+  pid=$!
+  for _ in $(seq 100); do [[ -n $(ls -A "interrupted-$signal") ]] && break; sleep 0.1; done
+  kill -s "$signal" "$pid"
+  for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill -s KILL "$pid" 2>/dev/null && { echo "FAIL SIG$signal did not end the run"; fails=$((fails + 1)); }
+  wait "$pid"
+  [[ -z $(ls -A "interrupted-$signal") ]] ||
+    { echo "FAIL SIG$signal left $(ls -A "interrupted-$signal")"; fails=$((fails + 1)); }
+done
+
+# Owners and planted links need root: a file of another user, and that user's link.
+if [[ $(id -u) != 0 ]]; then
+  echo "SKIP owner and planted-link cases: not root"
+else
+  printf 'old' >nobodys.gif
+  chown nobody nobodys.gif && chmod 600 nobodys.gif
+  case_ "record keeps the owner and mode" 0 - 0 "printf 'paint\n'" --record nobodys.gif
+  [[ $(stat -c %U:%a nobodys.gif) == nobody:600 && $(head -c 6 nobodys.gif) == GIF89a ]] ||
+    { echo "FAIL record owner and mode: $(ls -la nobodys.gif)"; fails=$((fails + 1)); }
+  # In a sticky world-writable folder, another user's link is not followed (whatever
+  # fs.protected_symlinks says); one's own is.
+  mkdir -m 1777 shared
+  printf 'root' >roots-file
+  ln -s "$work/roots-file" shared/planted.png
+  ln -s "$work/roots-file" shared/planted.gif
+  chown -h nobody shared/planted.png shared/planted.gif
+  case_ "png through a planted link" 1 \
+    "cannot write 'shared/planted.png': check: .* symbolic link of another user \\(uid [0-9]+\\) in a sticky" 0 \
+    "printf 'paint\npng shared/planted.png\n'"
+  case_ "record through a planted link" 1 "cannot write 'shared/planted.gif': check: .*another user" 0 \
+    "printf 'paint\n'" --record shared/planted.gif
+  [[ $(cat roots-file) == root ]] || { echo "FAIL a planted link was followed"; fails=$((fails + 1)); }
+  ln -s "$work/roots-file" shared/own.png
+  case_ "png through one's own link there" 0 - 0 "printf 'paint\npng shared/own.png\n'"
+  [[ $(head -c 4 roots-file | od -An -tx1 | tr -d ' ') == 89504e47 ]] ||
+    { echo "FAIL one's own link was not followed"; fails=$((fails + 1)); }
+fi
 
 if [[ $fails -ne 0 ]]; then
   exit 1

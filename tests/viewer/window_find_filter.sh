@@ -60,7 +60,8 @@ save() {
   done
   [[ -n "$file" ]] || fail "Ctrl+S saved nothing"
   sleep 0.2
-  { tr -d '\r' <"$file"; echo; } >"$WORK/$1"
+  ! grep -q $'\r' "$file" || fail "the save has CR line breaks"
+  cp "$file" "$WORK/$1"
   rm -f "$file"
 }
 

@@ -4,7 +4,7 @@
 # trace viewer, which must stand beside the window and leave it the keyboard: the keys
 # after it still act, and the picture equals the replay's for all of them. Without a
 # display the program says why it has no window and exits non-zero. --help and --version
-# answer with status 0.
+# answer with status 0, a wrong argument with 2.
 source "$(dirname "$0")/common.bash"
 source "$(dirname "$0")/../../scripts/lib/names.sh"
 load_names "$WIN_BUILD"
@@ -95,3 +95,10 @@ for program in fpu-sample fpu-trace-viewer; do
   [[ "$out" == "usage: $program"* ]] || fail "$program --help: $out"
 done
 ok "--help and --version answer with status 0"
+
+# A wrong argument is refused on standard error (a message box without a console).
+status=0
+message=$(cd "$WIN_BUILD" && timeout 60 wine fpu-sample.exe --bogus 2>&1 >/dev/null) || status=$?
+[[ $status == 2 && "$message" == "fpu-sample: unknown option '--bogus'"* ]] ||
+  fail "--bogus: exit status $status: $message"
+ok "--bogus is refused with exit status 2"

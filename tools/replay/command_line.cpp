@@ -85,14 +85,14 @@ bool parse_replay_command_line(int argc, const char* const* argv, ReplayCommandL
       line->trace_mode = value ? value : "";
       if (line->trace_mode != "stdout" && line->trace_mode != "viewer" &&
           line->trace_mode != "none") {
-        *error = "--trace takes stdout, viewer or none, not '" + line->trace_mode + "'";
+        *error = "--trace takes stdout, viewer or none, not '" + masked(line->trace_mode) + "'";
         return false;
       }
       ++i;
     } else if (arg == "--help" || arg == "-h") {
       line->help = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
-      *error = "unknown option '" + arg + "'";
+      *error = "unknown option '" + masked(arg) + "'";
       return false;
     } else if (have_script) {
       *error = "more than one script given";

@@ -1,11 +1,8 @@
 #include "tools/replay/gif_writer.h"
 
-#include <fcntl.h>
 #ifndef FPU_NO_GIF
 #include <gif_lib.h>
 #endif
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -13,6 +10,7 @@
 #include <cstring>
 
 #include "app/window.h"
+#include "text/masked.h"
 
 namespace fpu {
 
@@ -62,15 +60,22 @@ void GifRecorder::discard() {
     EGifCloseFile(gif_, &ignored);
     gif_ = nullptr;
   }
-  if (!temp_path_.empty()) {
-    std::remove(temp_path_.c_str());
-    temp_path_.clear();
-  }
+  file_.abandon();
 }
 
 bool GifRecorder::fail(const std::string& what) {
-  if (error_.empty()) error_ = "cannot write " + path_ + ": " + what;
+  if (error_.empty()) error_ = "cannot write '" + masked(path_) + "': " + what;
   return false;
+}
+
+int GifRecorder::put_bytes(GifFileType* gif, const unsigned char* bytes, int size) {
+  auto* self = static_cast<GifRecorder*>(gif->UserData);
+  if (size < 0 || !self->file_.write(bytes, static_cast<std::size_t>(size))) {
+    // The writer's reason (with its step) says more than giflib's "failed to write".
+    if (self->error_.empty()) self->error_ = self->file_.message();
+    return 0;
+  }
+  return size;
 }
 
 bool GifRecorder::open(const std::string& path, int scale, std::string* error) {
@@ -79,21 +84,13 @@ bool GifRecorder::open(const std::string& path, int scale, std::string* error) {
   scale_ = std::clamp(scale, 1, max_output_scale);
   frames_ = 0;
   error_.clear();
-  std::string temp = path + ".XXXXXX";
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) {
-    *error = "cannot write " + path + ": " + std::strerror(errno);
+  if (!file_.open(path)) {
+    *error = file_.message();
     return false;
   }
-  temp_path_ = temp;
-  // mkstemp makes the file private; the finished file gets the usual mode.
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
   int code = 0;
-  gif_ = EGifOpenFileHandle(fd, &code);  // owns fd from here on
+  gif_ = EGifOpen(this, put_bytes, &code);
   if (gif_ == nullptr) {
-    close(fd);
     fail(GifErrorString(code));
     *error = error_;
     discard();
@@ -223,10 +220,8 @@ bool GifRecorder::finish(std::string* error) {
     gif_ = nullptr;
     if (closed == GIF_ERROR) {
       fail(GifErrorString(code));
-    } else if (std::rename(temp_path_.c_str(), path_.c_str()) != 0) {
-      fail(std::strerror(errno));
-    } else {
-      temp_path_.clear();
+    } else if (!file_.commit()) {
+      error_ = file_.message();
     }
   }
   if (!error_.empty()) {

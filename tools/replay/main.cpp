@@ -7,6 +7,7 @@
 //
 // Exit status: 0 when the script ran to its end, 2 for a line that cannot be parsed,
 // 1 for any other failure.
+#include "files/file_writer.h"
 #include "tools/replay/replay_main.h"
 #include "tools/replay/soft_host.h"
 #ifndef __EMSCRIPTEN__
@@ -32,6 +33,8 @@ class SoftBackend : public fpu::ReplayBackend {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // An interrupted run leaves no temporary file of a recording or image behind.
+  fpu::files::remove_temporary_files_on_signals();
   SoftBackend backend;
   return fpu::replay_main("fpu-sample-replay", argc, argv, backend);
 }

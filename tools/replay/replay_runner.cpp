@@ -81,6 +81,10 @@ class Runner {
         continue;
       }
       if (!execute(op, script, ++i)) return false;
+      if (std::string why; host_.output_failed(&why)) {
+        error_ = "line " + std::to_string(line_) + ": " + masked(why);
+        return false;
+      }
     }
     return true;
   }

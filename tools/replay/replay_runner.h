@@ -29,6 +29,9 @@ class ReplayHost {
   // Called at shutdown just before the back buffer is released, so that `png` lines
   // after it can still show the last frame.
   virtual void keep_last_frame(Handle /*back_buffer*/) {}
+  // True (with `error` set) once output the host writes as it goes (a recording) has
+  // failed: the run stops at that line rather than at its end.
+  virtual bool output_failed(std::string* /*error*/) { return false; }
   // After a run that ended well: completes what the host writes beside the images (a
   // recording), or says why it could not.
   virtual bool finish(std::string* /*error*/) { return true; }

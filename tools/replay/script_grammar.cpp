@@ -251,6 +251,10 @@ bool parse_png(LineWords& w, Script& s) {
   const std::size_t start = line.find_first_not_of(" \t", line.find("png") + 3);
   const std::size_t stop = line.find_last_not_of(" \t");
   const std::string_view file = line.substr(start, stop - start + 1);
+  // A NUL would end the name early and write another file.
+  if (holds_control_byte(file)) {
+    return w.fail("the file name " + shown(file) + " holds a control character");
+  }
   s.put(Op::png);
   s.put_varint(file.size());
   for (char c : file) s.put_byte(static_cast<std::uint8_t>(c));
@@ -374,13 +378,6 @@ NumberResult parse_script_number(std::string_view s, std::int64_t min, std::uint
     return NumberResult::out_of_range;
   *value = v;
   return NumberResult::ok;
-}
-
-std::string masked(std::string text) {
-  for (char& c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-  }
-  return text;
 }
 
 }  // namespace fpu

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/masked.h"
+
 namespace fpu {
 
 namespace replay {
@@ -67,8 +69,5 @@ bool parse_wrapping_number(std::string_view text, std::uint32_t* value);
 // [min, max]. The value comes back as its 64-bit two's complement pattern.
 NumberResult parse_script_number(std::string_view text, std::int64_t min, std::uint64_t max,
                                  std::uint64_t* value);
-
-// `text` with its control characters replaced by '?', for messages shown on a terminal.
-std::string masked(std::string text);
 
 }  // namespace fpu

@@ -42,6 +42,11 @@ class SoftReplayHost : public ReplayHost {
   void keep_last_frame(Handle back_buffer) override {
     if (const Surface* live = platform_.dc_surface(back_buffer)) last_frame_ = *live;
   }
+  bool output_failed(std::string* error) override {
+    if (platform_.recorder == nullptr || !recorder_.failed()) return false;
+    *error = recorder_.error();
+    return true;
+  }
   bool finish(std::string* error) override {
     return platform_.recorder == nullptr || recorder_.finish(error);
   }

@@ -19,6 +19,7 @@
 #include "app/info_options.h"
 #include "app/window_frame.h"
 #include "backends/sdl/sdl_display.h"
+#include "text/masked.h"
 #include "tools/viewer/viewer_model.h"
 #include "tools/viewer/viewer_server.h"
 #include "tools/viewer/viewer_window.h"
@@ -116,7 +117,8 @@ int main(int argc, char** argv) {
   signal(SIGPIPE, SIG_IGN);
 
   fpu::viewer::ViewerModel model([](const std::string& text, std::time_t when) {
-    return fpu::viewer::save_text(text, fpu::viewer::documents_dir(std::getenv), when);
+    return fpu::viewer::save_text(fpu::viewer::with_lf_line_breaks(text),
+                                  fpu::viewer::documents_dir(std::getenv), when);
   });
   // Highlight rules kept from earlier runs; a bad config is set aside and said once.
   const std::string highlight_path = fpu::viewer::highlight_config_path(std::getenv, false);
@@ -140,7 +142,8 @@ int main(int argc, char** argv) {
   });
   std::string error;
   if (!server.open(dir, error)) {
-    std::fprintf(stderr, "fpu-trace-viewer: %s\n", error.c_str());
+    // The message may quote the --dir given.
+    std::fprintf(stderr, "fpu-trace-viewer: %s\n", fpu::masked(error).c_str());
     return 1;
   }
 

@@ -7,6 +7,9 @@
 #include <iterator>
 #include <sstream>
 #include <system_error>
+#include <vector>
+
+#include "files/file_writer.h"
 
 namespace fpu::viewer {
 
@@ -131,20 +134,10 @@ std::string store_highlights(const std::string& path, const Highlights& highligh
   if (path.empty()) return "no config folder to keep the highlight rules in";
   std::error_code ec;
   std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-  const std::string temp = path + ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out << highlights.to_config();
-    out.flush();
-    if (!out) {
-      std::filesystem::remove(temp, ec);
-      return "could not write " + temp;
-    }
-  }
-  std::filesystem::rename(temp, path, ec);
-  if (ec) {
-    std::filesystem::remove(temp, ec);
-    return "could not replace " + path;
+  const std::string config = highlights.to_config();
+  std::string error;
+  if (!files::write_file(path, std::vector<std::uint8_t>(config.begin(), config.end()), &error)) {
+    return error;
   }
   return {};
 }

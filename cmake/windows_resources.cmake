@@ -1,0 +1,28 @@
+# What Windows shows of a program in its Properties (a version resource from project()), and
+# optionally its icon and its application manifest.
+#   fpu_windows_resources(TARGET DESCRIPTION text [ICON file.ico] [MANIFEST file.manifest])
+set(FPU_COPYRIGHT "Copyright (C) 2026 fpu-sample developers")
+set(FPU_PUBLISHER "fpu-sample developers")
+
+function(fpu_windows_resources target)
+  cmake_parse_arguments(ARG "" "DESCRIPTION;ICON;MANIFEST" "" ${ARGN})
+  set(FPU_RC_NAME ${target})
+  set(FPU_RC_DESCRIPTION "${ARG_DESCRIPTION}")
+  set(FPU_RC_EXTRA "")
+  set(depends "")
+  if(ARG_ICON)
+    string(APPEND FPU_RC_EXTRA "1 ICON \"${ARG_ICON}\"\n")
+    list(APPEND depends ${ARG_ICON})
+  endif()
+  if(ARG_MANIFEST)
+    # Resource type 24 (RT_MANIFEST), id 1: the manifest Windows reads when it starts an .exe.
+    string(APPEND FPU_RC_EXTRA "1 24 \"${ARG_MANIFEST}\"\n")
+    list(APPEND depends ${ARG_MANIFEST})
+  endif()
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/windows_resources.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+  if(depends)
+    set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${depends}")
+  endif()
+endfunction()

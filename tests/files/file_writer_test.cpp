@@ -1,0 +1,141 @@
+#include "files/file_writer.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "text/masked.h"
+
+namespace fpu::files {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string read(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+TEST(Masked, MasksEveryControlCharacterAndKeepsOtherText) {
+  const struct {
+    std::string in, out;
+  } cases[] = {
+      {"plain/name.png", "plain/name.png"},
+      {"a\x1b[31mb", "a?[31mb"},
+      {std::string("a\0b", 3), "a?b"},
+      {"\x7f\t\n", "???"},
+      {"\x9b"
+       "31m",
+       "?31m"},
+      {"\xc2\x9b"
+       "31m",
+       "?31m"},
+      {"\xc2\x80\xc2\x9f\xc2\xa0", "??\xc2\xa0"},  // C1 masked, U+00A0 kept
+      {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x99\x82", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x99\x82"},
+      {"\xc3", "?"},
+      {"\xc0\x9b", "??"},  // cut short, overlong
+      {"\xed\xa0\x80", "???"},
+      {"\xf4\x90\x80\x80", "????"},  // surrogate, > U+10FFFF
+  };
+  for (const auto& c : cases) EXPECT_EQ(masked(c.in), c.out) << masked(c.in);
+}
+
+class Writer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("file-writer-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  std::size_t entries() const {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), {}));
+  }
+  fs::path dir;
+};
+
+TEST_F(Writer, ReplacesWhereLinksLeadAndKeepsTheMode) {
+  // Streamed in pieces larger and smaller than the writer's buffer.
+  const std::string big(200000, 'x');
+  const struct {
+    const char* name;
+    const char* link_to;  // null: no link
+    bool exists;
+    std::string text;
+  } cases[] = {{"new.png", nullptr, false, "new"},
+               {"old.png", nullptr, true, big + "tail"},
+               {"link.png", "target.png", true, "through"}};
+  for (const auto& c : cases) {
+    const fs::path file = dir / (c.link_to != nullptr ? c.link_to : c.name);
+    if (c.exists) {
+      std::ofstream(file) << "old";
+      fs::permissions(file, fs::perms(0640));
+    }
+    if (c.link_to != nullptr) fs::create_symlink(c.link_to, dir / c.name);
+    FileWriter writer;
+    ASSERT_TRUE(writer.open((dir / c.name).string())) << writer.message();
+    for (std::size_t at = 0; at < c.text.size(); at += 70000) {
+      ASSERT_TRUE(
+          writer.write(c.text.data() + at, std::min<std::size_t>(70000, c.text.size() - at)));
+    }
+    ASSERT_TRUE(writer.commit()) << writer.message();
+    EXPECT_EQ(read(file), c.text) << c.name;
+    EXPECT_EQ(fs::is_symlink(dir / c.name), c.link_to != nullptr) << c.name;
+    if (c.exists) {
+      EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms(0640)) << c.name;
+    }
+  }
+  EXPECT_EQ(entries(), 4u) << "no temporary file stays";
+}
+
+TEST_F(Writer, NamesTheStepThatFailedAndLeavesNothing) {
+  std::ofstream(dir / "kept") << "kept";
+  fs::create_symlink("missing", dir / "dangling");
+  ::mkfifo((dir / "fifo").c_str(), 0600);
+  const struct {
+    std::string path;
+    const char* reason;
+  } cases[] = {
+      {(dir / "a\x1b"
+              "b")
+           .string(),
+       "name: the name holds a control character"},
+      {std::string("a\0b", 3), "name: "},
+      {dir.string(), "check: Is a directory"},
+      {(dir / "dangling").string(), "check: it is a symbolic link to a missing file"},
+      {(dir / "no folder" / "x").string(), "open: cannot make a temporary file in"},
+      {(dir / "fifo").string(), "open: no process reads from the FIFO"},
+      {"/dev/full", "write: No space left on device"},
+  };
+  for (const auto& c : cases) {
+    FileWriter writer;
+    const bool ok = writer.open(c.path) && writer.write("data", 4) && writer.commit();
+    EXPECT_FALSE(ok) << c.reason;
+    EXPECT_TRUE(writer.reason().starts_with(c.reason)) << writer.reason();
+    EXPECT_EQ(writer.message().find('\x1b'), std::string::npos);
+  }
+  EXPECT_EQ(entries(), 3u);
+}
+
+TEST_F(Writer, NewNameNeverReplacesAndAbandonLeavesNothing) {
+  std::ofstream(dir / "taken") << "first";
+  FileWriter writer;
+  ASSERT_TRUE(writer.open((dir / "taken").string(), Target::new_name));
+  ASSERT_TRUE(writer.write("second", 6));
+  EXPECT_FALSE(writer.commit());
+  EXPECT_TRUE(writer.name_taken());
+  ASSERT_TRUE(writer.commit_as((dir / "free").string())) << writer.message();
+  EXPECT_EQ(read(dir / "taken"), "first");
+  EXPECT_EQ(read(dir / "free"), "second");
+
+  ASSERT_TRUE(writer.open((dir / "dropped").string()));
+  ASSERT_TRUE(writer.write("x", 1));
+  writer.abandon();
+  EXPECT_EQ(entries(), 2u);
+}
+
+}  // namespace
+}  // namespace fpu::files
