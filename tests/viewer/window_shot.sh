@@ -92,8 +92,9 @@ saved=$(measure)
 file=("$XDG_DOCUMENTS_DIR"/fpu-trace-*.txt)
 [[ -f "${file[0]}" ]] || fail "Ctrl+S saved nothing into $XDG_DOCUMENTS_DIR"
 sent=$("$replay" --trace stdout "$WORK/frame.txt" | grep -c '^{"trace":')
-lines=$(($(tr -cd '\n' <"${file[0]}" | wc -c) + 1))
+lines=$(wc -l <"${file[0]}")
 ((lines == 2 * sent)) || fail "the saved file has $lines lines, not 2 x $sent"
+! grep -q $'\r' "${file[0]}" || fail "the saved file has CR line breaks"
 (($(value bar "$saved") < bar - 10)) || fail "no status line above the help line: $saved"
 [[ "$(xdotool getwindowname "$WINDOW")" == *"${file[0]}" ]] || fail "the title does not name the file"
 echo "ok   Ctrl+S saves all $lines lines and says where in the window"

@@ -134,13 +134,7 @@ class SdlViewerWindow final : public ViewerWindow {
  public:
   SdlViewerWindow(ViewerModel& model, SDL_Window* window, SDL_Renderer* renderer, TTF_Font* font,
                   int scale)
-      : model_(model),
-        text_(model.text()),
-        view_(model.view()),
-        window_(window),
-        renderer_(renderer),
-        font_(font),
-        scale_(scale) {
+      : model_(model), window_(window), renderer_(renderer), font_(font), scale_(scale) {
     skip_ = std::max(TTF_FontLineSkip(font_), 1);
     int advance = 0;
     TTF_GlyphMetrics(font_, 'M', nullptr, nullptr, nullptr, nullptr, &advance);
@@ -194,7 +188,7 @@ class SdlViewerWindow final : public ViewerWindow {
   }
 
   void text_changed() override {
-    view_.text_changed();
+    model_.text_changed();
     dirty_ = true;
   }
 
@@ -209,7 +203,7 @@ class SdlViewerWindow final : public ViewerWindow {
     SDL_RenderClear(renderer_);
     draw_text_rows();
     draw_scroll_bar();
-    if (model_.find_open()) draw_band(find_top(), model_.find_line(), {210, 230, 255, 255});
+    if (model_.bar_open()) draw_band(find_top(), model_.bar_line(), {210, 230, 255, 255});
     if (!model_.status().empty()) draw_band(status_top(), model_.status(), {255, 248, 200, 255});
     draw_band(help_top(), ViewerModel::key_line(), {225, 225, 225, 255});
     if (model_.help_shown()) draw_help_overlay();
@@ -217,11 +211,15 @@ class SdlViewerWindow final : public ViewerWindow {
   }
 
  private:
+  // What is shown: every line, or the filter's.
+  ViewerView& view() { return model_.view(); }
+  const ViewerView& view() const { return model_.view(); }
+  const ViewerText& text() const { return model_.shown_text(); }
   int px(int size) const { return size * scale_; }
   int band_height() const { return skip_ + px(2); }
   int help_top() const { return height_ - band_height(); }
   int status_top() const { return help_top() - (model_.status().empty() ? 0 : band_height()); }
-  int find_top() const { return status_top() - (model_.find_open() ? band_height() : 0); }
+  int find_top() const { return status_top() - (model_.bar_open() ? band_height() : 0); }
   int text_height() const { return std::max(find_top(), 0); }
   // Where a line's text begins: after the time column when it is shown.
   int text_left() const {
@@ -231,7 +229,7 @@ class SdlViewerWindow final : public ViewerWindow {
 
   void layout() {
     SDL_GetRendererOutputSize(renderer_, &width_, &height_);
-    view_.set_rows(static_cast<std::size_t>(std::max(text_height() - px(kMargin), 0) / skip_));
+    view().set_rows(static_cast<std::size_t>(std::max(text_height() - px(kMargin), 0) / skip_));
   }
 
   static ViewerKey viewer_key(SDL_Keycode sym) {
@@ -262,6 +260,27 @@ class SdlViewerWindow final : public ViewerWindow {
         return ViewerKey::l;
       case SDLK_s:
         return ViewerKey::s;
+      case SDLK_f:
+        return ViewerKey::f;
+      case SDLK_p:
+        return ViewerKey::p;
+      case SDLK_t:
+        return ViewerKey::t;
+      case SDLK_o:
+        return ViewerKey::o;
+      case SDLK_i:
+        return ViewerKey::i;
+      case SDLK_h:
+        return ViewerKey::h;
+      case SDLK_SPACE:
+        return ViewerKey::space;
+      case SDLK_RETURN:
+      case SDLK_KP_ENTER:
+        return ViewerKey::enter;
+      case SDLK_BACKSPACE:
+        return ViewerKey::backspace;
+      case SDLK_F3:
+        return ViewerKey::f3;
       default:
         return ViewerKey::other;
     }
@@ -272,7 +291,7 @@ class SdlViewerWindow final : public ViewerWindow {
         model_.key(viewer_key(keysym.sym), (keysym.mod & KMOD_CTRL) != 0,
                    (keysym.mod & KMOD_SHIFT) != 0, (keysym.mod & KMOD_ALT) != 0);
     if (outcome == KeyOutcome::copy) {
-      SDL_SetClipboardText(latin1_to_utf8(view_.selected_text()).c_str());
+      SDL_SetClipboardText(latin1_to_utf8(view().selected_text()).c_str());
     }
     if (on_top_ != model_.on_top()) {
       on_top_ = model_.on_top();
@@ -287,17 +306,17 @@ class SdlViewerWindow final : public ViewerWindow {
   TextPosition position_at(int x, int y) const {
     const int row = std::max(y - px(kMargin), 0) / skip_;
     const int column = std::max(x - text_left() + char_width_ / 2, 0) / char_width_;
-    return {view_.top() + static_cast<std::uint64_t>(row), static_cast<std::size_t>(column)};
+    return {view().top() + static_cast<std::uint64_t>(row), static_cast<std::size_t>(column)};
   }
 
   void press(int x, int y) {
     if (y >= text_height()) return;
     if (x >= scroll_bar_left()) {
-      const Thumb thumb = view_.thumb(text_height(), px(kMinThumb));
+      const Thumb thumb = view().thumb(text_height(), px(kMinThumb));
       if (y < thumb.offset) {
-        view_.page_up();
+        view().page_up();
       } else if (y >= thumb.offset + thumb.length) {
-        view_.page_down();
+        view().page_down();
       } else {
         thumb_grab_ = y - thumb.offset;
       }
@@ -309,15 +328,15 @@ class SdlViewerWindow final : public ViewerWindow {
 
   void drag(int x, int y) {
     if (thumb_grab_ >= 0) {
-      const Thumb thumb = view_.thumb(text_height(), px(kMinThumb));
+      const Thumb thumb = view().thumb(text_height(), px(kMinThumb));
       const int travel = text_height() - thumb.length;
-      if (travel > 0) view_.scroll_to_fraction(static_cast<double>(y - thumb_grab_) / travel);
+      if (travel > 0) view().scroll_to_fraction(static_cast<double>(y - thumb_grab_) / travel);
       return;
     }
     if (!selecting_) return;
     // Dragging past the text's edge scrolls on.
-    if (y < 0) view_.scroll_by(-1);
-    if (y >= text_height()) view_.scroll_by(1);
+    if (y < 0) view().scroll_by(-1);
+    if (y >= text_height()) view().scroll_by(1);
     model_.drag(position_at(x, std::clamp(y, 0, std::max(text_height() - 1, 0))));
   }
 
@@ -343,15 +362,18 @@ class SdlViewerWindow final : public ViewerWindow {
   void draw_text_rows() {
     const SDL_Rect clip{0, 0, scroll_bar_left(), text_height()};
     SDL_RenderSetClipRect(renderer_, &clip);
-    const TextPosition from = view_.selection_begin();
-    const TextPosition to = view_.selection_end();
-    const std::uint64_t first = text_.first_number();
-    for (std::size_t row = 0; row < view_.rows() + 1; ++row) {
-      const std::uint64_t number = view_.top() + row;
-      if (number < first || number - first >= text_.line_count()) break;
-      const std::string_view line = text_.line(static_cast<std::size_t>(number - first));
+    const TextPosition from = view().selection_begin();
+    const TextPosition to = view().selection_end();
+    const std::uint64_t first = text().first_number();
+    for (std::size_t row = 0; row < view().rows() + 1; ++row) {
+      const std::uint64_t number = view().top() + row;
+      if (number < first || number - first >= text().line_count()) break;
+      const std::string_view line = text().line(static_cast<std::size_t>(number - first));
       const int y = px(kMargin) + static_cast<int>(row) * skip_;
-      if (view_.has_selection() && number >= from.line && number <= to.line) {
+      if (const HighlightRule* rule = model_.highlights().match(line)) {
+        fill({0, y, scroll_bar_left(), skip_}, {rule->rgb.r, rule->rgb.g, rule->rgb.b, 255});
+      }
+      if (view().has_selection() && number >= from.line && number <= to.line) {
         const std::size_t begin = number == from.line ? from.column : 0;
         // A selection running past the line's end shows one cell for the line break.
         const std::size_t end = number == to.line ? to.column : line.size() + 1;
@@ -385,7 +407,7 @@ class SdlViewerWindow final : public ViewerWindow {
   void draw_scroll_bar() {
     const int left = scroll_bar_left();
     fill({left, 0, px(kScrollBarWidth), text_height()}, {235, 235, 235, 255});
-    const Thumb thumb = view_.thumb(text_height(), px(kMinThumb));
+    const Thumb thumb = view().thumb(text_height(), px(kMinThumb));
     fill({left + px(2), thumb.offset, px(kScrollBarWidth) - px(4), thumb.length},
          {150, 150, 150, 255});
   }
@@ -411,8 +433,6 @@ class SdlViewerWindow final : public ViewerWindow {
   }
 
   ViewerModel& model_;
-  const ViewerText& text_;
-  ViewerView& view_;
   SDL_Window* window_;
   SDL_Renderer* renderer_;
   TTF_Font* font_;
