@@ -307,6 +307,8 @@ LRESULT CALLBACK text_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
     case EM_SETLIMITTEXT:  // the model keeps its own bound
     case EM_SETREADONLY:
       return TRUE;
+    case EM_GETFIRSTVISIBLELINE:  // of the lines shown (only the kept ones while filtered)
+      return static_cast<LRESULT>(model.view().top() - model.shown_text().first_number());
     case EM_GETLINECOUNT:
       return static_cast<LRESULT>(std::max<std::size_t>(model.text().line_count(), 1));
     case WM_COPY:
