@@ -9,16 +9,16 @@ source "$(dirname "$0")/common.bash"
 probe viewer-close 3000 >/dev/null || fail "a viewer from before cannot be closed"
 (cd "$WIN_BUILD" && exec wine fpu-trace-viewer.exe) &
 program_pid=$!
-probe viewer-window 20000 >/dev/null || fail "the viewer's window did not appear"
 viewer=""
-for _ in $(seq 50); do
+for _ in $(seq 100); do
   viewer=$(xdotool search --name '^FPU SAMPLE trace' 2>/dev/null | head -1 || true)
   [[ -n "$viewer" ]] && break
   sleep 0.2
 done
 [[ -n "$viewer" ]] || fail "no viewer window on the display"
 
-# send FIRST COUNT: lines FIRST.. to the viewer, and into sent.txt.
+# send FIRST COUNT: lines FIRST.. into sent.txt and to the viewer, which has them all when
+# this returns.
 send() {
   python3 - "$1" "$2" <<'PY' | tee -a "$work/sent.txt" | probe viewer-send || fail "lines $1.. not delivered"
 import sys
@@ -48,7 +48,6 @@ save() {
 }
 
 send 0 20000
-probe viewer-text 20000 30000 >/dev/null || fail "the viewer did not get 20000 lines"
 # A click into the text gives the viewer the keyboard.
 xdotool mousemove --window "$viewer" 200 100 click 1
 sleep 0.3
@@ -79,8 +78,6 @@ xdotool key ctrl+i BackSpace BackSpace BackSpace BackSpace Return End space
 sleep 0.3
 before=$(probe viewer-top | tr -d '\r')
 send 20000 1000
-probe viewer-text 21000 30000 >/dev/null || fail "the viewer did not get 21000 lines"
-sleep 0.3
 [[ $(probe viewer-top | tr -d '\r') == "$before" ]] || fail "the paused view moved"
 xdotool key space
 sleep 0.3
