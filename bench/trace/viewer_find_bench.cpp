@@ -114,9 +114,24 @@ void frames_while_counting(benchmark::State& state) {
   state.counters["frames_per_count"] = static_cast<double>(frames) / static_cast<double>(counts);
 }
 
+// Setting a filter on a full buffer: every line is looked at on the window's thread.
+void set_filter(benchmark::State& state) {
+  fpu::viewer::ViewerModel model(
+      [](const std::string&, std::time_t) { return fpu::viewer::SaveResult{}; });
+  fill(model.text());
+  model.text_changed();
+  model.view().set_rows(50);
+  bool odd = false;
+  for (auto _ : state) {
+    model.set_filter((odd = !odd) ? "XOPC = 62, eAX" : "!needle");
+    benchmark::DoNotOptimize(model.shown_text().line_count());
+  }
+}
+
 BENCHMARK_CAPTURE(first_match, ignoring_case, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(first_match, matching_case, true)->Unit(benchmark::kMillisecond);
 BENCHMARK(full_count)->Unit(benchmark::kMillisecond);
+BENCHMARK(set_filter)->Unit(benchmark::kMillisecond);
 BENCHMARK(frames_while_counting)->Unit(benchmark::kMillisecond);
 
 }  // namespace
