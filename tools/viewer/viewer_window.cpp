@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <utility>
 
 #include "backends/sdl/sdl_display.h"
 #include "tools/viewer/viewer_look.h"
@@ -176,6 +177,7 @@ class SdlViewerWindow final : public ViewerWindow {
           if ((event.motion.state & SDL_BUTTON_LMASK) != 0) drag(event.motion.x, event.motion.y);
           break;
         case SDL_MOUSEBUTTONUP:
+          if (selecting_) offer_primary_selection();
           selecting_ = false;
           thumb_grab_ = -1;
           break;
@@ -293,6 +295,7 @@ class SdlViewerWindow final : public ViewerWindow {
     if (outcome == KeyOutcome::copy) {
       SDL_SetClipboardText(latin1_to_utf8(view().selected_text()).c_str());
     }
+    offer_primary_selection();
     if (on_top_ != model_.on_top()) {
       on_top_ = model_.on_top();
       SDL_SetWindowAlwaysOnTop(window_, on_top_ ? SDL_TRUE : SDL_FALSE);
@@ -324,6 +327,17 @@ class SdlViewerWindow final : public ViewerWindow {
     }
     model_.press(position_at(x, y), (SDL_GetModState() & KMOD_SHIFT) != 0);
     selecting_ = true;
+  }
+
+  // As X programs do, a new selection becomes the PRIMARY selection (pasted with the middle
+  // button); the clipboard changes only on Ctrl+C.
+  void offer_primary_selection() {
+    const ViewerView& shown = view();
+    if (!shown.has_selection()) return;
+    const std::pair selected{shown.selection_begin(), shown.selection_end()};
+    if (selected == offered_selection_) return;
+    offered_selection_ = selected;
+    SDL_SetPrimarySelectionText(latin1_to_utf8(shown.selected_text()).c_str());
   }
 
   void drag(int x, int y) {
@@ -442,6 +456,7 @@ class SdlViewerWindow final : public ViewerWindow {
   int width_ = 0;
   int height_ = 0;
   bool selecting_ = false;
+  std::pair<TextPosition, TextPosition> offered_selection_;  // last put in PRIMARY
   int thumb_grab_ = -1;  // where in the thumb the drag took it, or -1
   std::string title_ = kTitle;
   bool on_top_ = false;
