@@ -9,10 +9,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <utility>
 
 #include "backends/sdl/sdl_display.h"
 #include "tools/viewer/viewer_look.h"
 #include "tools/viewer/viewer_placement.h"
+#include "tools/viewer/viewer_window_frame.h"
 
 namespace fpu::viewer {
 
@@ -21,112 +23,9 @@ namespace {
 constexpr const char kTitle[] = "fpu trace viewer";
 // Sizes at scale 1, in pixels.
 constexpr int kFontSize = 14;
-constexpr int kMargin = 4;
 constexpr int kScrollBarWidth = 14;
 constexpr int kMinThumb = 20;
 constexpr auto kFrameInterval = std::chrono::milliseconds(33);
-constexpr int kWidth = 720;
-constexpr int kHeight = 480;
-
-// The client area the key-hint line and the key list need in this font.
-SDL_Point text_size(TTF_Font* font, int scale) {
-  int advance = 0;
-  TTF_GlyphMetrics(font, 'M', nullptr, nullptr, nullptr, nullptr, &advance);
-  const int skip = TTF_FontLineSkip(font);
-  // The key list's rows are "%-20s %s" under a title and a blank row; the key line is a band.
-  const auto keys = ViewerModel::key_list();
-  std::size_t columns = std::strlen(ViewerModel::key_line());
-  for (const KeyHelp& k : keys) columns = std::max(columns, 21 + std::strlen(k.does) + 3);
-  const int rows = static_cast<int>(keys.size()) + 3;
-  const int width = static_cast<int>(columns) * advance + 3 * kMargin * scale;
-  const int height = rows * skip + (3 * kMargin + 2) * scale;
-  return {width, height};
-}
-
-struct ViewerSize {
-  SDL_Point want;  // the size at scale 1, times the scale, or more for the text
-  SDL_Point need;  // for the text
-};
-
-ViewerSize viewer_size(TTF_Font* font, int scale) {
-  const SDL_Point need = text_size(font, scale);
-  return {{std::max(kWidth * scale, need.x), std::max(kHeight * scale, need.y)}, need};
-}
-
-// The usable part of the display that holds the point (x, y), or of the first display.
-ScreenRect work_area_at(int x, int y) {
-  int index = 0;
-  for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
-    SDL_Rect bounds;
-    const SDL_Point point{x, y};
-    if (SDL_GetDisplayBounds(i, &bounds) == 0 && SDL_PointInRect(&point, &bounds)) index = i;
-  }
-  SDL_Rect area;
-  if (SDL_GetDisplayUsableBounds(index, &area) != 0 && SDL_GetDisplayBounds(index, &area) != 0) {
-    return {0, 0, 0, 0};
-  }
-  return {area.x, area.y, area.w, area.h};
-}
-
-// The viewer's frame for a client area of `size`, beside `program`; without it, beside
-// where the program puts its window at the desktop's scale. Empty when the display's size
-// is unknown.
-ScreenRect viewer_frame(const ProgramFrame* program, const ViewerSize& size) {
-  ProgramFrame beside;
-  if (program != nullptr) {
-    beside = *program;
-  } else {
-    SDL_Rect bounds;
-    if (SDL_GetDisplayBounds(0, &bounds) != 0) return {};
-    beside.frame = program_rect(bounds.w, bounds.h, view_width, view_height, desktop_scale());
-  }
-  const ScreenRect work = work_area_at(beside.frame.x + beside.frame.width / 2,
-                                       beside.frame.y + beside.frame.height / 2);
-  if (work.width <= 0 || work.height <= 0) return {};
-  const FrameExtents& e = beside.extents;
-  const int frame_width = e.left + e.right;
-  const int frame_height = e.top + e.bottom;
-  return place_viewer(beside.frame, work, size.want.x + frame_width, size.want.y + frame_height,
-                      size.need.x + frame_width, size.need.y + frame_height);
-}
-
-// The window's frame as the window manager shows it now.
-ScreenRect current_frame(SDL_Window* window, FrameExtents* extents) {
-  int x = 0, y = 0, width = 0, height = 0;
-  SDL_GetWindowPosition(window, &x, &y);
-  SDL_GetWindowSize(window, &width, &height);
-  FrameExtents e;
-  if (SDL_GetWindowBordersSize(window, &e.top, &e.left, &e.bottom, &e.right) != 0) e = {};
-  *extents = e;
-  return {x - e.left, y - e.top, width + e.left + e.right, height + e.top + e.bottom};
-}
-
-// Once shown, the window manager has framed the window: when its frame is not where it
-// should be (the frame differs from the program's, or the window manager placed it by its
-// own rules), it goes there now. Waits at most half a second for the frame to be known.
-void settle_beside(SDL_Window* window, const ProgramFrame& program, const ViewerSize& size) {
-  const bool framed = program.extents != FrameExtents{};
-  FrameExtents extents;
-  ScreenRect frame;
-  for (int i = 0; i < 50; ++i) {
-    SDL_PumpEvents();
-    frame = current_frame(window, &extents);
-    if ((!framed || extents != FrameExtents{}) && (SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN))
-      break;
-    SDL_Delay(10);
-  }
-  ProgramFrame own = program;
-  own.extents = extents;
-  const ScreenRect want = viewer_frame(&own, size);
-  if (want.width <= 0 || want == frame) return;
-  const int width = want.width - extents.left - extents.right;
-  const int height = want.height - extents.top - extents.bottom;
-  if (width != frame.width - extents.left - extents.right ||
-      height != frame.height - extents.top - extents.bottom) {
-    SDL_SetWindowSize(window, width, height);
-  }
-  SDL_SetWindowPosition(window, want.x + extents.left, want.y + extents.top);
-}
 
 const SDL_Color kText{0, 0, 0, 255};
 
@@ -176,6 +75,7 @@ class SdlViewerWindow final : public ViewerWindow {
           if ((event.motion.state & SDL_BUTTON_LMASK) != 0) drag(event.motion.x, event.motion.y);
           break;
         case SDL_MOUSEBUTTONUP:
+          if (selecting_) offer_primary_selection();
           selecting_ = false;
           thumb_grab_ = -1;
           break;
@@ -293,6 +193,7 @@ class SdlViewerWindow final : public ViewerWindow {
     if (outcome == KeyOutcome::copy) {
       SDL_SetClipboardText(latin1_to_utf8(view().selected_text()).c_str());
     }
+    offer_primary_selection();
     if (on_top_ != model_.on_top()) {
       on_top_ = model_.on_top();
       SDL_SetWindowAlwaysOnTop(window_, on_top_ ? SDL_TRUE : SDL_FALSE);
@@ -324,6 +225,17 @@ class SdlViewerWindow final : public ViewerWindow {
     }
     model_.press(position_at(x, y), (SDL_GetModState() & KMOD_SHIFT) != 0);
     selecting_ = true;
+  }
+
+  // As X programs do, a new selection becomes the PRIMARY selection (pasted with the middle
+  // button); the clipboard changes only on Ctrl+C.
+  void offer_primary_selection() {
+    const ViewerView& shown = view();
+    if (!shown.has_selection()) return;
+    const std::pair selected{shown.selection_begin(), shown.selection_end()};
+    if (selected == offered_selection_) return;
+    offered_selection_ = selected;
+    SDL_SetPrimarySelectionText(latin1_to_utf8(shown.selected_text()).c_str());
   }
 
   void drag(int x, int y) {
@@ -442,6 +354,7 @@ class SdlViewerWindow final : public ViewerWindow {
   int width_ = 0;
   int height_ = 0;
   bool selecting_ = false;
+  std::pair<TextPosition, TextPosition> offered_selection_;  // last put in PRIMARY
   int thumb_grab_ = -1;  // where in the thumb the drag took it, or -1
   std::string title_ = kTitle;
   bool on_top_ = false;
