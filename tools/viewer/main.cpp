@@ -73,9 +73,6 @@ std::string terminal_safe(std::string_view line) {
   return out;
 }
 
-// Bytes of text the find bar's count looks through between two frames.
-constexpr std::size_t kCountSlice = std::size_t{2} << 20;
-
 int usage() {
   std::fputs(usage_line, stderr);
   return 2;
@@ -175,7 +172,7 @@ int main(int argc, char** argv) {
   for (;;) {
     if (server.serve(15, stop_fd) || !window->handle_events()) break;
     // The find bar's count goes on a slice per frame, so the window keeps answering.
-    if (model.work(kCountSlice)) changed = true;
+    if (model.work(fpu::viewer::kCountSlice)) changed = true;
     if (changed) window->text_changed();
     changed = false;
     window->present();

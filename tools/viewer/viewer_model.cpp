@@ -110,11 +110,11 @@ KeyOutcome ViewerModel::key(ViewerKey key, bool ctrl, bool shift, bool alt) {
         return KeyOutcome::handled;
       case ViewerKey::backspace:
         if (!find_typed_.empty()) find_typed_.pop_back();
-        find_.set_query(find_typed_, find_.match_case());
+        new_query(find_.match_case());
         return KeyOutcome::handled;
       case ViewerKey::c:
         if (!alt) break;
-        find_.set_query(find_typed_, !find_.match_case());
+        new_query(!find_.match_case());
         return KeyOutcome::handled;
       case ViewerKey::space:
         return KeyOutcome::ignored;  // typed into the bar
@@ -210,7 +210,7 @@ bool ViewerModel::type(std::string_view typed) {
   }
   if (!find_open_) return false;
   find_typed_ += typed;
-  find_.set_query(find_typed_, find_.match_case());
+  new_query(find_.match_case());
   // Found as it is typed: from the current match on, else from the top of the view.
   const std::size_t from =
       match_ && *match_ >= shown_text().discarded_bytes()
@@ -227,6 +227,12 @@ bool ViewerModel::type(std::string_view typed) {
     if (const auto shown = current_match()) view().show_line(shown->line);
   }
   return true;
+}
+
+void ViewerModel::new_query(bool match_case) {
+  find_.set_query(find_typed_, match_case);
+  // Until the count of the new query is done the bar says so, not the last query's count.
+  counting_done_ = false;
 }
 
 void ViewerModel::find_step(bool backward) {
@@ -246,8 +252,9 @@ bool ViewerModel::work(std::size_t budget) {
   if (!find_open_ || find_.query().empty()) return false;
   const std::size_t before = find_.count();
   const std::uint64_t base = shown_text().discarded_bytes();
-  const std::size_t current = match_ && *match_ >= base ? static_cast<std::size_t>(*match_ - base)
-                                                        : shown_text().text().size();
+  // Without a current match the count must not start over as lines arrive.
+  const std::size_t current =
+      match_ && *match_ >= base ? static_cast<std::size_t>(*match_ - base) : std::string::npos;
   const bool was_done = counting_done_;
   counting_done_ = find_.count_slice(shown_text().text(), base, current, budget);
   return !was_done || !counting_done_ || find_.count() != before;

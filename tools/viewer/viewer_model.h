@@ -144,6 +144,8 @@ class ViewerModel {
   EditSelection edit_;
   Saver saver_;
   void find_step(bool backward);
+  // The find bar's text or case changed.
+  void new_query(bool match_case);
   void update_filter();
   void refilter();
   bool kept(std::string_view line) const;

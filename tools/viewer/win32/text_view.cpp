@@ -14,10 +14,9 @@ namespace fpu::viewer {
 namespace {
 
 constexpr int margin = TextLayout::margin;
-// The find bar's count: a slice of text per timer tick, so the window keeps answering.
+// The find bar's count: a slice of text (kCountSlice) per timer tick.
 constexpr UINT_PTR count_timer = 1;
 constexpr UINT count_interval_ms = 15;
-constexpr std::size_t count_slice = std::size_t{2} << 20;
 
 ViewerKey viewer_key(WPARAM vk) {
   switch (vk) {
@@ -183,7 +182,7 @@ struct TextView {
   }
 
   void tick() {
-    if (model.work(count_slice)) {
+    if (model.work(kCountSlice)) {
       InvalidateRect(hwnd, nullptr, FALSE);
     } else {
       KillTimer(hwnd, count_timer);
@@ -307,6 +306,8 @@ LRESULT CALLBACK text_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
     case EM_SETLIMITTEXT:  // the model keeps its own bound
     case EM_SETREADONLY:
       return TRUE;
+    case EM_GETFIRSTVISIBLELINE:  // of the lines shown (only the kept ones while filtered)
+      return static_cast<LRESULT>(model.view().top() - model.shown_text().first_number());
     case EM_GETLINECOUNT:
       return static_cast<LRESULT>(std::max<std::size_t>(model.text().line_count(), 1));
     case WM_COPY:
