@@ -18,7 +18,8 @@ if [[ "${1:-}" == "--test" ]]; then
   # time and python3: the replay tool's hostile-input test measures memory with /usr/bin/time
   # and writes its largest scripts with python3 (neither is in a minimal Debian). openbox,
   # wmctrl and x11-utils: the viewer's placement beside a window a window manager moved.
-  packages+=(clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool
+  # xclip: reads the selections the viewer offers.
+  packages+=(clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool xclip
     x11-apps x11-utils openbox wmctrl imagemagick time python3 desktop-file-utils man-db)
 fi
 if [[ "${1:-}" == "--package" ]]; then

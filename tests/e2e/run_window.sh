@@ -124,8 +124,15 @@ play_line() {
 # program's, and must leave the keyboard focus where it was.
 expect_viewer_beside() {
   local viewer
-  viewer=$(timeout 10 xdotool search --sync --onlyvisible --name "$(name_pattern "$FPU_VIEWER_TITLE")" 2>/dev/null |
-    head -n 1) || fail "the trace viewer did not appear within 10 s"
+  # One search at a time: a search fails outright when a window it looks at goes away.
+  local tries
+  for ((tries = 0; tries < 100; tries++)); do
+    viewer=$(xdotool search --onlyvisible --name "$(name_pattern "$FPU_VIEWER_TITLE")" 2>/dev/null |
+      head -n 1 || true)
+    [[ -n "$viewer" ]] && break
+    sleep 0.1
+  done
+  [[ -n "$viewer" ]] || fail "the trace viewer did not appear within 10 s"
   VIEWER_PID=$(xdotool getwindowpid "$viewer" 2>/dev/null || true)
   local X Y WIDTH HEIGHT
   eval "$(xdotool getwindowgeometry --shell "$viewer" | grep -E '^(X|Y|WIDTH|HEIGHT)=-?[0-9]+$')"

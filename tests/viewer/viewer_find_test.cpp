@@ -75,7 +75,9 @@ TEST(ViewerFind, CountInSlicesMatchesCountAtOnce) {
   EXPECT_EQ(find.count(), 501u);
 }
 
-SaveResult no_save(const std::string&, std::time_t) { return {}; }
+SaveResult no_save(const std::string&, std::time_t) {
+  return {};
+}
 
 void fill(ViewerModel& model, int count) {
   for (int i = 0; i < count; ++i) model.text().append("line " + std::to_string(i));
@@ -118,7 +120,16 @@ TEST(ViewerModel, FindBarFindsCountsAndSteps) {
   }
   model.key(ViewerKey::c, false, false, true);  // Alt+C: match case
   model.type("X");
+  EXPECT_TRUE(model.find_line().ends_with("counting...")) << "not the last query's count";
   while (model.work(64)) {
+  }
+  EXPECT_EQ(model.find_line(), "Find: line 4X   [match case]   no match");
+  // Lines streaming in, a few bytes a frame, never keep a count without a current match from
+  // finishing.
+  for (int frame = 0; frame < 200; ++frame) {
+    model.text().append("more");
+    model.text_changed();
+    model.work(16);
   }
   EXPECT_EQ(model.find_line(), "Find: line 4X   [match case]   no match");
   model.key(ViewerKey::escape, false);

@@ -177,6 +177,89 @@ TEST(ViewerModel, TimeColumnIsSavedOnlyWhenShown) {
   }
 }
 
+TEST(ViewerModel, FilterShowsOnlyItsLinesAndKeepsTheRest) {
+  struct Case {
+    const char* name;
+    const char* filter;  // typed into the bar after `before`
+    std::vector<const char*> before;
+    std::vector<const char*> after;  // arriving while filtered, each handled apart
+    const char* shown;               // what Ctrl+S saves while filtered
+    const char* status;
+    bool pause = false;
+    std::size_t limit = kTextLimit;
+  };
+  const Case cases[] = {
+      {"lines containing the text, any case",
+       "XOPC",
+       {"rot1 = 25\r\nxopc = 62\r\nrot2 = 5\r\nXopc = 1"},
+       {},
+       "xopc = 62\r\nXopc = 1",
+       "showing 2 of 4 lines"},
+      {"! keeps the lines without it",
+       "!xopc",
+       {"rot1 = 25\r\nxopc = 62\r\nrot2 = 5"},
+       {},
+       "rot1 = 25\r\nrot2 = 5",
+       "showing 2 of 3 lines"},
+      {"lines arriving are filtered and counted",
+       "rot",
+       {"rot1 = 25"},
+       {"\r\nxopc = 7", "\r\nrot3 = 9", "\r\nflag"},
+       "rot1 = 25\r\nrot3 = 9",
+       "showing 2 of 4 lines"},
+      {"a line a sender continues is judged whole",
+       "xopc",
+       {"a\r\n"},
+       {"xo", "pc = 1\r\n", "b\r\n"},
+       "xopc = 1",
+       "showing 1 of 4 lines"},
+      {"a continued line that stops matching goes",
+       "!xopc",
+       {"a\r\n"},
+       {"xo", "pc = 1\r\n", "b\r\n"},
+       "a\r\nb",
+       "showing 2 of 4 lines"},
+      {"paused: both counts go on",
+       "rot",
+       {"rot1 = 25"},
+       {"\r\nrot2 = 5", "\r\nxopc = 62"},
+       "rot1 = 25\r\nrot2 = 5",
+       "paused: 2 new lines   showing 2 of 3 lines",
+       true},
+      {"old lines discarded leave the filter right",
+       "keep",
+       {"keep 0\r\ndrop 1\r\nkeep 2"},
+       {"\r\ndrop 3", "\r\nkeep 4", "\r\ndrop 5", "\r\nkeep 6", "\r\ndrop 7"},
+       "keep 4\r\nkeep 6",
+       "showing 2 of 4 lines",
+       false,
+       32},
+  };
+  for (const auto& c : cases) {
+    Saved saved;
+    ViewerModel model(
+        [&saved](const std::string& text, std::time_t) {
+          saved.texts.push_back(text);
+          return SaveResult{true, "", ""};
+        },
+        c.limit);
+    for (const char* raw : c.before) model.text().append_raw(raw);
+    model.text_changed();
+    if (c.pause) model.key(ViewerKey::space, false);
+    model.key(ViewerKey::i, true);
+    model.type(c.filter);
+    model.key(ViewerKey::enter, false);
+    for (const char* raw : c.after) {
+      model.text().append_raw(raw);
+      model.text_changed();
+    }
+    EXPECT_EQ(model.status(), c.status) << c.name;
+    model.key(ViewerKey::s, true);
+    ASSERT_EQ(saved.texts.size(), 1u) << c.name;
+    EXPECT_EQ(saved.texts[0], c.shown) << c.name;
+  }
+}
+
 TEST(EditSelection, ProgramsAppendAtTheCaretTheyPut) {
   // What a sender does: length, caret to the end, insertion; and what a click does first.
   struct Case {

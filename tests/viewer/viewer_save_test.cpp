@@ -120,5 +120,20 @@ TEST_F(ViewerSave, FailedWriteLeavesNoFileAndSaysWhy) {
   EXPECT_NE(missing.error.find("No such file or directory"), std::string::npos) << missing.error;
 }
 
+TEST(ViewerSaveLineBreaks, EveryLineEndsWithOneLineFeedOnLinux) {
+  const struct {
+    std::string_view text;
+    std::string_view expected;
+  } cases[] = {
+      {"", ""},
+      {"rot1 = 25", "rot1 = 25\n"},
+      {"a\r\nb", "a\nb\n"},
+      {"a\r\n", "a\n\n"},  // the empty last line is a line too
+      {"\r\n\r\n", "\n\n\n"},
+      {"cr\ralone\r\nx", "cr\ralone\nx\n"},  // a lone CR is a line's own text
+  };
+  for (const auto& c : cases) EXPECT_EQ(with_lf_line_breaks(c.text), c.expected) << c.text;
+}
+
 }  // namespace
 }  // namespace fpu::viewer

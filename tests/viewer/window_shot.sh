@@ -2,7 +2,7 @@
 # The windowed viewer on its own Xvfb screen, sent a traced string-art frame by the replay
 # tool: the screenshot shows text, a scroll bar with its thumb at the end (following) and
 # the help line; after Home new lines leave the view alone; Ctrl+S saves every line into
-# the documents folder and names the file in the window.
+# the documents folder and names the file in the window; a drag sets X's PRIMARY selection.
 #   window_shot.sh FPU_TRACE_VIEWER FPU_SAMPLE_REPLAY
 set -euo pipefail
 
@@ -22,7 +22,7 @@ trap cleanup EXIT
 # shellcheck source=../e2e/x_session.sh
 source "$here/../e2e/x_session.sh"
 load_names "$(dirname "$viewer")"
-require_tools Xvfb xdotool import python3
+require_tools Xvfb xdotool import python3 xclip
 
 # Under the asan preset: an SDL window with a renderer leaks 128 bytes inside a library SDL
 # unloads again (a bare SDL program does the same), which no suppression can name.
@@ -92,11 +92,26 @@ saved=$(measure)
 file=("$XDG_DOCUMENTS_DIR"/fpu-trace-*.txt)
 [[ -f "${file[0]}" ]] || fail "Ctrl+S saved nothing into $XDG_DOCUMENTS_DIR"
 sent=$("$replay" --trace stdout "$WORK/frame.txt" | grep -c '^{"trace":')
-lines=$(($(tr -cd '\n' <"${file[0]}" | wc -c) + 1))
+lines=$(wc -l <"${file[0]}")
 ((lines == 2 * sent)) || fail "the saved file has $lines lines, not 2 x $sent"
+! grep -q $'\r' "${file[0]}" || fail "the saved file has CR line breaks"
 (($(value bar "$saved") < bar - 10)) || fail "no status line above the help line: $saved"
 [[ "$(xdotool getwindowname "$WINDOW")" == *"${file[0]}" ]] || fail "the title does not name the file"
 echo "ok   Ctrl+S saves all $lines lines and says where in the window"
+
+# A drag along the first line selects its start: X's PRIMARY selection has it at once, the
+# clipboard only after Ctrl+C.
+xdotool mousemove --window "$WINDOW" 2 10 mousedown 1 mousemove --window "$WINDOW" 200 10 mouseup 1
+sleep 0.3
+primary=$(timeout 5 xclip -o -selection primary 2>/dev/null) || fail "no PRIMARY selection after a drag"
+[[ -n "$primary" && "$(head -n 1 "${file[0]}")" == "$primary"* ]] ||
+  fail "PRIMARY holds '$primary', not the start of '$(head -n 1 "${file[0]}")'"
+! timeout 5 xclip -o -selection clipboard >/dev/null 2>&1 || fail "a drag alone filled the clipboard"
+xdotool key --window "$WINDOW" ctrl+c
+sleep 0.3
+[[ "$(timeout 5 xclip -o -selection clipboard 2>/dev/null)" == "$primary" ]] ||
+  fail "Ctrl+C did not put the selection on the clipboard"
+echo "ok   a drag sets the PRIMARY selection ('$primary'); Ctrl+C the clipboard"
 
 kill "$VIEWER_PID"
 wait "$VIEWER_PID" || fail "the viewer ended with status $?"

@@ -73,9 +73,6 @@ std::string terminal_safe(std::string_view line) {
   return out;
 }
 
-// Bytes of text the find bar's count looks through between two frames.
-constexpr std::size_t kCountSlice = std::size_t{2} << 20;
-
 int usage() {
   std::fputs(usage_line, stderr);
   return 2;
@@ -117,7 +114,19 @@ int main(int argc, char** argv) {
   signal(SIGPIPE, SIG_IGN);
 
   fpu::viewer::ViewerModel model([](const std::string& text, std::time_t when) {
-    return fpu::viewer::save_text(text, fpu::viewer::documents_dir(std::getenv), when);
+    return fpu::viewer::save_text(fpu::viewer::with_lf_line_breaks(text),
+                                  fpu::viewer::documents_dir(std::getenv), when);
+  });
+  // Highlight rules kept from earlier runs; a bad config is set aside and said once.
+  const std::string highlight_path = fpu::viewer::highlight_config_path(std::getenv, false);
+  fpu::viewer::Highlights highlights;
+  if (const std::string note = fpu::viewer::load_highlights(highlight_path, highlights);
+      !note.empty()) {
+    std::fprintf(stderr, "fpu-trace-viewer: %s\n", note.c_str());
+    model.note(note);
+  }
+  model.set_highlights(highlights, [&highlight_path](const fpu::viewer::Highlights& rules) {
+    return fpu::viewer::store_highlights(highlight_path, rules);
   });
   bool to_stdout = true;
   bool changed = false;
@@ -163,7 +172,7 @@ int main(int argc, char** argv) {
   for (;;) {
     if (server.serve(15, stop_fd) || !window->handle_events()) break;
     // The find bar's count goes on a slice per frame, so the window keeps answering.
-    if (model.work(kCountSlice)) changed = true;
+    if (model.work(fpu::viewer::kCountSlice)) changed = true;
     if (changed) window->text_changed();
     changed = false;
     window->present();

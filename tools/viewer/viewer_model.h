@@ -13,6 +13,7 @@
 
 #include "tools/viewer/viewer_edit.h"
 #include "tools/viewer/viewer_find.h"
+#include "tools/viewer/viewer_highlight.h"
 #include "tools/viewer/viewer_limits.h"
 #include "tools/viewer/viewer_save.h"
 #include "tools/viewer/viewer_text.h"
@@ -38,6 +39,8 @@ enum class ViewerKey {
   p,  // with Ctrl: pause
   t,  // with Ctrl: the time column
   o,  // with Ctrl: always on top
+  i,  // with Ctrl: the filter bar
+  h,  // with Ctrl: the highlight bar
   space,
   enter,
   backspace,
@@ -65,14 +68,18 @@ class ViewerModel {
   ViewerModel(const ViewerModel&) = delete;
   ViewerModel& operator=(const ViewerModel&) = delete;
 
+  // The text as received: senders append here.
   ViewerText& text() { return text_; }
   const ViewerText& text() const { return text_; }
-  ViewerView& view() { return view_; }
-  const ViewerView& view() const { return view_; }
+  // What the window shows: the received text, or while a filter is set the lines it keeps.
+  const ViewerText& shown_text() const { return filter_typed_.empty() ? text_ : filtered_; }
+  // The view over shown_text().
+  ViewerView& view() { return filter_typed_.empty() ? view_ : filtered_view_; }
+  const ViewerView& view() const { return filter_typed_.empty() ? view_ : filtered_view_; }
   EditSelection& edit() { return edit_; }
 
   // After lines were appended, discarded or replaced.
-  void text_changed() { view_.text_changed(); }
+  void text_changed();
 
   KeyOutcome key(ViewerKey key, bool ctrl, bool shift = false, bool alt = false);
   // Typed text: goes to the find bar while it is open. Returns whether it was taken.
@@ -84,7 +91,7 @@ class ViewerModel {
   void wheel(int notches);
   // A click in the text (Shift extends the selection) and a drag from it.
   void press(TextPosition at, bool shift);
-  void drag(TextPosition at) { view_.extend_selection(at); }
+  void drag(TextPosition at) { view().extend_selection(at); }
   void clear();
   void save(std::time_t when);
 
@@ -95,6 +102,21 @@ class ViewerModel {
   std::optional<TextPosition> current_match() const;
   // "find: QUERY   N of M" while the bar is open.
   std::string find_line() const;
+  bool filter_open() const { return filter_open_; }
+  // Shows only the lines containing `filter` (case-insensitive), or with a leading '!' those
+  // not containing the rest; empty shows every line. Lines arriving meanwhile are kept.
+  void set_filter(std::string_view filter);
+  const std::string& filter() const { return filter_typed_; }
+  // Highlight rules; `keeper` writes them away after each change (returns an error or "").
+  using HighlightKeeper = std::function<std::string(const Highlights&)>;
+  void set_highlights(const Highlights& rules, HighlightKeeper keeper);
+  const Highlights& highlights() const { return highlights_; }
+  bool highlight_open() const { return highlight_open_; }
+  // A note for the status line until Escape (e.g. a config that was set aside).
+  void note(std::string text) { status_ = std::move(text); }
+  // Whether a bar for typed text is open (find, filter or highlight), and its line.
+  bool bar_open() const { return find_open_ || filter_open_ || highlight_open_; }
+  std::string bar_line() const;
   bool paused() const { return paused_; }
   // The time column: when each line arrived, in seconds since the viewer started.
   bool time_shown() const { return time_shown_; }
@@ -122,7 +144,36 @@ class ViewerModel {
   EditSelection edit_;
   Saver saver_;
   void find_step(bool backward);
+  // The find bar's text or case changed.
+  void new_query(bool match_case);
+  void update_filter();
+  void refilter();
+  bool kept(std::string_view line) const;
+  // Appends line `index` of the received text to the filtered text, with its time.
+  void keep(std::size_t index);
   void toggle_pause();
+
+  // The filter: a copy of the lines it keeps, the view over them, and how far the received
+  // text was looked at (line number, the size that line had, whether it was kept).
+  ViewerText filtered_;
+  ViewerView filtered_view_;
+  bool filter_open_ = false;
+  std::string filter_bar_;    // typed into the bar, set on Enter
+  std::string filter_typed_;  // the filter in force
+  ViewerFind filter_find_;
+  bool filter_not_ = false;
+  std::uint64_t filter_first_ = 0;
+  std::uint64_t checked_ = 0;
+  std::size_t checked_size_ = 0;
+  bool checked_kept_ = false;
+  std::uint32_t keep_time_ = 0;
+
+  Highlights highlights_;
+  HighlightKeeper keeper_;
+  bool highlight_open_ = false;
+  std::string highlight_bar_;
+  // Opens one of the bars for typed text, closing the others.
+  void open_bar(bool& bar);
 
   bool help_shown_ = false;
   ViewerFind find_;

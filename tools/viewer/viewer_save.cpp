@@ -1,69 +1,15 @@
+// Saving the viewer's text under a dated name that nothing has yet, through the safe writer,
+// on every platform.
 #include "tools/viewer/viewer_save.h"
-
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <fstream>
 
 #include "files/file_writer.h"
 
 namespace fpu::viewer {
 
-namespace {
-
-std::string home_dir(const EnvLookup& env) {
-  const char* home = env("HOME");
-  if (home != nullptr && home[0] == '/') return home;
-  if (const passwd* user = ::getpwuid(::geteuid()); user != nullptr && user->pw_dir != nullptr) {
-    return user->pw_dir;
-  }
-  return "/";
-}
-
-bool is_dir(const std::string& path) {
-  struct stat st {};
-  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// The value of XDG_DOCUMENTS_DIR in a user-dirs.dirs file: "$HOME/..." or an absolute path,
-// in double quotes. Empty when the file has no such line.
-std::string documents_from_user_dirs(const std::string& file, const std::string& home) {
-  std::ifstream in(file);
-  std::string line;
-  const std::string key = "XDG_DOCUMENTS_DIR=\"";
-  while (std::getline(in, line)) {
-    const auto start = line.find_first_not_of(" \t");
-    if (start == std::string::npos || line.compare(start, key.size(), key) != 0) continue;
-    const auto value_start = start + key.size();
-    const auto close = line.find('"', value_start);
-    if (close == std::string::npos) continue;
-    std::string value = line.substr(value_start, close - value_start);
-    if (value.starts_with("$HOME")) value = home + value.substr(5);
-    if (!value.starts_with("/")) continue;
-    return value;
-  }
-  return {};
-}
-
-}  // namespace
-
-std::string documents_dir(const EnvLookup& env) {
-  const std::string home = home_dir(env);
-  const char* direct = env("XDG_DOCUMENTS_DIR");
-  if (direct != nullptr && direct[0] == '/' && is_dir(direct)) return direct;
-  const char* config = env("XDG_CONFIG_HOME");
-  const std::string config_dir =
-      config != nullptr && config[0] == '/' ? std::string(config) : home + "/.config";
-  const std::string listed = documents_from_user_dirs(config_dir + "/user-dirs.dirs", home);
-  if (is_dir(listed)) return listed;
-  return home;
-}
-
 SaveResult save_text(const std::string& text, const std::string& dir, std::time_t when) {
   SaveResult result;
   const std::string name = save_file_name(when);
-  const std::string base = dir + (dir.ends_with("/") ? "" : "/");
+  const std::string base = dir + (dir.ends_with("/") || dir.ends_with("\\") ? "" : "/");
   result.path = base + name;
 
   // The final name is taken only if nothing has it yet.
@@ -82,6 +28,20 @@ SaveResult save_text(const std::string& text, const std::string& dir, std::time_
   }
   result.ok = true;
   return result;
+}
+
+std::string with_lf_line_breaks(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 1);
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t crlf = text.find("\r\n", at);
+    const std::size_t end = crlf == std::string_view::npos ? text.size() : crlf;
+    out.append(text.substr(at, end - at));
+    out += '\n';
+    at = crlf == std::string_view::npos ? text.size() : crlf + 2;
+    if (crlf != std::string_view::npos && at == text.size()) out += '\n';  // an empty last line
+  }
+  return out;
 }
 
 }  // namespace fpu::viewer

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace fpu::viewer {
 
@@ -30,5 +31,9 @@ struct SaveResult {
 // failed save never leaves a partial file under that name and never replaces another file
 // (a second save within the same second gets "-2", "-3", ... before ".txt").
 SaveResult save_text(const std::string& text, const std::string& dir, std::time_t when);
+
+// The viewer's text (lines joined by "\r\n", as an edit control holds them) as Linux tools
+// count lines: "\n" between lines and after the last, so `wc -l` agrees with "Saved N lines".
+std::string with_lf_line_breaks(std::string_view text);
 
 }  // namespace fpu::viewer

@@ -9,10 +9,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <utility>
 
 #include "backends/sdl/sdl_display.h"
 #include "tools/viewer/viewer_look.h"
 #include "tools/viewer/viewer_placement.h"
+#include "tools/viewer/viewer_window_frame.h"
 
 namespace fpu::viewer {
 
@@ -21,112 +23,9 @@ namespace {
 constexpr const char kTitle[] = "fpu trace viewer";
 // Sizes at scale 1, in pixels.
 constexpr int kFontSize = 14;
-constexpr int kMargin = 4;
 constexpr int kScrollBarWidth = 14;
 constexpr int kMinThumb = 20;
 constexpr auto kFrameInterval = std::chrono::milliseconds(33);
-constexpr int kWidth = 720;
-constexpr int kHeight = 480;
-
-// The client area the key-hint line and the key list need in this font.
-SDL_Point text_size(TTF_Font* font, int scale) {
-  int advance = 0;
-  TTF_GlyphMetrics(font, 'M', nullptr, nullptr, nullptr, nullptr, &advance);
-  const int skip = TTF_FontLineSkip(font);
-  // The key list's rows are "%-20s %s" under a title and a blank row; the key line is a band.
-  const auto keys = ViewerModel::key_list();
-  std::size_t columns = std::strlen(ViewerModel::key_line());
-  for (const KeyHelp& k : keys) columns = std::max(columns, 21 + std::strlen(k.does) + 3);
-  const int rows = static_cast<int>(keys.size()) + 3;
-  const int width = static_cast<int>(columns) * advance + 3 * kMargin * scale;
-  const int height = rows * skip + (3 * kMargin + 2) * scale;
-  return {width, height};
-}
-
-struct ViewerSize {
-  SDL_Point want;  // the size at scale 1, times the scale, or more for the text
-  SDL_Point need;  // for the text
-};
-
-ViewerSize viewer_size(TTF_Font* font, int scale) {
-  const SDL_Point need = text_size(font, scale);
-  return {{std::max(kWidth * scale, need.x), std::max(kHeight * scale, need.y)}, need};
-}
-
-// The usable part of the display that holds the point (x, y), or of the first display.
-ScreenRect work_area_at(int x, int y) {
-  int index = 0;
-  for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
-    SDL_Rect bounds;
-    const SDL_Point point{x, y};
-    if (SDL_GetDisplayBounds(i, &bounds) == 0 && SDL_PointInRect(&point, &bounds)) index = i;
-  }
-  SDL_Rect area;
-  if (SDL_GetDisplayUsableBounds(index, &area) != 0 && SDL_GetDisplayBounds(index, &area) != 0) {
-    return {0, 0, 0, 0};
-  }
-  return {area.x, area.y, area.w, area.h};
-}
-
-// The viewer's frame for a client area of `size`, beside `program`; without it, beside
-// where the program puts its window at the desktop's scale. Empty when the display's size
-// is unknown.
-ScreenRect viewer_frame(const ProgramFrame* program, const ViewerSize& size) {
-  ProgramFrame beside;
-  if (program != nullptr) {
-    beside = *program;
-  } else {
-    SDL_Rect bounds;
-    if (SDL_GetDisplayBounds(0, &bounds) != 0) return {};
-    beside.frame = program_rect(bounds.w, bounds.h, view_width, view_height, desktop_scale());
-  }
-  const ScreenRect work = work_area_at(beside.frame.x + beside.frame.width / 2,
-                                       beside.frame.y + beside.frame.height / 2);
-  if (work.width <= 0 || work.height <= 0) return {};
-  const FrameExtents& e = beside.extents;
-  const int frame_width = e.left + e.right;
-  const int frame_height = e.top + e.bottom;
-  return place_viewer(beside.frame, work, size.want.x + frame_width, size.want.y + frame_height,
-                      size.need.x + frame_width, size.need.y + frame_height);
-}
-
-// The window's frame as the window manager shows it now.
-ScreenRect current_frame(SDL_Window* window, FrameExtents* extents) {
-  int x = 0, y = 0, width = 0, height = 0;
-  SDL_GetWindowPosition(window, &x, &y);
-  SDL_GetWindowSize(window, &width, &height);
-  FrameExtents e;
-  if (SDL_GetWindowBordersSize(window, &e.top, &e.left, &e.bottom, &e.right) != 0) e = {};
-  *extents = e;
-  return {x - e.left, y - e.top, width + e.left + e.right, height + e.top + e.bottom};
-}
-
-// Once shown, the window manager has framed the window: when its frame is not where it
-// should be (the frame differs from the program's, or the window manager placed it by its
-// own rules), it goes there now. Waits at most half a second for the frame to be known.
-void settle_beside(SDL_Window* window, const ProgramFrame& program, const ViewerSize& size) {
-  const bool framed = program.extents != FrameExtents{};
-  FrameExtents extents;
-  ScreenRect frame;
-  for (int i = 0; i < 50; ++i) {
-    SDL_PumpEvents();
-    frame = current_frame(window, &extents);
-    if ((!framed || extents != FrameExtents{}) && (SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN))
-      break;
-    SDL_Delay(10);
-  }
-  ProgramFrame own = program;
-  own.extents = extents;
-  const ScreenRect want = viewer_frame(&own, size);
-  if (want.width <= 0 || want == frame) return;
-  const int width = want.width - extents.left - extents.right;
-  const int height = want.height - extents.top - extents.bottom;
-  if (width != frame.width - extents.left - extents.right ||
-      height != frame.height - extents.top - extents.bottom) {
-    SDL_SetWindowSize(window, width, height);
-  }
-  SDL_SetWindowPosition(window, want.x + extents.left, want.y + extents.top);
-}
 
 const SDL_Color kText{0, 0, 0, 255};
 
@@ -134,13 +33,7 @@ class SdlViewerWindow final : public ViewerWindow {
  public:
   SdlViewerWindow(ViewerModel& model, SDL_Window* window, SDL_Renderer* renderer, TTF_Font* font,
                   int scale)
-      : model_(model),
-        text_(model.text()),
-        view_(model.view()),
-        window_(window),
-        renderer_(renderer),
-        font_(font),
-        scale_(scale) {
+      : model_(model), window_(window), renderer_(renderer), font_(font), scale_(scale) {
     skip_ = std::max(TTF_FontLineSkip(font_), 1);
     int advance = 0;
     TTF_GlyphMetrics(font_, 'M', nullptr, nullptr, nullptr, nullptr, &advance);
@@ -182,6 +75,7 @@ class SdlViewerWindow final : public ViewerWindow {
           if ((event.motion.state & SDL_BUTTON_LMASK) != 0) drag(event.motion.x, event.motion.y);
           break;
         case SDL_MOUSEBUTTONUP:
+          if (selecting_) offer_primary_selection();
           selecting_ = false;
           thumb_grab_ = -1;
           break;
@@ -194,7 +88,7 @@ class SdlViewerWindow final : public ViewerWindow {
   }
 
   void text_changed() override {
-    view_.text_changed();
+    model_.text_changed();
     dirty_ = true;
   }
 
@@ -209,7 +103,7 @@ class SdlViewerWindow final : public ViewerWindow {
     SDL_RenderClear(renderer_);
     draw_text_rows();
     draw_scroll_bar();
-    if (model_.find_open()) draw_band(find_top(), model_.find_line(), {210, 230, 255, 255});
+    if (model_.bar_open()) draw_band(find_top(), model_.bar_line(), {210, 230, 255, 255});
     if (!model_.status().empty()) draw_band(status_top(), model_.status(), {255, 248, 200, 255});
     draw_band(help_top(), ViewerModel::key_line(), {225, 225, 225, 255});
     if (model_.help_shown()) draw_help_overlay();
@@ -217,11 +111,15 @@ class SdlViewerWindow final : public ViewerWindow {
   }
 
  private:
+  // What is shown: every line, or the filter's.
+  ViewerView& view() { return model_.view(); }
+  const ViewerView& view() const { return model_.view(); }
+  const ViewerText& text() const { return model_.shown_text(); }
   int px(int size) const { return size * scale_; }
   int band_height() const { return skip_ + px(2); }
   int help_top() const { return height_ - band_height(); }
   int status_top() const { return help_top() - (model_.status().empty() ? 0 : band_height()); }
-  int find_top() const { return status_top() - (model_.find_open() ? band_height() : 0); }
+  int find_top() const { return status_top() - (model_.bar_open() ? band_height() : 0); }
   int text_height() const { return std::max(find_top(), 0); }
   // Where a line's text begins: after the time column when it is shown.
   int text_left() const {
@@ -231,7 +129,7 @@ class SdlViewerWindow final : public ViewerWindow {
 
   void layout() {
     SDL_GetRendererOutputSize(renderer_, &width_, &height_);
-    view_.set_rows(static_cast<std::size_t>(std::max(text_height() - px(kMargin), 0) / skip_));
+    view().set_rows(static_cast<std::size_t>(std::max(text_height() - px(kMargin), 0) / skip_));
   }
 
   static ViewerKey viewer_key(SDL_Keycode sym) {
@@ -262,6 +160,27 @@ class SdlViewerWindow final : public ViewerWindow {
         return ViewerKey::l;
       case SDLK_s:
         return ViewerKey::s;
+      case SDLK_f:
+        return ViewerKey::f;
+      case SDLK_p:
+        return ViewerKey::p;
+      case SDLK_t:
+        return ViewerKey::t;
+      case SDLK_o:
+        return ViewerKey::o;
+      case SDLK_i:
+        return ViewerKey::i;
+      case SDLK_h:
+        return ViewerKey::h;
+      case SDLK_SPACE:
+        return ViewerKey::space;
+      case SDLK_RETURN:
+      case SDLK_KP_ENTER:
+        return ViewerKey::enter;
+      case SDLK_BACKSPACE:
+        return ViewerKey::backspace;
+      case SDLK_F3:
+        return ViewerKey::f3;
       default:
         return ViewerKey::other;
     }
@@ -272,8 +191,9 @@ class SdlViewerWindow final : public ViewerWindow {
         model_.key(viewer_key(keysym.sym), (keysym.mod & KMOD_CTRL) != 0,
                    (keysym.mod & KMOD_SHIFT) != 0, (keysym.mod & KMOD_ALT) != 0);
     if (outcome == KeyOutcome::copy) {
-      SDL_SetClipboardText(latin1_to_utf8(view_.selected_text()).c_str());
+      SDL_SetClipboardText(latin1_to_utf8(view().selected_text()).c_str());
     }
+    offer_primary_selection();
     if (on_top_ != model_.on_top()) {
       on_top_ = model_.on_top();
       SDL_SetWindowAlwaysOnTop(window_, on_top_ ? SDL_TRUE : SDL_FALSE);
@@ -287,17 +207,17 @@ class SdlViewerWindow final : public ViewerWindow {
   TextPosition position_at(int x, int y) const {
     const int row = std::max(y - px(kMargin), 0) / skip_;
     const int column = std::max(x - text_left() + char_width_ / 2, 0) / char_width_;
-    return {view_.top() + static_cast<std::uint64_t>(row), static_cast<std::size_t>(column)};
+    return {view().top() + static_cast<std::uint64_t>(row), static_cast<std::size_t>(column)};
   }
 
   void press(int x, int y) {
     if (y >= text_height()) return;
     if (x >= scroll_bar_left()) {
-      const Thumb thumb = view_.thumb(text_height(), px(kMinThumb));
+      const Thumb thumb = view().thumb(text_height(), px(kMinThumb));
       if (y < thumb.offset) {
-        view_.page_up();
+        view().page_up();
       } else if (y >= thumb.offset + thumb.length) {
-        view_.page_down();
+        view().page_down();
       } else {
         thumb_grab_ = y - thumb.offset;
       }
@@ -307,17 +227,28 @@ class SdlViewerWindow final : public ViewerWindow {
     selecting_ = true;
   }
 
+  // As X programs do, a new selection becomes the PRIMARY selection (pasted with the middle
+  // button); the clipboard changes only on Ctrl+C.
+  void offer_primary_selection() {
+    const ViewerView& shown = view();
+    if (!shown.has_selection()) return;
+    const std::pair selected{shown.selection_begin(), shown.selection_end()};
+    if (selected == offered_selection_) return;
+    offered_selection_ = selected;
+    SDL_SetPrimarySelectionText(latin1_to_utf8(shown.selected_text()).c_str());
+  }
+
   void drag(int x, int y) {
     if (thumb_grab_ >= 0) {
-      const Thumb thumb = view_.thumb(text_height(), px(kMinThumb));
+      const Thumb thumb = view().thumb(text_height(), px(kMinThumb));
       const int travel = text_height() - thumb.length;
-      if (travel > 0) view_.scroll_to_fraction(static_cast<double>(y - thumb_grab_) / travel);
+      if (travel > 0) view().scroll_to_fraction(static_cast<double>(y - thumb_grab_) / travel);
       return;
     }
     if (!selecting_) return;
     // Dragging past the text's edge scrolls on.
-    if (y < 0) view_.scroll_by(-1);
-    if (y >= text_height()) view_.scroll_by(1);
+    if (y < 0) view().scroll_by(-1);
+    if (y >= text_height()) view().scroll_by(1);
     model_.drag(position_at(x, std::clamp(y, 0, std::max(text_height() - 1, 0))));
   }
 
@@ -343,15 +274,18 @@ class SdlViewerWindow final : public ViewerWindow {
   void draw_text_rows() {
     const SDL_Rect clip{0, 0, scroll_bar_left(), text_height()};
     SDL_RenderSetClipRect(renderer_, &clip);
-    const TextPosition from = view_.selection_begin();
-    const TextPosition to = view_.selection_end();
-    const std::uint64_t first = text_.first_number();
-    for (std::size_t row = 0; row < view_.rows() + 1; ++row) {
-      const std::uint64_t number = view_.top() + row;
-      if (number < first || number - first >= text_.line_count()) break;
-      const std::string_view line = text_.line(static_cast<std::size_t>(number - first));
+    const TextPosition from = view().selection_begin();
+    const TextPosition to = view().selection_end();
+    const std::uint64_t first = text().first_number();
+    for (std::size_t row = 0; row < view().rows() + 1; ++row) {
+      const std::uint64_t number = view().top() + row;
+      if (number < first || number - first >= text().line_count()) break;
+      const std::string_view line = text().line(static_cast<std::size_t>(number - first));
       const int y = px(kMargin) + static_cast<int>(row) * skip_;
-      if (view_.has_selection() && number >= from.line && number <= to.line) {
+      if (const HighlightRule* rule = model_.highlights().match(line)) {
+        fill({0, y, scroll_bar_left(), skip_}, {rule->rgb.r, rule->rgb.g, rule->rgb.b, 255});
+      }
+      if (view().has_selection() && number >= from.line && number <= to.line) {
         const std::size_t begin = number == from.line ? from.column : 0;
         // A selection running past the line's end shows one cell for the line break.
         const std::size_t end = number == to.line ? to.column : line.size() + 1;
@@ -385,7 +319,7 @@ class SdlViewerWindow final : public ViewerWindow {
   void draw_scroll_bar() {
     const int left = scroll_bar_left();
     fill({left, 0, px(kScrollBarWidth), text_height()}, {235, 235, 235, 255});
-    const Thumb thumb = view_.thumb(text_height(), px(kMinThumb));
+    const Thumb thumb = view().thumb(text_height(), px(kMinThumb));
     fill({left + px(2), thumb.offset, px(kScrollBarWidth) - px(4), thumb.length},
          {150, 150, 150, 255});
   }
@@ -411,8 +345,6 @@ class SdlViewerWindow final : public ViewerWindow {
   }
 
   ViewerModel& model_;
-  const ViewerText& text_;
-  ViewerView& view_;
   SDL_Window* window_;
   SDL_Renderer* renderer_;
   TTF_Font* font_;
@@ -422,6 +354,7 @@ class SdlViewerWindow final : public ViewerWindow {
   int width_ = 0;
   int height_ = 0;
   bool selecting_ = false;
+  std::pair<TextPosition, TextPosition> offered_selection_;  // last put in PRIMARY
   int thumb_grab_ = -1;  // where in the thumb the drag took it, or -1
   std::string title_ = kTitle;
   bool on_top_ = false;

@@ -9,6 +9,9 @@
 //   fpu-wine-probe main-window-move X Y       move the program's window (its frame) to X, Y
 //   fpu-wine-probe viewer-window [WAIT_MS]    the viewer's window rectangle, once it exists
 //   fpu-wine-probe work-area                  the desktop's work area
+//   fpu-wine-probe viewer-send < LINES        each line of the input through the program's trace
+//                                             delivery (a viewer is started when none is open)
+//   fpu-wine-probe viewer-top                 the first line the viewer's view shows (from 0)
 // Exit status 0 on success, 1 when the window is missing or the wait ran out, 2 on bad usage.
 #include <fcntl.h>
 #include <io.h>
@@ -17,7 +20,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <string>
+
+#include "trace/win32/viewer_sink.h"
 
 namespace {
 
@@ -183,6 +189,40 @@ int work_area() {
   return 0;
 }
 
+int viewer_send() {
+  _setmode(_fileno(stdin), _O_BINARY);
+  std::uint64_t lines = 0;
+  fpu::ViewerSinkStats stats;
+  {
+    fpu::Win32ViewerTraceSink sink;
+    std::string line;
+    while (std::getline(std::cin, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      // The queue holds 65,536 lines: a full one is waited out, not dropped.
+      while (sink.send_trace_line(line.c_str()) == 0) sink.wait_idle(1000);
+      ++lines;
+    }
+    sink.wait_idle(60000);
+    stats = sink.stats();
+  }
+  if (stats.delivered != lines) {
+    std::fprintf(stderr, "%llu of %llu lines delivered\n",
+                 static_cast<unsigned long long>(stats.delivered),
+                 static_cast<unsigned long long>(lines));
+    return 1;
+  }
+  return 0;
+}
+
+int viewer_top() {
+  HWND edit = viewer_edit();
+  if (!edit) return 1;
+  DWORD_PTR top = 0;
+  if (!SendMessageTimeoutA(edit, EM_GETFIRSTVISIBLELINE, 0, 0, SMTO_NORMAL, 5000, &top)) return 1;
+  std::printf("%llu\n", static_cast<unsigned long long>(top));
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -192,7 +232,7 @@ int main(int argc, char** argv) {
     std::fprintf(
         stderr,
         "usage: fpu-wine-probe main-window|viewer-text|viewer-caret-home|viewer-close|font-info|"
-        "main-window-move|viewer-window|work-area\n");
+        "main-window-move|viewer-window|work-area|viewer-send|viewer-top\n");
     return 2;
   }
   const std::string command = argv[1];
@@ -208,6 +248,8 @@ int main(int argc, char** argv) {
   }
   if (command == "viewer-window") return viewer_window(arg_ms(argc, argv, 2, 5000));
   if (command == "work-area") return work_area();
+  if (command == "viewer-send") return viewer_send();
+  if (command == "viewer-top") return viewer_top();
   std::fprintf(stderr, "unknown command: %s\n", command.c_str());
   return 2;
 }

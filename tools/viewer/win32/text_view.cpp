@@ -14,10 +14,9 @@ namespace fpu::viewer {
 namespace {
 
 constexpr int margin = TextLayout::margin;
-// The find bar's count: a slice of text per timer tick, so the window keeps answering.
+// The find bar's count: a slice of text (kCountSlice) per timer tick.
 constexpr UINT_PTR count_timer = 1;
 constexpr UINT count_interval_ms = 15;
-constexpr std::size_t count_slice = std::size_t{2} << 20;
 
 ViewerKey viewer_key(WPARAM vk) {
   switch (vk) {
@@ -47,6 +46,26 @@ ViewerKey viewer_key(WPARAM vk) {
       return ViewerKey::l;
     case 'S':
       return ViewerKey::s;
+    case 'F':
+      return ViewerKey::f;
+    case 'P':
+      return ViewerKey::p;
+    case 'T':
+      return ViewerKey::t;
+    case 'O':
+      return ViewerKey::o;
+    case 'I':
+      return ViewerKey::i;
+    case 'H':
+      return ViewerKey::h;
+    case VK_SPACE:
+      return ViewerKey::space;
+    case VK_RETURN:
+      return ViewerKey::enter;
+    case VK_BACK:
+      return ViewerKey::backspace;
+    case VK_F3:
+      return ViewerKey::f3;
     default:
       return ViewerKey::other;
   }
@@ -61,6 +80,7 @@ struct TextView {
   bool counting = false;  // the count timer runs
   bool on_top = false;    // the window was put above others
   std::string base_title;
+  std::string highlight_path;
   ViewerModel model{[](const std::string& text, std::time_t when) {
     return save_text(text, documents_dir(std::getenv), when);
   }};
@@ -71,7 +91,7 @@ struct TextView {
   // Brings the scroll bar and the picture up to date with the model.
   void sync() {
     const ViewerView& view = model.view();
-    const ViewerText& text = model.text();
+    const ViewerText& text = model.shown_text();
     SCROLLINFO info{sizeof info,
                     SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL,
                     0,
@@ -162,7 +182,7 @@ struct TextView {
   }
 
   void tick() {
-    if (model.work(count_slice)) {
+    if (model.work(kCountSlice)) {
       InvalidateRect(hwnd, nullptr, FALSE);
     } else {
       KillTimer(hwnd, count_timer);
@@ -195,7 +215,7 @@ struct TextView {
       case SB_THUMBPOSITION: {
         SCROLLINFO info{sizeof info, SIF_TRACKPOS, 0, 0, 0, 0, 0};
         GetScrollInfo(hwnd, SB_VERT, &info);
-        const auto at = static_cast<std::int64_t>(view.top() - model.text().first_number());
+        const auto at = static_cast<std::int64_t>(view.top() - model.shown_text().first_number());
         view.scroll_by(info.nTrackPos - at);
         break;
       }
@@ -225,6 +245,15 @@ LRESULT CALLBACK text_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
       if (HWND parent = GetParent(hwnd)) GetWindowTextA(parent, title, sizeof title);
       view->base_title = title;
       view->set_font(nullptr);
+      // Highlight rules kept from earlier runs; a bad config is set aside and said once.
+      view->highlight_path = highlight_config_path(std::getenv, true);
+      Highlights rules;
+      if (std::string note = load_highlights(view->highlight_path, rules); !note.empty()) {
+        model.note(std::move(note));
+      }
+      model.set_highlights(rules, [view](const Highlights& kept) {
+        return store_highlights(view->highlight_path, kept);
+      });
       return 0;
     }
     case WM_NCDESTROY:
@@ -277,6 +306,8 @@ LRESULT CALLBACK text_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
     case EM_SETLIMITTEXT:  // the model keeps its own bound
     case EM_SETREADONLY:
       return TRUE;
+    case EM_GETFIRSTVISIBLELINE:  // of the lines shown (only the kept ones while filtered)
+      return static_cast<LRESULT>(model.view().top() - model.shown_text().first_number());
     case EM_GETLINECOUNT:
       return static_cast<LRESULT>(std::max<std::size_t>(model.text().line_count(), 1));
     case WM_COPY:

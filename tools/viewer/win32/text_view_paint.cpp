@@ -34,7 +34,7 @@ struct Painter : TextLayout {
 
   void draw_rows(HDC dc) {
     const ViewerView& view = model.view();
-    const ViewerText& text = model.text();
+    const ViewerText& text = model.shown_text();
     const TextPosition from = view.selection_begin();
     const TextPosition to = view.selection_end();
     const COLORREF text_colour = GetSysColor(COLOR_WINDOWTEXT);
@@ -52,6 +52,15 @@ struct Painter : TextLayout {
         mark_to = number == to.line ? std::min(to.column, end) : end;
       }
       const int y = margin + static_cast<int>(row) * line_height;
+      // A highlight rule's colour behind the whole row.
+      COLORREF row_back = back;
+      if (const HighlightRule* rule = model.highlights().match(line)) {
+        row_back = RGB(rule->rgb.r, rule->rgb.g, rule->rgb.b);
+        const RECT box{0, y, width, y + line_height};
+        HBRUSH brush = CreateSolidBrush(row_back);
+        FillRect(dc, &box, brush);
+        DeleteObject(brush);
+      }
       if (model.time_shown()) {
         SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
         SetBkColor(dc, back);
@@ -68,7 +77,7 @@ struct Painter : TextLayout {
         if (cuts[run + 1] <= cuts[run]) continue;
         const bool marked = run == 1;
         SetTextColor(dc, marked ? GetSysColor(COLOR_HIGHLIGHTTEXT) : text_colour);
-        SetBkColor(dc, marked ? GetSysColor(COLOR_HIGHLIGHT) : back);
+        SetBkColor(dc, marked ? GetSysColor(COLOR_HIGHLIGHT) : row_back);
         // Unmarked text over match highlights keeps them.
         SetBkMode(dc, marked || !matched_row_ ? OPAQUE : TRANSPARENT);
         TextOutA(dc, text_left() + static_cast<int>(cuts[run]) * char_width, y,
@@ -128,8 +137,8 @@ struct Painter : TextLayout {
     if (!model.status().empty()) {
       draw_band(dc, height - 2 * band_height(), model.status(), RGB(255, 248, 200));
     }
-    if (model.find_open()) {
-      draw_band(dc, height - bands() * band_height(), model.find_line(), RGB(210, 230, 255));
+    if (model.bar_open()) {
+      draw_band(dc, height - bands() * band_height(), model.bar_line(), RGB(210, 230, 255));
     }
     draw_band(dc, height - band_height(), ViewerModel::key_line(), RGB(225, 225, 225));
     if (model.help_shown()) draw_key_list(dc);

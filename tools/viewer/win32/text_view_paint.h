@@ -21,9 +21,9 @@ struct TextLayout {
   int text_left(const ViewerModel& model) const {
     return margin + static_cast<int>(model.time_columns()) * char_width;
   }
-  // Bands under the text: the key line, the status, the find bar.
+  // Bands under the text: the key line, the status, the find or filter bar.
   int bands(const ViewerModel& model) const {
-    return 1 + (model.status().empty() ? 0 : 1) + (model.find_open() ? 1 : 0);
+    return 1 + (model.status().empty() ? 0 : 1) + (model.bar_open() ? 1 : 0);
   }
   int text_height(const ViewerModel& model) const {
     return std::max(height - bands(model) * band_height(), 0);

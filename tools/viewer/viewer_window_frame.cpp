@@ -1,0 +1,110 @@
+#include "tools/viewer/viewer_window_frame.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "backends/sdl/sdl_display.h"
+#include "scene/scene_state.h"
+#include "tools/viewer/viewer_model.h"
+#include "tools/viewer/viewer_placement.h"
+
+namespace fpu::viewer {
+
+namespace {
+
+// The client area at scale 1.
+constexpr int kWidth = 720;
+constexpr int kHeight = 480;
+
+// The client area the key-hint line and the key list need in this font.
+SDL_Point text_size(TTF_Font* font, int scale) {
+  int advance = 0;
+  TTF_GlyphMetrics(font, 'M', nullptr, nullptr, nullptr, nullptr, &advance);
+  const int skip = TTF_FontLineSkip(font);
+  // The key list's rows are "%-20s %s" under a title and a blank row; the key line is a band.
+  const auto keys = ViewerModel::key_list();
+  std::size_t columns = std::strlen(ViewerModel::key_line());
+  for (const KeyHelp& k : keys) columns = std::max(columns, 21 + std::strlen(k.does) + 3);
+  const int rows = static_cast<int>(keys.size()) + 3;
+  const int width = static_cast<int>(columns) * advance + 3 * kMargin * scale;
+  const int height = rows * skip + (3 * kMargin + 2) * scale;
+  return {width, height};
+}
+
+// The usable part of the display that holds the point (x, y), or of the first display.
+ScreenRect work_area_at(int x, int y) {
+  int index = 0;
+  for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+    SDL_Rect bounds;
+    const SDL_Point point{x, y};
+    if (SDL_GetDisplayBounds(i, &bounds) == 0 && SDL_PointInRect(&point, &bounds)) index = i;
+  }
+  SDL_Rect area;
+  if (SDL_GetDisplayUsableBounds(index, &area) != 0 && SDL_GetDisplayBounds(index, &area) != 0) {
+    return {0, 0, 0, 0};
+  }
+  return {area.x, area.y, area.w, area.h};
+}
+
+}  // namespace
+
+ViewerSize viewer_size(TTF_Font* font, int scale) {
+  const SDL_Point need = text_size(font, scale);
+  return {{std::max(kWidth * scale, need.x), std::max(kHeight * scale, need.y)}, need};
+}
+
+ScreenRect viewer_frame(const ProgramFrame* program, const ViewerSize& size) {
+  ProgramFrame beside;
+  if (program != nullptr) {
+    beside = *program;
+  } else {
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(0, &bounds) != 0) return {};
+    beside.frame = program_rect(bounds.w, bounds.h, view_width, view_height, desktop_scale());
+  }
+  const ScreenRect work = work_area_at(beside.frame.x + beside.frame.width / 2,
+                                       beside.frame.y + beside.frame.height / 2);
+  if (work.width <= 0 || work.height <= 0) return {};
+  const FrameExtents& e = beside.extents;
+  const int frame_width = e.left + e.right;
+  const int frame_height = e.top + e.bottom;
+  return place_viewer(beside.frame, work, size.want.x + frame_width, size.want.y + frame_height,
+                      size.need.x + frame_width, size.need.y + frame_height);
+}
+
+// The window's frame as the window manager shows it now.
+ScreenRect current_frame(SDL_Window* window, FrameExtents* extents) {
+  int x = 0, y = 0, width = 0, height = 0;
+  SDL_GetWindowPosition(window, &x, &y);
+  SDL_GetWindowSize(window, &width, &height);
+  FrameExtents e;
+  if (SDL_GetWindowBordersSize(window, &e.top, &e.left, &e.bottom, &e.right) != 0) e = {};
+  *extents = e;
+  return {x - e.left, y - e.top, width + e.left + e.right, height + e.top + e.bottom};
+}
+
+void settle_beside(SDL_Window* window, const ProgramFrame& program, const ViewerSize& size) {
+  const bool framed = program.extents != FrameExtents{};
+  FrameExtents extents;
+  ScreenRect frame;
+  for (int i = 0; i < 50; ++i) {
+    SDL_PumpEvents();
+    frame = current_frame(window, &extents);
+    if ((!framed || extents != FrameExtents{}) && (SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN))
+      break;
+    SDL_Delay(10);
+  }
+  ProgramFrame own = program;
+  own.extents = extents;
+  const ScreenRect want = viewer_frame(&own, size);
+  if (want.width <= 0 || want == frame) return;
+  const int width = want.width - extents.left - extents.right;
+  const int height = want.height - extents.top - extents.bottom;
+  if (width != frame.width - extents.left - extents.right ||
+      height != frame.height - extents.top - extents.bottom) {
+    SDL_SetWindowSize(window, width, height);
+  }
+  SDL_SetWindowPosition(window, want.x + extents.left, want.y + extents.top);
+}
+
+}  // namespace fpu::viewer

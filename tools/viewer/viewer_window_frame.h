@@ -1,0 +1,32 @@
+// Where the viewer's window goes and how large it is: beside the program's frame, within
+// the work area, large enough for the key line and the key list in the viewer's font.
+#pragma once
+
+#include <SDL.h>
+#include <SDL_ttf.h>
+
+#include "app/window_frame.h"
+
+namespace fpu::viewer {
+
+// The space around the text and the bands, in pixels at scale 1.
+inline constexpr int kMargin = 4;
+
+struct ViewerSize {
+  SDL_Point want;  // the size at scale 1, times the scale, or more for the text
+  SDL_Point need;  // for the text
+};
+
+ViewerSize viewer_size(TTF_Font* font, int scale);
+
+// The viewer's frame for a client area of `size`, beside `program`; without it, beside
+// where the program puts its window at the desktop's scale. Empty when the display's size
+// is unknown.
+ScreenRect viewer_frame(const ProgramFrame* program, const ViewerSize& size);
+
+// Once shown, the window manager has framed the window: when its frame is not where it
+// should be (the frame differs from the program's, or the window manager placed it by its
+// own rules), it goes there now. Waits at most half a second for the frame to be known.
+void settle_beside(SDL_Window* window, const ProgramFrame& program, const ViewerSize& size);
+
+}  // namespace fpu::viewer
