@@ -11,13 +11,15 @@ desktop=1600x1500
 xvfb_pid=""
 # A copy of the prefix with its own Wine server: the screen's size and dots per inch set
 # here stay out of the other tests (hard links: the registry is replaced, never rewritten).
-shared_prefix=$WINEPREFIX
+shared_prefix=$WINEPREFIX shared_display=$DISPLAY
 cp -al "$shared_prefix" "$work/prefix" 2>/dev/null || cp -a "$shared_prefix" "$work/prefix"
 export WINEPREFIX="$work/prefix"
 restore() {
   wineserver -k 2>/dev/null || true
   [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
-  WINEPREFIX=$shared_prefix cleanup
+  # The shared prefix's clean-up runs on the shared screen: a Wine desktop started there on
+  # this test's screen, about to go, would leave the next test without windows.
+  WINEPREFIX=$shared_prefix DISPLAY=$shared_display cleanup
 }
 trap restore EXIT
 
