@@ -4,11 +4,15 @@
 
 namespace fpu {
 
-std::intptr_t JsonTraceSink::send_trace_line(const char* text) {
+std::string json_trace_line(const char* text) {
   std::string line = "{\"trace\":";
   append_json_string(line, text);
   line += "}\n";
-  out_ << line;
+  return line;
+}
+
+std::intptr_t JsonTraceSink::send_trace_line(const char* text) {
+  out_ << json_trace_line(text);
   return 1;
 }
 

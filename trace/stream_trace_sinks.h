@@ -25,6 +25,9 @@ class NullTraceSink : public TraceSink {
   std::intptr_t send_trace_line(const char*) override { return 0; }
 };
 
+// The JSON line {"trace":"..."} for one trace line, newline included.
+std::string json_trace_line(const char* text);
+
 // Appends `text` to `out` as a JSON string literal.
 void append_json_string(std::string& out, const std::string& text);
 

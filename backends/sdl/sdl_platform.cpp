@@ -1,6 +1,7 @@
 #include "backends/sdl/sdl_platform.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "app/window.h"
 #include "backends/sdl/sdl_display.h"
@@ -9,9 +10,7 @@
 namespace fpu {
 
 SdlPlatform::~SdlPlatform() {
-  if (texture_ != nullptr) SDL_DestroyTexture(texture_);
-  if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
-  if (window_ != nullptr) SDL_DestroyWindow(window_);
+  if (window_ != nullptr) SDL_DestroyWindow(window_);  // frees its surface too
 }
 
 bool SdlPlatform::open_window(std::string& error, std::int32_t chosen_scale) {
@@ -34,22 +33,9 @@ bool SdlPlatform::open_window(std::string& error, std::int32_t chosen_scale) {
     error = SDL_GetError();
     return false;
   }
-  // One 700 x 654 upload per paint needs no GPU; the software renderer starts fastest.
-  renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-  if (renderer_ == nullptr) {
-    error = SDL_GetError();
-    return false;
-  }
-  const Surface& surface = window_surface();
-  texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
-                               surface.width, surface.height);
-  if (texture_ == nullptr) {
-    error = SDL_GetError();
-    return false;
-  }
-  SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);    // a straight copy
-  SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);  // whole pixels when scaled
-  SDL_StopTextInput();                                      // the program reads key codes only
+  // A paint's copy to the window goes straight into the window's own surface (shared memory
+  // with the X server where it has it): no renderer, no texture, no copy of our own.
+  SDL_StopTextInput();  // the program reads key codes only
   return true;
 }
 
@@ -83,29 +69,104 @@ void SdlPlatform::show_window() {
   exposed_ = false;
 }
 
-void SdlPlatform::present() {
-  const Surface& surface = window_surface();
-  SDL_UpdateTexture(texture_, nullptr, surface.pixels.data(),
-                    surface.width * static_cast<int>(sizeof(std::uint32_t)));
-  // At the top-left, each pixel scale x scale; whatever a larger window shows beyond the
-  // bitmap is black. Only that part is filled: clearing the whole window first doubles the
-  // cost of a frame.
-  const int width = surface.width * scale_;
-  const int height = surface.height * scale_;
-  const SDL_Rect where{0, 0, width, height};
-  SDL_RenderCopy(renderer_, texture_, nullptr, &where);
-  int out_width = 0;
-  int out_height = 0;
-  SDL_GetRendererOutputSize(renderer_, &out_width, &out_height);
-  const SDL_Rect beyond[] = {
-      {width, 0, out_width - width, out_height},                     // right
-      {0, height, std::min(width, out_width), out_height - height},  // below
-  };
-  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-  for (const SDL_Rect& rect : beyond) {
-    if (rect.w > 0 && rect.h > 0) SDL_RenderFillRect(renderer_, &rect);
+void SdlPlatform::bit_blt(Handle dst, std::int32_t x, std::int32_t y, std::int32_t width,
+                          std::int32_t height, Handle src, std::int32_t src_x, std::int32_t src_y) {
+  const Surface* from = dst == window_dc() && src != dst ? dc_surface(src) : nullptr;
+  SDL_Surface* screen = from != nullptr ? SDL_GetWindowSurface(window_) : nullptr;
+  if (screen == nullptr) {
+    SoftPlatform::bit_blt(dst, x, y, width, height, src, src_x, src_y);
+    return;
   }
-  SDL_RenderPresent(renderer_);
+  // Offsets i, j with 0 <= i < width whose picture and source pixels both exist.
+  using i64 = std::int64_t;
+  const i64 i_lo = std::max<i64>({0, -i64{x}, -i64{src_x}});
+  const i64 i_hi = std::min<i64>({width, i64{view_width} - x, i64{from->width} - src_x});
+  const i64 j_lo = std::max<i64>({0, -i64{y}, -i64{src_y}});
+  const i64 j_hi = std::min<i64>({height, i64{view_height} - y, i64{from->height} - src_y});
+  if (i_lo >= i_hi || j_lo >= j_hi) return;
+  if (screen != drawn_on_) {  // a new surface (a resized window) holds nothing of ours yet
+    drawn_on_ = screen;
+    changed_top_ = 0;
+    changed_bottom_ = screen->h;
+  }
+  const SDL_PixelFormat& format = *screen->format;
+  // 0x00RRGGBB words need no conversion; any other layout is converted row by row.
+  const bool same_layout = format.BytesPerPixel == 4 && format.Rmask == 0xFF0000u &&
+                           format.Gmask == 0xFF00u && format.Bmask == 0xFFu && format.Amask == 0;
+  if (SDL_MUSTLOCK(screen) && SDL_LockSurface(screen) != 0) return;
+  auto* const base = static_cast<std::uint8_t*>(screen->pixels);
+  const i64 scale = scale_;
+  // Screen columns [left, right) of the copied picture columns, inside the surface.
+  const i64 left = (x + i_lo) * scale;
+  const i64 right = std::min<i64>((x + i_hi) * scale, screen->w);
+  if (left >= right) {
+    if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
+    return;
+  }
+  const auto bytes = static_cast<std::size_t>(right - left) * sizeof(std::uint32_t);
+  for (i64 j = j_lo; j < j_hi; ++j) {
+    const std::uint32_t* source =
+        from->pixels.data() + (src_y + j) * i64{from->width} + src_x + i_lo;
+    const std::uint32_t* row = source;
+    if (scale > 1) {
+      wide_row_.resize(static_cast<std::size_t>(right - left));
+      for (i64 i = 0; i < right - left; ++i) {
+        wide_row_[static_cast<std::size_t>(i)] = source[i / scale];
+      }
+      row = wide_row_.data();
+    }
+    const i64 top = (y + j) * scale;
+    const i64 bottom = std::min<i64>(top + scale, screen->h);
+    for (i64 line = top; line < bottom; ++line) {
+      std::uint8_t* const target =
+          base + line * screen->pitch + left * static_cast<i64>(format.BytesPerPixel);
+      if (!same_layout) {
+        SDL_ConvertPixels(static_cast<int>(right - left), 1, SDL_PIXELFORMAT_RGB888, row,
+                          static_cast<int>(bytes), format.format, target, screen->pitch);
+        changed_top_ = std::min(changed_top_, static_cast<int>(line));
+        changed_bottom_ = std::max(changed_bottom_, static_cast<int>(line) + 1);
+      } else if (std::memcmp(target, row, bytes) != 0) {
+        // Rows the frame leaves as they were are not sent to the display again.
+        std::memcpy(target, row, bytes);
+        changed_top_ = std::min(changed_top_, static_cast<int>(line));
+        changed_bottom_ = std::max(changed_bottom_, static_cast<int>(line) + 1);
+      }
+    }
+  }
+  if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
+}
+
+void SdlPlatform::present() {
+  // Fetched each time: a resized window gets a new surface.
+  SDL_Surface* screen = SDL_GetWindowSurface(window_);
+  if (screen == nullptr) return;
+  if (screen != drawn_on_ || resend_all_) {
+    drawn_on_ = screen;
+    resend_all_ = false;
+    changed_top_ = 0;
+    changed_bottom_ = screen->h;
+  }
+  // Whatever a larger window shows beyond the picture is black.
+  const int width = std::min(view_width * scale_, screen->w);
+  const int height = std::min(view_height * scale_, screen->h);
+  const std::uint32_t black = SDL_MapRGB(screen->format, 0, 0, 0);
+  const SDL_Rect beyond[] = {
+      {width, 0, screen->w - width, screen->h},  // right
+      {0, height, width, screen->h - height},    // below
+  };
+  for (const SDL_Rect& rect : beyond) {
+    if (rect.w > 0 && rect.h > 0) SDL_FillRect(screen, &rect, black);
+  }
+  if (width < screen->w || height < screen->h) {
+    changed_top_ = std::min(changed_top_, 0);
+    changed_bottom_ = std::max(changed_bottom_, screen->h);
+  }
+  if (changed_top_ < changed_bottom_) {
+    const SDL_Rect rows{0, changed_top_, screen->w, changed_bottom_ - changed_top_};
+    SDL_UpdateWindowSurfaceRects(window_, &rows, 1);
+  }
+  changed_top_ = screen->h;
+  changed_bottom_ = 0;
   ++frames_presented_;
 }
 
@@ -132,6 +193,8 @@ void SdlPlatform::handle_event(Program& program, const SDL_Event& event) {
   if (event.type == SDL_WINDOWEVENT && (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
                                         event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)) {
     exposed_ = true;  // repainted without clearing, like an uncovered Windows window
+    // What the display shows is lost: every row goes again, changed or not.
+    resend_all_ = true;
   }
   EventContext context;
   context.modifiers = static_cast<std::uint16_t>(SDL_GetModState());

@@ -18,13 +18,15 @@ namespace fpu {
 
 class SdlPlatform final : public SoftPlatform {
  public:
-  SdlPlatform() : SoftPlatform(view_width, view_height) {}
+  // The window's pixels are the SDL window's surface, so the window DC keeps none of its
+  // own: only copies to the window (BitBlt) show, the one way the program draws on it.
+  SdlPlatform() : SoftPlatform(0, 0) {}
   ~SdlPlatform() override;
   SdlPlatform(const SdlPlatform&) = delete;
   SdlPlatform& operator=(const SdlPlatform&) = delete;
 
   // Creates the hidden window, centred on the desktop as the program places it, with
-  // its renderer. On a desktop scaled by 2 or more the window shows the picture that many
+  // its surface. On a desktop scaled by 2 or more the window shows the picture that many
   // times larger; `chosen_scale` other than 0 replaces the desktop's. On failure returns false
   // with SDL's reason in `error`.
   bool open_window(std::string& error, std::int32_t chosen_scale = 0);
@@ -42,7 +44,10 @@ class SdlPlatform final : public SoftPlatform {
   // Runs the start-up sequence and the message loop; returns the quit code.
   int run(Program& program);
 
-  // Presents the window surface after each paint: one texture upload, then present.
+  // A copy to the window DC lands in the window's surface, each pixel scale x scale.
+  void bit_blt(Handle dst, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+               Handle src, std::int32_t src_x, std::int32_t src_y) override;
+  // Shows the rows the paint changed.
   void end_paint(WindowHandle window) override;
   void set_timer(WindowHandle window, std::uint32_t id, std::uint32_t milliseconds) override;
   void kill_timer(WindowHandle window, std::uint32_t id) override;
@@ -66,8 +71,11 @@ class SdlPlatform final : public SoftPlatform {
   void handle_event(Program& program, const SDL_Event& event);
 
   SDL_Window* window_ = nullptr;
-  SDL_Renderer* renderer_ = nullptr;
-  SDL_Texture* texture_ = nullptr;
+  std::vector<std::uint32_t> wide_row_;  // one picture row widened by the scale
+  SDL_Surface* drawn_on_ = nullptr;      // the window surface the rows below refer to
+  int changed_top_ = 0;                  // screen rows [top, bottom) changed since shown
+  int changed_bottom_ = 0;
+  bool resend_all_ = true;  // the display lost what it showed (exposed, resized)
   TimerQueue timers_;
   std::uint32_t buttons_ = 0;  // SDL button mask as the events so far left it
   bool exposed_ = false;       // part of the window needs painting again

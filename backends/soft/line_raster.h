@@ -56,13 +56,16 @@ inline __int128 quotient(__int128 num, __int128 den) {
   }
   return num / den;
 }
+inline std::int64_t quotient(std::int64_t num, std::int64_t den) {
+  return num / den;
+}
 
-}  // namespace detail
-
-inline LineWalk clip_line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
-                          std::int32_t width, std::int32_t height) {
+// The bounds below in Wide: __int128 for any end points, std::int64_t where they fit.
+template <class Wide>
+LineWalk clip_line_in(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
+                      std::int32_t width, std::int32_t height) {
   using i64 = std::int64_t;
-  using i128 = __int128;
+  using i128 = Wide;
   LineWalk walk;
   if (width <= 0 || height <= 0) return walk;
 
@@ -106,12 +109,12 @@ inline LineWalk clip_line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std
     const i128 two_d = i128{2} * small_d;
     const i128 lo_num = i128{2} * big_d * v_lo - offset;
     if (lo_num > 0) {
-      const i128 first = detail::quotient(lo_num + two_d - 1, two_d);
+      const i128 first = quotient(lo_num + two_d - 1, two_d);
       if (first > k_hi) return walk;
       k_lo = std::max(k_lo, static_cast<i64>(first));
     }
     const i128 hi_num = i128{2} * big_d * (i128{v_hi} + 1) - big_d - bias;  // >= 0
-    const i128 last = detail::quotient(hi_num, two_d);
+    const i128 last = quotient(hi_num, two_d);
     if (last < k_lo) return walk;
     if (last < k_hi) k_hi = static_cast<i64>(last);
   }
@@ -121,7 +124,7 @@ inline LineWalk clip_line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std
   walk.two_big = 2 * big_d;
   walk.two_small = 2 * small_d;
   const i128 num = i128{walk.two_small} * k_lo + offset;
-  const i64 v = static_cast<i64>(detail::quotient(num, walk.two_big));
+  const i64 v = static_cast<i64>(quotient(num, i128{walk.two_big}));
   walk.r = static_cast<i64>(num - i128{v} * walk.two_big);
   const i64 major = major0 + major_dir * k_lo;
   const i64 minor = minor0 + minor_dir * v;
@@ -133,6 +136,21 @@ inline LineWalk clip_line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std
   walk.minor_dx = x_major ? 0 : static_cast<std::int32_t>(minor_dir);
   walk.minor_dy = x_major ? static_cast<std::int32_t>(minor_dir) : 0;
   return walk;
+}
+
+}  // namespace detail
+
+// End points within +/-2^29 on a bitmap with sides below 2^29 (every line of the demo but
+// those from far outside) keep every product below 2^62, so 64 bits do: no 128-bit
+// arithmetic, which WebAssembly does in library calls.
+inline LineWalk clip_line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
+                          std::int32_t width, std::int32_t height) {
+  constexpr std::int32_t near = std::int32_t{1} << 29;
+  const auto is_near = [](std::int32_t v) { return v > -near && v < near; };
+  if (is_near(x0) && is_near(y0) && is_near(x1) && is_near(y1) && width < near && height < near) {
+    return detail::clip_line_in<std::int64_t>(x0, y0, x1, y1, width, height);
+  }
+  return detail::clip_line_in<__int128>(x0, y0, x1, y1, width, height);
 }
 
 template <class Plot>

@@ -85,10 +85,17 @@ mergeInto(LibraryManager.library, {
     canvas.focus({preventScroll: true});
   },
 
+  // The ImageData is a view of the module's memory, made once: each paint is one
+  // putImageData and no copy of ours. Made again only if the memory grows (a new buffer).
   fpu_js_present: function (pixels, width, height) {
     const page = Module.fpuPage;
-    const bytes = new Uint8ClampedArray(HEAPU8.buffer, pixels, width * height * 4);
-    page.context.putImageData(new ImageData(bytes, width, height), 0, 0);
+    const view = page.view;
+    if (!view || view.buffer !== HEAPU8.buffer || view.pixels !== pixels ||
+        view.image.width !== width || view.image.height !== height) {
+      const bytes = new Uint8ClampedArray(HEAPU8.buffer, pixels, width * height * 4);
+      page.view = {buffer: HEAPU8.buffer, pixels: pixels, image: new ImageData(bytes, width, height)};
+    }
+    page.context.putImageData(page.view.image, 0, 0);
     if (page.stats.firstFrame === null) page.stats.firstFrame = performance.now();
     page.stats.frames++;
   },

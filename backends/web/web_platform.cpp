@@ -2,6 +2,8 @@
 
 #include <emscripten/emscripten.h>
 
+#include <algorithm>
+
 #include "app/window.h"
 
 // The page's side (library_fpu.js).
@@ -21,16 +23,36 @@ WebPlatform::~WebPlatform() {
   for (const auto& [id, handle] : intervals_) fpu_js_clear_interval(handle);
 }
 
+void WebPlatform::bit_blt(Handle dst, std::int32_t x, std::int32_t y, std::int32_t width,
+                          std::int32_t height, Handle src, std::int32_t src_x, std::int32_t src_y) {
+  const Surface* from = dst == window_dc() && src != dst ? dc_surface(src) : nullptr;
+  if (from == nullptr) {
+    SoftPlatform::bit_blt(dst, x, y, width, height, src, src_x, src_y);
+    return;
+  }
+  // Offsets i, j with 0 <= i < width whose window and source pixels both exist; 32-bit
+  // arithmetic throughout (64-bit values cost more in WebAssembly).
+  const std::int32_t i_lo = std::max({0, -x, -src_x});
+  const std::int32_t i_hi = std::min({width, view_width - x, from->width - src_x});
+  const std::int32_t j_lo = std::max({0, -y, -src_y});
+  const std::int32_t j_hi = std::min({height, view_height - y, from->height - src_y});
+  if (i_lo >= i_hi || j_lo >= j_hi) return;
+  for (std::int32_t j = j_lo; j < j_hi; ++j) {
+    const std::uint32_t* source =
+        from->pixels.data() + static_cast<std::size_t>(src_y + j) * from->width + (src_x + i_lo);
+    std::uint32_t* target =
+        rgba_.data() + static_cast<std::size_t>(y + j) * view_width + (x + i_lo);
+    // 0x00RRGGBB -> bytes R, G, B, 255 (little-endian words).
+    for (std::int32_t n = i_hi - i_lo; n > 0; --n) {
+      const std::uint32_t p = *source++;
+      *target++ = 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
+    }
+  }
+}
+
 void WebPlatform::end_paint(WindowHandle window) {
   SoftPlatform::end_paint(window);
-  const Surface& surface = window_surface();
-  rgba_.resize(surface.pixels.size());
-  // 0x00RRGGBB -> bytes R, G, B, 255 (little-endian words).
-  for (std::size_t i = 0; i < surface.pixels.size(); ++i) {
-    const std::uint32_t p = surface.pixels[i];
-    rgba_[i] = 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
-  }
-  fpu_js_present(rgba_.data(), surface.width, surface.height);
+  fpu_js_present(rgba_.data(), view_width, view_height);
 }
 
 void WebPlatform::set_timer(WindowHandle window, std::uint32_t id, std::uint32_t milliseconds) {

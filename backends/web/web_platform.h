@@ -24,10 +24,19 @@ namespace fpu::web {
 class WebPlatform final : public SoftPlatform {
  public:
   // `owner` is handed back to the page's timer callbacks.
+  // The window's pixels are kept as the canvas takes them (rgba_ below), so the window DC
+  // keeps none of its own: only copies to the window (BitBlt) show, the one way the program
+  // draws on it.
   WebPlatform(void* owner, std::uint32_t tick_offset)
-      : SoftPlatform(view_width, view_height), owner_(owner), tick_offset_(tick_offset) {}
+      : SoftPlatform(0, 0),
+        owner_(owner),
+        tick_offset_(tick_offset),
+        rgba_(static_cast<std::size_t>(view_width) * view_height, 0xFF000000u) {}
   ~WebPlatform() override;
 
+  // A copy to the window DC converts its pixels into the canvas' bytes as it goes.
+  void bit_blt(Handle dst, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+               Handle src, std::int32_t src_x, std::int32_t src_y) override;
   // One putImageData of the whole bitmap per paint.
   void end_paint(WindowHandle window) override;
   void set_timer(WindowHandle window, std::uint32_t id, std::uint32_t milliseconds) override;
@@ -41,7 +50,7 @@ class WebPlatform final : public SoftPlatform {
   void* owner_;
   std::uint32_t tick_offset_;
   std::map<std::uint32_t, int> intervals_;  // timer id -> the page's interval handle
-  std::vector<std::uint32_t> rgba_;         // the bitmap as canvas bytes (R, G, B, A)
+  std::vector<std::uint32_t> rgba_;         // the window as canvas bytes (R, G, B, A)
 };
 
 // Collects the lines of one message and hands them to the panel in one piece: a traced

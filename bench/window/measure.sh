@@ -8,20 +8,29 @@
 #              the loop sleeps);
 #   busy CPU   share of one core over BUSY_SECONDS in auto + string-art mode (keys Left, T,
 #              S: Left first so that no frame turns about Z and no trace line is sent), from
-#              utime + stime in /proc/PID/stat; the target is under 5 %;
+#              utime + stime in /proc/PID/stat; the target is under 2 %;
 #   memory     peak resident set (VmHWM) at the end.
 # Baselines measured in the same run: xlogo (a minimal X client from x11-apps) for start-up
 # and memory; for CPU, the same auto + string-art frames drawn headless by fpu-sample-replay
 # (so the ratio is what showing a frame costs on top of drawing it). Prints the median of
 # RUNS runs and the ratios.
-#   measure.sh [FPU_SAMPLE [FPU_SAMPLE_REPLAY]]   (default: build/default/fpu-sample and
-#                                                  the replay tool beside it)
+#   measure.sh [BUILD ...]   each BUILD a build folder holding fpu-sample and
+#                            fpu-sample-replay, or the fpu-sample program itself (default:
+#                            build/default). With several, their runs take turns within each
+#                            round, so a before/after pair sees the same machine; each figure
+#                            is printed once per build, in the order given.
 set -euo pipefail
 
 root=$(realpath "$(dirname "$0")/../..")
-sample=$(realpath "${1:-$root/build/default/fpu-sample}")
-replay=$(realpath "${2:-$(dirname "$sample")/fpu-sample-replay}")
-for program in "$sample" "$replay"; do
+[[ $# -gt 0 ]] || set -- "$root/build/default"
+samples=()
+replays=()
+for build in "$@"; do
+  if [[ -d "$build" ]]; then build="$build/fpu-sample"; fi
+  samples+=("$(realpath "$build")")
+  replays+=("$(dirname "${samples[-1]}")/fpu-sample-replay")
+done
+for program in "${samples[@]}" "${replays[@]}"; do
   [[ -x "$program" ]] || {
     echo "no program at $program; build it first" >&2
     exit 1
@@ -42,27 +51,26 @@ trap cleanup EXIT
 
 # shellcheck source=../../tests/e2e/x_session.sh
 source "$root/tests/e2e/x_session.sh"
-load_names "$(dirname "$sample")"
+load_names "$(dirname "${samples[0]}")"
 require_tools Xvfb xdotool import convert xlogo
 
 export XDG_RUNTIME_DIR="$WORK/run"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 start_xvfb
-ticks_per_second=$(getconf CLK_TCK)
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
-cpu_ticks() {  # utime + stime of PID, in clock ticks
-  local stat
-  stat=$(<"/proc/$1/stat")
-  stat=${stat##*) }  # fields after the command name, which may hold blanks
-  local fields
-  read -ra fields <<<"$stat"
-  echo $((fields[11] + fields[12]))
+cpu_ns() {  # CPU time of every thread of PID so far, in ns (schedstat: exact, not ticks)
+  local total=0 task ns
+  for task in /proc/"$1"/task/*/schedstat; do
+    read -r ns _ <"$task" 2>/dev/null || continue
+    total=$((total + ns))
+  done
+  echo "$total"
 }
 
-percent() {  # CPU ticks over SECONDS as a share of one core
-  awk -v t="$1" -v hz="$ticks_per_second" -v s="$2" 'BEGIN {printf "%.2f\n", 100 * t / hz / s}'
+percent() {  # CPU ns over SECONDS as a share of one core
+  awk -v t="$1" -v s="$2" 'BEGIN {printf "%.3f\n", 100 * t / 1e9 / s}'
 }
 
 peak_kb() { awk '/^VmHWM:/ {print $2}' "/proc/$1/status"; }
@@ -76,10 +84,10 @@ non_black() {  # true when a screenshot of the window has a pixel that is not bl
   [[ "$max" != 0 ]]
 }
 
-run_sample() {
-  local start mapped shown
+run_sample() {  # run_sample BUILD_INDEX
+  local b=$1 start mapped shown
   start=$(now_ms)
-  "$sample" 2>>"$WORK/sample.err" &
+  "${samples[b]}" 2>>"$WORK/sample.err" &
   PID=$!
   local window=""
   local i
@@ -94,23 +102,23 @@ run_sample() {
     sleep 0.01
   done
   shown=$(now_ms)
-  echo $((mapped - start)) >>"$WORK/mapped"
-  echo $((shown - start)) >>"$WORK/shown"
+  echo $((mapped - start)) >>"$WORK/mapped.$b"
+  echo $((shown - start)) >>"$WORK/shown.$b"
 
   xdotool mousemove 960 540  # keys follow the pointer without a window manager
   local before after
-  before=$(cpu_ticks "$PID")
+  before=$(cpu_ns "$PID")
   sleep "$IDLE_SECONDS"
-  after=$(cpu_ticks "$PID")
-  percent "$((after - before))" "$IDLE_SECONDS" >>"$WORK/idle"
+  after=$(cpu_ns "$PID")
+  percent "$((after - before))" "$IDLE_SECONDS" >>"$WORK/idle.$b"
 
   xdotool key Left t s
   sleep 0.5  # let the first string-art frames settle
-  before=$(cpu_ticks "$PID")
+  before=$(cpu_ns "$PID")
   sleep "$BUSY_SECONDS"
-  after=$(cpu_ticks "$PID")
-  percent "$((after - before))" "$BUSY_SECONDS" >>"$WORK/busy"
-  peak_kb "$PID" >>"$WORK/peak"
+  after=$(cpu_ns "$PID")
+  percent "$((after - before))" "$BUSY_SECONDS" >>"$WORK/busy.$b"
+  peak_kb "$PID" >>"$WORK/peak.$b"
 
   xdotool key Escape
   wait_exit_within "$PID" 2
@@ -134,43 +142,49 @@ run_baseline() {
   PID=
 }
 
-# CPU milliseconds per frame headless: the same keys, then one tick and one paint per frame.
-frames=200
+# CPU milliseconds per frame headless: the same keys, then one tick and one paint per frame
+# (the child's user + system time, to the microsecond).
+frames=${HEADLESS_FRAMES:-1000}
 {
   printf 'key LEFT\npaint\nkey T\npaint\nkey S\npaint\nrepeat %d\ntick\npaint\nend\n' "$frames"
 } >"$WORK/frames.txt"
-run_headless() {
-  local before after
-  before=$(awk '{print $14 + $15 + $16 + $17}' /proc/$$/stat)  # includes waited-for children
-  "$replay" --trace none "$WORK/frames.txt" >/dev/null
-  after=$(awk '{print $14 + $15 + $16 + $17}' /proc/$$/stat)
-  awk -v t="$((after - before))" -v hz="$ticks_per_second" -v n="$frames" \
-    'BEGIN {printf "%.3f\n", 1000 * t / hz / n}' >>"$WORK/headless"
+run_headless() {  # run_headless BUILD_INDEX
+  local b=$1
+  python3 - "${replays[b]}" "$WORK/frames.txt" "$frames" >>"$WORK/headless.$b" <<'PY'
+import os, resource, subprocess, sys
+subprocess.run([sys.argv[1], "--trace", "none", sys.argv[2]], stdout=subprocess.DEVNULL, check=True)
+used = resource.getrusage(resource.RUSAGE_CHILDREN)
+print("%.4f" % (1000 * (used.ru_utime + used.ru_stime) / int(sys.argv[3])))
+PY
 }
 
 for ((run = 0; run < RUNS; run++)); do
   run_baseline
-  run_headless
-  run_sample
+  for ((b = 0; b < ${#samples[@]}; b++)); do
+    run_headless "$b"
+    run_sample "$b"
+  done
 done
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
-mapped=$(median <"$WORK/mapped")
-shown=$(median <"$WORK/shown")
 base_mapped=$(median <"$WORK/base_mapped")
-idle=$(median <"$WORK/idle")
-busy=$(median <"$WORK/busy")
-peak=$(median <"$WORK/peak")
-headless=$(median <"$WORK/headless")
-# 20 frames a second in auto mode: busy % of a core -> CPU ms per frame.
-windowed=$(awk -v p="$busy" 'BEGIN {printf "%.3f", p / 100 * 1000 / 20}')
 base_peak=$(median <"$WORK/base_peak")
-
 echo "fpu-sample window bench, median of $RUNS runs ($(nproc) cores, Xvfb 1920x1080x24)"
-echo "  start -> window mapped:        ${mapped} ms   (xlogo ${base_mapped} ms, ratio $(ratio "$mapped" "$base_mapped"))"
-echo "  start -> first frame on screen: <= ${shown} ms (screenshot polling)"
-echo "  CPU idle, auto mode off:       ${idle} % of one core over ${IDLE_SECONDS} s"
-echo "  CPU auto + string-art:         ${busy} % of one core over ${BUSY_SECONDS} s (target < 5 %)"
-echo "    per frame: ${windowed} ms windowed, ${headless} ms drawn headless (ratio $(ratio "$windowed" "$headless"))"
-echo "  peak memory (VmHWM):           ${peak} kB  (xlogo ${base_peak} kB, ratio $(ratio "$peak" "$base_peak"))"
-echo "  per-run values: mapped [$(paste -sd' ' "$WORK/mapped")] busy [$(paste -sd' ' "$WORK/busy")]"
+for ((b = 0; b < ${#samples[@]}; b++)); do
+  mapped=$(median <"$WORK/mapped.$b")
+  shown=$(median <"$WORK/shown.$b")
+  idle=$(median <"$WORK/idle.$b")
+  busy=$(median <"$WORK/busy.$b")
+  peak=$(median <"$WORK/peak.$b")
+  headless=$(median <"$WORK/headless.$b")
+  # 20 frames a second in auto mode: busy % of a core -> CPU ms per frame.
+  windowed=$(awk -v p="$busy" 'BEGIN {printf "%.4f", p / 100 * 1000 / 20}')
+  echo "${samples[b]}"
+  echo "  start -> window mapped:        ${mapped} ms   (xlogo ${base_mapped} ms, ratio $(ratio "$mapped" "$base_mapped"))"
+  echo "  start -> first frame on screen: <= ${shown} ms (screenshot polling)"
+  echo "  CPU idle, auto mode off:       ${idle} % of one core over ${IDLE_SECONDS} s"
+  echo "  CPU auto + string-art:         ${busy} % of one core over ${BUSY_SECONDS} s (target < 2 %)"
+  echo "    per frame: ${windowed} ms windowed, ${headless} ms drawn headless (ratio $(ratio "$windowed" "$headless"))"
+  echo "  peak memory (VmHWM):           ${peak} kB  (xlogo ${base_peak} kB, ratio $(ratio "$peak" "$base_peak"))"
+  echo "  per-run values: mapped [$(paste -sd' ' "$WORK/mapped.$b")] busy [$(paste -sd' ' "$WORK/busy.$b")] headless [$(paste -sd' ' "$WORK/headless.$b")] peak [$(paste -sd' ' "$WORK/peak.$b")]"
+done

@@ -180,19 +180,20 @@ Pixels closed_form_visible(std::int64_t x0, std::int64_t y0, std::int64_t x1, st
 
 TEST(LineRaster, ExtremeEndPointsMatchTheClosedForm) {
   std::mt19937 rng(31);
-  std::uniform_int_distribution<std::int32_t> any(int_min, int_max);
+  std::uniform_int_distribution<std::int32_t> full(int_min, int_max);
+  // Just inside +/-2^29, the largest end points worked out in 64 bits.
+  std::uniform_int_distribution<std::int32_t> fits((1 << 29) - 1000, (1 << 29) - 1);
   std::uniform_int_distribution<std::int32_t> near_x(-40, 740), near_y(-40, 694);
-  for (int n = 0; n < 2000; ++n) {
-    const std::int32_t x0 = any(rng), y0 = any(rng);
+  for (int n = 0; n < 3000; ++n) {
+    const auto any = [&] { return n % 3 != 2 ? full(rng) : (fits(rng) * (rng() % 2 ? 1 : -1)); };
+    const std::int32_t x0 = any(), y0 = any();
     // Every other line aims through the bitmap (clamped into int32), the rest are random.
     const std::int64_t ax = 2 * std::int64_t{near_x(rng)} - x0;
     const std::int64_t ay = 2 * std::int64_t{near_y(rng)} - y0;
     const std::int32_t x1 =
-        n % 2 ? any(rng)
-              : static_cast<std::int32_t>(std::clamp<std::int64_t>(ax, int_min, int_max));
+        n % 2 ? any() : static_cast<std::int32_t>(std::clamp<std::int64_t>(ax, int_min, int_max));
     const std::int32_t y1 =
-        n % 2 ? any(rng)
-              : static_cast<std::int32_t>(std::clamp<std::int64_t>(ay, int_min, int_max));
+        n % 2 ? any() : static_cast<std::int32_t>(std::clamp<std::int64_t>(ay, int_min, int_max));
     Pixels got = clipped(x0, y0, x1, y1, 700, 654);
     std::sort(got.begin(), got.end());
     Pixels want = closed_form_visible(x0, y0, x1, y1, 700, 654);
