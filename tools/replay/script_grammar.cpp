@@ -309,60 +309,56 @@ std::uint32_t mouse_message(std::uint8_t event) {
 
 }  // namespace replay
 
-bool parse_wrapping_number(std::string_view s, std::uint32_t* value) {
-  bool negative = false;
+namespace {
+
+// A script number's text: "0x" and hex digits, or an optional "-" and decimal digits.
+struct NumberText {
+  std::string_view digits;
   unsigned base = 10;
-  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-    s.remove_prefix(2);
-    base = 16;
-  } else if (!s.empty() && s[0] == '-') {
-    negative = true;
-    s.remove_prefix(1);
-  }
-  if (s.empty()) return false;
+  bool negative = false;
+};
+
+NumberText number_text(std::string_view s) {
+  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) return {s.substr(2), 16};
+  if (!s.empty() && s[0] == '-') return {s.substr(1), 10, true};
+  return {s};
+}
+
+// The digit's value, or -1 when it is not a digit of the base.
+int digit_value(char c, unsigned base) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (base == 16 && c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (base == 16 && c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+bool parse_wrapping_number(std::string_view s, std::uint32_t* value) {
+  const NumberText text = number_text(s);
+  if (text.digits.empty()) return false;
   std::uint32_t v = 0;
-  for (char c : s) {
-    unsigned d;
-    if (c >= '0' && c <= '9') {
-      d = static_cast<unsigned>(c - '0');
-    } else if (base == 16 && c >= 'a' && c <= 'f') {
-      d = static_cast<unsigned>(c - 'a' + 10);
-    } else if (base == 16 && c >= 'A' && c <= 'F') {
-      d = static_cast<unsigned>(c - 'A' + 10);
-    } else {
-      return false;
-    }
-    v = v * base + d;  // modulo 2^32
+  for (char c : text.digits) {
+    const int d = digit_value(c, text.base);
+    if (d < 0) return false;
+    v = v * text.base + static_cast<std::uint32_t>(d);  // modulo 2^32
   }
-  *value = negative ? 0u - v : v;
+  *value = text.negative ? 0u - v : v;
   return true;
 }
 
 NumberResult parse_script_number(std::string_view s, std::int64_t min, std::uint64_t max,
                                  std::uint64_t* value) {
-  bool negative = false;
-  unsigned base = 10;
-  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-    s.remove_prefix(2);
-    base = 16;
-  } else if (!s.empty() && s[0] == '-') {
-    negative = true;
-    s.remove_prefix(1);
-  }
-  if (s.empty()) return NumberResult::not_a_number;
+  const NumberText text = number_text(s);
+  if (text.digits.empty()) return NumberResult::not_a_number;
+  const bool negative = text.negative;
+  const unsigned base = text.base;
   std::uint64_t v = 0;
   bool overflow = false;
-  for (char c : s) {
-    unsigned d;
-    if (c >= '0' && c <= '9') {
-      d = static_cast<unsigned>(c - '0');
-    } else if (base == 16 && c >= 'a' && c <= 'f') {
-      d = static_cast<unsigned>(c - 'a' + 10);
-    } else if (base == 16 && c >= 'A' && c <= 'F') {
-      d = static_cast<unsigned>(c - 'A' + 10);
-    } else {
-      return NumberResult::not_a_number;
-    }
+  for (char c : text.digits) {
+    const int digit = digit_value(c, base);
+    if (digit < 0) return NumberResult::not_a_number;
+    const auto d = static_cast<unsigned>(digit);
     if (v > (std::numeric_limits<std::uint64_t>::max() - d) / base) overflow = true;
     v = v * base + d;
   }
