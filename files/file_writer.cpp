@@ -106,6 +106,7 @@ bool FileWriter::commit_as(const std::string& path) {
   if (holds_control_byte(path)) return fail(Step::name, "the name holds a control character");
   path_ = path;
   final_ = path;
+  name_ = path.substr(path.find_last_of("/\\") + 1);
   name_taken_ = false;
   return commit();
 }

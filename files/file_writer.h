@@ -1,9 +1,11 @@
 // Writing a file without ever leaving it half written or replacing what was not meant to be
 // replaced. A regular file (or a new one) is written to a temporary file beside it, which
-// takes the old file's mode and owner and is renamed over it when complete; a device or FIFO
-// is written in place; a final-component link in a sticky world-writable folder is followed
-// only when it belongs to this user or to the folder's owner (links planted by others are
-// refused, whatever the kernel's own protection says). Every failure names its step.
+// takes the old file's mode and owner and is renamed over it when complete (on Linux the
+// temporary file has no name until then, where the file system allows); a device, FIFO or
+// a descriptor this process has open (/dev/stdout) is written in place. The path is walked
+// one name at a time and every symbolic link on the way is followed only when it is this
+// user's own or root's in a folder of root's: a link another user planted, anywhere in the
+// path, is refused, whatever the kernel's own protection says. Every failure names its step.
 #pragma once
 
 #include <cstddef>
@@ -42,7 +44,7 @@ class FileWriter {
   // Removes the temporary file; a device or FIFO keeps what was written to it.
   void abandon();
 
-  bool is_open() const { return fd_ >= 0 || !temp_.empty(); }
+  bool is_open() const { return fd_ >= 0 || !temp_.empty() || unnamed_; }
   bool name_taken() const { return name_taken_; }
   // The path given to open() (or commit_as()), the failed step and the system's reason.
   const std::string& path() const { return path_; }
@@ -64,6 +66,9 @@ class FileWriter {
   std::string final_;  // where the temporary file goes (the path with its links resolved)
   std::string temp_;   // empty when writing in place
   int fd_ = -1;
+  int folder_fd_ = -1;    // POSIX: the folder the walk ended in, where the file goes
+  std::string name_;      // POSIX: the file's name in that folder
+  bool unnamed_ = false;  // POSIX: the temporary file has no name yet
   Target target_ = Target::replace;
   bool finished_ = false;
   bool name_taken_ = false;
@@ -77,9 +82,10 @@ class FileWriter {
 bool write_file(const std::string& path, const std::vector<std::uint8_t>& bytes,
                 std::string* error);
 
-// On SIGINT, SIGTERM, SIGHUP and SIGPIPE: removes every temporary file an open writer holds,
-// then ends the process by the same signal. Signals belong to the whole process, so this is
-// set up once, by a program's main().
+// On every signal whose default action ends the process (SIGINT, SIGTERM, SIGHUP, SIGPIPE,
+// SIGXFSZ, SIGUSR1, SIGALRM, ...; faults aside): removes every named temporary file an open
+// writer holds, then ends the process by the same signal. Signals belong to the whole process, so
+// this is set up once, by a program's main().
 void remove_temporary_files_on_signals();
 
 }  // namespace fpu::files

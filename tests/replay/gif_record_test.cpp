@@ -195,7 +195,7 @@ TEST_F(GifRecordTest, BadOptionsAreRefused) {
       {"--scale 9", "not '9'"},
       {"--scale 2x", "not '2x'"},
       {"--scale -1", "not '-1'"},
-      {"--record /nonexistent-dir/x.gif", "cannot write '/nonexistent-dir/x.gif': open: "},
+      {"--record /nonexistent-dir/x.gif", "cannot write '/nonexistent-dir/x.gif': check: "},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(replay(c.args, "paint\n"), 1) << c.args;

@@ -16,7 +16,7 @@ check() {  # check NAME STATUS STDERR_PATTERN (- for none) STDOUT_LINES -- ARGS.
   if [[ "$pattern" == "-" ]]; then
     [[ -s "$err" ]] && stderr_ok=0
   else
-    grep -qE "$pattern" "$err" || stderr_ok=0
+    grep -qE -e "$pattern" "$err" || stderr_ok=0
   fi
   if [[ $status != "$want" || $stderr_ok != 1 || $(wc -l <"$out") != "$lines" ]]; then
     echo "FAIL $name: status $status (want $want), stderr: $(cat "$err"), stdout lines $(wc -l <"$out") (want $lines)"
@@ -33,6 +33,12 @@ check "unwritable png" 1 'cannot write' 0 -- < <(printf 'png /nonexistent/dir/x.
 check "missing script" 1 'cannot open script' 0 -- /nonexistent/script.txt
 check "unknown option" 1 'unknown option' 0 -- --frobnicate
 check "bad trace mode" 1 'stdout, viewer or none' 0 -- --trace file
+# A sign is refused on every number option, "-0" too (it read as the largest value).
+for option in --max-steps --max-script-bytes --ticks --seed --scale; do
+  for value in -0 -1 +2; do
+    check "$option $value" 1 "$option takes a whole number .* without a sign" 0 -- "$option" "$value"
+  done
+done
 check "quit once" 0 - 1 -- --trace none < <(printf 'key ESCAPE\nkey ESCAPE\nclose\n')
 if [[ $fails -ne 0 ]]; then
   exit 1

@@ -199,6 +199,47 @@ for signal in TERM INT; do
     { echo "FAIL SIG$signal left $(ls -A "interrupted-$signal")"; fails=$((fails + 1)); }
 done
 
+# Any signal that ends the process leaves no temporary file: the file size limit's SIGXFSZ
+# (the recording outgrows it), and SIGUSR1 and SIGALRM sent.
+mkdir fsize
+prlimit --fsize=200000 "$replay" --trace none --record fsize/a.gif \
+  < <(printf 'key R\nrepeat 4294967295\ntick\npaint\nend\n') >/dev/null 2>&1
+[[ -z $(ls -A fsize) ]] || { echo "FAIL SIGXFSZ left $(ls -A fsize)"; fails=$((fails + 1)); }
+for signal in USR1 ALRM; do
+  mkdir "signalled-$signal"
+  "$replay" --trace none --record "signalled-$signal/a.gif" \
+    < <(printf 'key R\nrepeat 4294967295\ntick\npaint\nend\n') 2>/dev/null &
+  pid=$!
+  sleep 0.5
+  kill -s "$signal" "$pid"
+  for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill -s KILL "$pid" 2>/dev/null && { echo "FAIL SIG$signal did not end the run"; fails=$((fails + 1)); }
+  wait "$pid"
+  [[ -z $(ls -A "signalled-$signal") ]] ||
+    { echo "FAIL SIG$signal left $(ls -A "signalled-$signal")"; fails=$((fails + 1)); }
+done
+
+# A descriptor of this process is written in place: what went before and after on standard
+# output stays, whether it was opened to replace or to append.
+script='key 1\ndump\npaint\npng %s\nkey 1\ndump\n'
+for name in /dev/stdout /dev/fd/1 /proc/self/fd/1; do
+  for mode in replace append; do
+    printf '{"earlier":1}\n' >inplace.txt
+    if [[ $mode == replace ]]; then
+      printf "$script" "$name" | timeout 20 "$replay" --trace none >inplace.txt 2>err.txt
+    else
+      printf "$script" "$name" | timeout 20 "$replay" --trace none >>inplace.txt 2>err.txt
+    fi
+    status=$?
+    [[ $mode == replace ]] && first='{"centre_x"' || first='{"earlier":1}'
+    [[ $status == 0 && ! -s err.txt && $(head -n 1 inplace.txt) == "$first"* &&
+      $(grep -ao '{"centre_x"' inplace.txt | wc -l) == 2 && $(grep -c $'\x89PNG' inplace.txt) == 1 ]] ||
+      { echo "FAIL png $name ($mode): status $status, $(cat err.txt), output $(head -c 100 inplace.txt | cat -v)"; fails=$((fails + 1)); }
+  done
+done
+OUT=inplace.txt case_ "png to standard input opened read-only" 1 "check: descriptor 0 is not open for writing" 0 \
+  "printf 'paint\npng /dev/fd/0\n'"
+
 # Owners and planted links need root: a file of another user, and that user's link.
 if [[ $(id -u) != 0 ]]; then
   echo "SKIP owner and planted-link cases: not root"
@@ -216,11 +257,27 @@ else
   ln -s "$work/roots-file" shared/planted.gif
   chown -h nobody shared/planted.png shared/planted.gif
   case_ "png through a planted link" 1 \
-    "cannot write 'shared/planted.png': check: .* symbolic link of another user \\(uid [0-9]+\\) in a sticky" 0 \
+    "cannot write 'shared/planted.png': check: 'planted.png' is a symbolic link of another user \\(uid [0-9]+\\): not followed" 0 \
     "printf 'paint\npng shared/planted.png\n'"
   case_ "record through a planted link" 1 "cannot write 'shared/planted.gif': check: .*another user" 0 \
     "printf 'paint\n'" --record shared/planted.gif
   [[ $(cat roots-file) == root ]] || { echo "FAIL a planted link was followed"; fails=$((fails + 1)); }
+  # A link of another user in the middle of the path is not followed either: in a sticky
+  # shared folder, or in a folder of that user's own.
+  mkdir roots-folder && printf 'root' >roots-folder/important.conf && chmod 600 roots-folder/important.conf
+  ln -s "$work/roots-folder" shared/d && chown -h nobody shared/d
+  mkdir nobodys && ln -s "$work/roots-folder" nobodys/d && chown -hR nobody nobodys
+  for via in shared nobodys; do
+    case_ "png through $via/d/" 1 "cannot write '$via/d/important.conf': check: 'd' is a symbolic link of another user" 0 \
+      "printf 'paint\npng $via/d/important.conf\n'"
+    case_ "record through $via/d/" 1 "cannot write '$via/d/x.gif': check: 'd' is a symbolic link of another user" 0 \
+      "printf 'paint\n'" --record "$via/d/x.gif"
+  done
+  [[ $(cat roots-folder/important.conf) == root && -z $(ls -A roots-folder | grep -v important.conf) ]] ||
+    { echo "FAIL a link in the middle of a path was followed: $(ls -A roots-folder)"; fails=$((fails + 1)); }
+  ln -s "$work/roots-folder" own-d
+  case_ "png through one's own link in the middle" 0 - 0 "printf 'paint\npng own-d/mine.png\n'"
+  [[ -f roots-folder/mine.png ]] || { echo "FAIL one's own folder link was not followed"; fails=$((fails + 1)); }
   ln -s "$work/roots-file" shared/own.png
   case_ "png through one's own link there" 0 - 0 "printf 'paint\npng shared/own.png\n'"
   [[ $(head -c 4 roots-file | od -An -tx1 | tr -d ' ') == 89504e47 ]] ||

@@ -12,6 +12,13 @@ namespace {
 // The value of option `name` in [min, max], or false with `error` naming the option.
 bool option_number(const char* name, const char* value, std::uint64_t min, std::uint64_t max,
                    std::uint64_t* out, std::string* error) {
+  // No option takes a negative value, and the script's wrapping reading would make "-0" or
+  // "-1" a value at the far end of the range (a limit turned off, say).
+  if (value != nullptr && (*value == '-' || *value == '+')) {
+    *error = std::string(name) + " takes a whole number from " + std::to_string(min) + " to " +
+             std::to_string(max) + " without a sign, not '" + masked(value) + "'";
+    return false;
+  }
   if (value != nullptr &&
       parse_script_number(value, static_cast<std::int64_t>(min), max, out) == NumberResult::ok) {
     return true;

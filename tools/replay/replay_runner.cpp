@@ -157,6 +157,8 @@ class Runner {
 
   bool write_png(const std::string& file) {
     if (!options_.allow_files) return true;
+    // The picture may go to this process's own standard output: the lines before it first.
+    out_.flush();
     std::string why;
     if (!host_.write_image(file, program_.draw.back_buffer, &why)) {
       // The host's message names the file; names can hold anything, terminals cannot.
