@@ -2,7 +2,9 @@
 // platform's demo reads. Reads no environment of its own (SDL and X11 read theirs, such as
 // DISPLAY, and the desktop's scale comes from GDK_SCALE or Xft.dpi).
 #include <SDL.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -19,23 +21,11 @@
 #include "tools/icon/window_icon.h"
 #include "trace/stream_trace_sinks.h"
 #include "trace/trace.h"
+#include "trace/unix/stdout_trace_sink.h"
 #include "trace/unix/viewer_endpoint.h"
 #include "trace/unix/viewer_trace_sink.h"
 
 namespace {
-
-// JSON lines on standard output, each written (and flushed) as it is made, so a reader at
-// the other end of a pipe sees every key's lines when it happens. Through stdio: the
-// program starts no C++ streams.
-class StdoutJsonTraceSink final : public fpu::TraceSink {
- public:
-  std::intptr_t send_trace_line(const char* text) override {
-    const std::string line = fpu::json_trace_line(text);
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fflush(stdout);
-    return 1;
-  }
-};
 
 // An environment variable set for the length of a scope, then as it was.
 class ScopedEnvironment {
@@ -80,7 +70,11 @@ std::unique_ptr<fpu::TraceSink> make_trace_sink(fpu::TraceMode mode,
       return sink;
     }
     case fpu::TraceMode::stdout_lines:
-      return std::make_unique<StdoutJsonTraceSink>();
+      // A reader that goes away ends the tracing, not the demo.
+      std::signal(SIGPIPE, SIG_IGN);
+      return std::make_unique<fpu::StdoutTraceSink>(STDOUT_FILENO, [](const std::string& text) {
+        std::fprintf(stderr, "fpu-sample: %s\n", text.c_str());
+      });
     case fpu::TraceMode::none:
       break;
   }

@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -26,8 +27,26 @@ constexpr auto kMinWait = 1ms;
 SendBudget::SendBudget() : allowance_(kMaxWait), updated_(Clock::now()) {}
 
 SendBudget::Result SendBudget::send(int fd, const char* data, std::size_t size) {
+  return deliver(fd, [&] { return ::send(fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT) >= 0; });
+}
+
+SendBudget::Result SendBudget::write(int fd, const char* data, std::size_t size) {
+  return deliver(fd, [&] {
+    // A terminal may take part of a line: the rest follows within the same allowance.
+    while (size > 0) {
+      const ssize_t n = ::write(fd, data, size);
+      if (n <= 0) return false;
+      data += n;
+      size -= static_cast<std::size_t>(n);
+    }
+    return true;
+  });
+}
+
+template <typename Attempt>
+SendBudget::Result SendBudget::deliver(int fd, Attempt attempt) {
   for (;;) {
-    if (::send(fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT) >= 0) {
+    if (attempt()) {
       stalled_ = false;
       return Result::sent;
     }
