@@ -17,12 +17,13 @@
 
 #include "app/command_line.h"
 #include "app/event_loop.h"
+#include "app/info_options.h"
 #include "app/program.h"
 #include "app/window.h"
-#include "app/info_options.h"
 #include "app/window_frame.h"
 #include "backends/win32/win32_platform.h"
 #include "trace/stream_trace_sinks.h"
+#include "trace/win32/stdout_sink.h"
 #include "trace/win32/viewer_sink.h"
 
 namespace {
@@ -154,10 +155,13 @@ std::unique_ptr<fpu::TraceSink> make_trace_sink(fpu::TraceMode mode) {
       return std::make_unique<fpu::Win32ViewerTraceSink>(options);
     }
     case fpu::TraceMode::stdout_lines:
-      // Each line goes out as it is made, for a reader at the other end of a pipe.
+      // Each line goes out as it is made, for a reader at the other end of a pipe, from a
+      // thread of its own so that a reader that stops never holds up the window.
       use_parent_console();
-      std::cout << std::unitbuf;
-      return std::make_unique<fpu::JsonTraceSink>(std::cout);
+      return std::make_unique<fpu::Win32StdoutTraceSink>([](const std::string& text) {
+        std::fprintf(stderr, "fpu-sample: %s\n", text.c_str());
+        std::fflush(stderr);
+      });
     case fpu::TraceMode::none:
       break;
   }
