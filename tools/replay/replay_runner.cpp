@@ -133,6 +133,9 @@ class Runner {
       case Op::dump:
         out_ << dump_line(program_.scene);
         return true;
+      case Op::start:  // read before the start-up
+        next();
+        return true;
       case Op::png: {
         std::string file(next(), '\0');
         for (char& c : file) c = static_cast<char>(script.code[at++]);
@@ -188,7 +191,9 @@ ReplayResult run_replay(ReplayHost& host, TraceSink& trace, std::istream& script
       !error.empty()) {
     return ReplayResult{error.starts_with("line ") ? 2 : 1, error};
   }
-  Runner runner(host, trace, out, options);
+  ReplayOptions run_options = options;
+  if (parsed.start_ticks) run_options.start_ticks = *parsed.start_ticks;
+  Runner runner(host, trace, out, run_options);
   runner.start();
   const bool ran = runner.run(parsed);
   out.flush();
