@@ -92,3 +92,11 @@ differing=$(compare -metric AE "$work/last.png" "$work/expected.png" null: 2>&1 
   fail "the replayed frame differs from the window's last in $differing pixels"
 }
 ok "the Linux replay of the saved script ends on the Windows window's last frame (${client})"
+
+# A file that cannot be written is refused before the window opens.
+status=0
+message=$(cd "$WIN_BUILD" && timeout 60 wine fpu-sample.exe --save-script 'Z:\no\such\folder\s.txt' 2>&1 >/dev/null) ||
+  status=$?
+[[ $status == 1 && "$message" == "fpu-sample: cannot write "* ]] ||
+  fail "an unwritable --save-script: exit status $status: $message"
+ok "an unwritable --save-script is refused with exit status 1: ${message%%$'\r'*}"
