@@ -97,15 +97,19 @@ void SessionRecorder::put(std::string line) {
   held_count_ = 1;
 }
 
-void SessionRecorder::flush_run() {
-  if (held_count_ == 0) return;
+std::string SessionRecorder::held_text() const {
+  if (held_count_ == 0) return {};
   const std::string block = "repeat " + std::to_string(held_count_) + "\n" + held_ + "\nend\n";
   const std::size_t plain = (held_.size() + 1) * held_count_;
-  if (block.size() < plain) {
-    write(block);
-  } else {
-    for (std::uint32_t i = 0; i < held_count_; ++i) write(held_ + "\n");
-  }
+  if (block.size() < plain) return block;
+  std::string lines;
+  for (std::uint32_t i = 0; i < held_count_; ++i) lines += held_ + "\n";
+  return lines;
+}
+
+void SessionRecorder::flush_run() {
+  if (held_count_ == 0) return;
+  write(held_text());
   held_count_ = 0;
 }
 

@@ -33,6 +33,9 @@ class SessionRecorder {
   void record(std::uint32_t message, WParam wparam, LParam lparam, const TimerReading* reading);
   // Writes the line still held back; false when any write failed.
   bool finish();
+  // What finish() would write now, without writing it (the page's script so far).
+  std::string held_text() const;
+  bool failed() const { return failed_; }
 
  private:
   void put(std::string line);

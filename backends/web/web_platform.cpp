@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "app/session_recorder.h"
 #include "app/window.h"
 
 // The page's side (library_fpu.js).
@@ -93,11 +94,30 @@ void PanelTraceSink::flush() {
   lines_ = 0;
 }
 
+namespace {
+
+// The page's session script, in memory up to web_session_limit.
+class SessionText final : public ScriptOutput {
+ public:
+  bool write(std::string_view piece) override {
+    if (piece.size() > web_session_limit - text.size()) return false;
+    text += piece;
+    return true;
+  }
+  std::string text;
+};
+
+}  // namespace
+
 struct WebDemo::Run {
-  Run(void* owner, std::uint32_t tick_offset) : platform(owner, tick_offset) {}
+  Run(void* owner, std::uint32_t tick_offset) : platform(owner, tick_offset) {
+    program.recorder = &recorder;
+  }
   WebPlatform platform;
   PanelTraceSink trace;
   Program program{platform, trace};
+  SessionText session;
+  SessionRecorder recorder{session};
   bool ended = false;
 };
 
@@ -210,6 +230,16 @@ void WebDemo::animation_frame() {
   if (!running()) return;
   in_frame_ = true;
   run_loop();
+}
+
+const char* WebDemo::session_script() {
+  if (!run_) return nullptr;
+  const std::string held = run_->recorder.held_text();
+  if (run_->recorder.failed() || held.size() > web_session_limit - run_->session.text.size()) {
+    return nullptr;
+  }
+  session_ = run_->session.text + held;
+  return session_.c_str();
 }
 
 const char* WebDemo::dropped_notice(std::uint64_t count) {

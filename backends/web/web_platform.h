@@ -85,6 +85,9 @@ class WebDemo final : private MessageSource {
   void animation_frame();
   // The panel's first line once it has shed `count` lines: the text every trace sink uses.
   const char* dropped_notice(std::uint64_t count);
+  // The run so far as a replay script (ended runs too), or nullptr when it outgrew what the
+  // page keeps (web_session_limit).
+  const char* session_script();
 
  private:
   struct Run;
@@ -107,6 +110,10 @@ class WebDemo final : private MessageSource {
   std::optional<WindowMessage> input_;
   std::optional<std::uint32_t> timer_;
   std::string notice_;
+  std::string session_;
 };
+
+// The most of a session the page keeps as its script: about three hours of random mode.
+inline constexpr std::size_t web_session_limit = 8u << 20;
 
 }  // namespace fpu::web

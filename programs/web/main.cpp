@@ -9,6 +9,7 @@
 
 extern "C" {
 void fpu_js_attach(void* demo);
+void fpu_js_keep_attach(void* demo);
 }
 
 namespace {
@@ -57,6 +58,11 @@ EMSCRIPTEN_KEEPALIVE const char* fpu_web_dropped_notice(void* demo, double count
   return demo_at(demo).dropped_notice(static_cast<std::uint64_t>(count));
 }
 
+// The session so far as a replay script, or null when it outgrew what the page keeps.
+EMSCRIPTEN_KEEPALIVE const char* fpu_web_session(void* demo) {
+  return demo_at(demo).session_script();
+}
+
 EMSCRIPTEN_KEEPALIVE int fpu_web_scale(double device_pixel_ratio) {
   return fpu::web::integer_scale(device_pixel_ratio);
 }
@@ -67,6 +73,7 @@ int main() {
   // Lives as long as the page; the runtime stays up after main returns.
   auto* demo = new WebDemo;
   fpu_js_attach(demo);
+  fpu_js_keep_attach(demo);
   demo->start();
   return 0;
 }

@@ -1,0 +1,114 @@
+#!/usr/bin/env python3
+"""The page keeps what was made: its session script and its frame, checked against the
+native replay tool.
+
+  keep_test.py URL REPLAY_TOOL WORK_DIR
+
+Plays keys (random mode included: its ticks must carry what they used), a drag and string
+art, then saves the session and the frame through the page's buttons. The script, replayed
+natively, must end on the canvas' frame and print the panel's trace lines; the saved PNG
+must be that frame; the buttons must leave the keys with the canvas.
+"""
+import base64
+import json
+import os
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from browser import Page, start_browser  # noqa: E402
+
+# Downloads land here instead of the browser's download folder.
+CAPTURE = """
+window.keptFiles = {};
+Module.fpuKeep.download = (name, blob) => {
+  const reader = new FileReader();
+  reader.onload = () => { window.keptFiles[name] = reader.result; };
+  reader.readAsDataURL(blob);
+};
+"""
+
+
+class Failure(Exception):
+    pass
+
+
+def same_pixels(a, b):
+    out = subprocess.run(["compare", "-metric", "AE", a, b, "null:"], capture_output=True,
+                         text=True)
+    return out.stderr.strip()
+
+
+def kept(page, button, name):
+    page.js("document.getElementById(arguments[0]).click();", button)
+    page.wait_for("return window.keptFiles[arguments[0]] !== undefined".replace(
+        "arguments[0]", json.dumps(name)))
+    data = page.js("return window.keptFiles[arguments[0]];", name)
+    return base64.b64decode(data.split(",", 1)[1])
+
+
+def run(url, tool, work):
+    driver = start_browser()
+    try:
+        page = Page(driver, url)
+        page.js(CAPTURE)
+        for key in ["\ue031", "s", "v", "b", "b", "r"]:  # F1 traces a line
+            page.key(key)
+        time.sleep(1.5)
+        page.key("r")
+        page.drag(1, [(300, 300), (340, 300), (340, 360)])
+        page.key("l")
+        page.settle()
+
+        script = kept(page, "save-session", "fpu-sample-session.txt").decode()
+        if not script.startswith("# ") or "\nstart " not in script:
+            raise Failure("the saved session does not start with its start line: %r" %
+                          script[:120])
+        if not any(line.startswith("tick ") and len(line.split()) == 5
+                   for line in script.splitlines()):
+            raise Failure("random mode's ticks were saved without their values")
+        path = os.path.join(work, "session.txt")
+        with open(path, "w") as f:
+            f.write(script)
+        expected = os.path.join(work, "replayed.png")
+        out = subprocess.run([tool, "--trace", "stdout", "-"], input=script + "png %s\n" % expected,
+                             capture_output=True, text=True, check=True).stdout
+        traced = [json.loads(line)["trace"] for line in out.splitlines()
+                  if line.startswith('{"trace"')]
+        panel = page.js("return document.getElementById('trace').textContent;")
+        if not traced or panel != "".join(line + "\n" for line in traced):
+            raise Failure("the panel shows %d lines, the replay traced %d" %
+                          (panel.count("\n"), len(traced)))
+
+        canvas = os.path.join(work, "canvas.png")
+        page.canvas_png(canvas)
+        differing = same_pixels(canvas, expected)
+        if differing != "0":
+            raise Failure("the replayed session differs from the canvas in %s pixels" % differing)
+        frame = os.path.join(work, "frame.png")
+        with open(frame, "wb") as f:
+            f.write(kept(page, "save-frame", "fpu-sample-frame.png"))
+        differing = same_pixels(frame, expected)
+        if differing != "0":
+            raise Failure("the saved frame differs from the replay's in %s pixels" % differing)
+        if page.js("return document.activeElement.id") != "screen":
+            raise Failure("the buttons took the keys from the canvas")
+        print("the page's session (%d bytes, %d trace lines) replays natively to its canvas; "
+              "the saved frame is that frame" % (len(script), len(traced)))
+    finally:
+        driver.quit()
+
+
+def main():
+    url, tool, work = sys.argv[1], os.path.realpath(sys.argv[2]), sys.argv[3]
+    try:
+        run(url, tool, work)
+    except Failure as failure:
+        print("FAIL: %s" % failure, file=sys.stderr)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
