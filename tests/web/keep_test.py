@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
-"""The page keeps what was made: its session script and its frame, checked against the
-native replay tool.
+"""The page keeps and shares what was made, checked against the native replay tool.
 
   keep_test.py URL REPLAY_TOOL WORK_DIR
 
 Plays keys (random mode included: its ticks must carry what they used), a drag and string
 art, then saves the session and the frame through the page's buttons. The script, replayed
 natively, must end on the canvas' frame and print the panel's trace lines; the saved PNG
-must be that frame; the buttons must leave the keys with the canvas.
+must be that frame; the buttons must leave the keys with the canvas. The copied link,
+opened in a fresh page, and the script opened as a file must replay to that frame and
+leave the keys to the user; damaged, cut and oversized links and a script with a bad line
+are refused with a message, and the page goes on.
 """
 import base64
 import json
@@ -46,6 +48,28 @@ def kept(page, button, name):
         "arguments[0]", json.dumps(name)))
     data = page.js("return window.keptFiles[arguments[0]];", name)
     return base64.b64decode(data.split(",", 1)[1])
+
+
+def fresh_page(driver, url):
+    driver.get("about:blank")
+    page = Page(driver, url)
+    page.js(CAPTURE)
+    return page
+
+
+def expect_canvas(page, expected, work, label):
+    shot = os.path.join(work, label + "-canvas.png")
+    page.canvas_png(shot)
+    differing = same_pixels(shot, expected)
+    if differing != "0":
+        raise Failure("%s: the canvas differs from the replay in %s pixels" % (label, differing))
+
+
+def expect_keys_act(page, label):
+    frames = page.frames()
+    page.key("\ue031")  # F1 turns the scene
+    if page.frames() == frames:
+        raise Failure("%s: a key did not paint" % label)
 
 
 def run(url, tool, work):
@@ -96,6 +120,56 @@ def run(url, tool, work):
             raise Failure("the buttons took the keys from the canvas")
         print("the page's session (%d bytes, %d trace lines) replays natively to its canvas; "
               "the saved frame is that frame" % (len(script), len(traced)))
+
+        page.js("document.getElementById('copy-link').click();")
+        page.wait_for("return !document.getElementById('keep-link').hidden")
+        link = page.js("return document.getElementById('keep-link').value;")
+        if not link.startswith(url.split("#")[0] + "#session="):
+            raise Failure("the copied link is %r" % link[:100])
+        page = fresh_page(driver, link)
+        page.wait_for("return Module.fpuKeep.replays === 1")
+        page.settle()
+        expect_canvas(page, expected, work, "link")
+        expect_keys_act(page, "after the link's replay")
+        print("the link (%d characters) replays to the same frame in a fresh page; the keys "
+              "are the user's" % len(link))
+
+        data = link.split("#session=", 1)[1]
+        for label, fragment in [("garbage", "#session=%%%not*a*session"),
+                                ("cut short", "#session=" + data[:len(data) // 2]),
+                                ("not deflate", "#session=" + "QUJD" * 1000)]:
+            page = fresh_page(driver, url.split("#")[0] + fragment)
+            page.wait_for("return Module.fpuKeep.message !== ''")
+            message = page.js("return document.getElementById('keep-status').textContent;")
+            if "does not hold a session" not in message:
+                raise Failure("a %s link: the page says %r" % (label, message))
+            expect_keys_act(page, "after a %s link" % label)
+        started = time.monotonic()
+        message = driver.execute_async_script(
+            "const done = arguments[0];"
+            "Module.fpuKeep.openLink('#session=' + 'A'.repeat(10000000))"
+            "  .then(() => done(Module.fpuKeep.message));")
+        if "longer than any session link" not in message:
+            raise Failure("a 10 MB link: the page says %r" % message)
+        print("damaged, cut and 10 MB links are refused with a message (the last in %.2f s); "
+              "the page goes on" % (time.monotonic() - started))
+
+        picker = driver.find_element("id", "open-session")
+        picker.send_keys(os.path.realpath(path))
+        page.wait_for("return Module.fpuKeep.replays === 1")
+        page.settle()
+        expect_canvas(page, expected, work, "file")
+        bad = os.path.join(work, "bad.txt")
+        with open(bad, "w") as f:
+            f.write(script + "key F1\npaint\nbogus line\n")
+        picker.send_keys(os.path.realpath(bad))
+        page.wait_for("return Module.fpuKeep.replays === 2")
+        message = page.js("return document.getElementById('keep-status').textContent;")
+        if "unknown command 'bogus'" not in message:
+            raise Failure("a script with a bad line: the page says %r" % message)
+        expect_keys_act(page, "after a refused file")
+        print("a session file opened in the page replays to the same frame; one with a bad "
+              "line is refused whole with its line number")
     finally:
         driver.quit()
 
