@@ -34,7 +34,7 @@ unset GDK_SCALE
 
 # --- a file that cannot be written: said at once, with no window and no display needed ---
 status=0
-DISPLAY= "$sample" --save-script "$WORK/no/such/folder/s.txt" 2>"$WORK/refused.err" || status=$?
+env -u DISPLAY "$sample" --save-script "$WORK/no/such/folder/s.txt" 2>"$WORK/refused.err" || status=$?
 [[ $status -eq 1 ]] || fail "unwritable --save-script: exit status $status, want 1"
 grep -q "^fpu-sample: cannot write '.*s.txt': " "$WORK/refused.err" ||
   fail "unwritable --save-script: $(head -c 300 "$WORK/refused.err")"
