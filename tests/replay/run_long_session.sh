@@ -9,13 +9,12 @@ replay=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# session MINUTES > FILE: string art on, random mode on, then the ticks, then Escape.
+# session MINUTES > FILE: random mode on, then the ticks, then Escape.
 session() {
   awk -v ticks=$(($1 * 60 * 20)) 'BEGIN {
     srand(7); t = 4000000000
     print "# fpu-sample session (--save-script)"; printf "start %.0f\n", t
-    split("S V B R", keys, " ")
-    for (i = 1; i <= 4; i++) { print "key " keys[i]; print "paint" }
+    print "key R"; print "paint"
     for (i = 0; i < ticks; i++) {
       t = (t + 48 + int(rand() * 5)) % 4294967296
       printf "tick %.0f %d %d %d\npaint\n", t, int(rand() * 65536), int(rand() * 65536), int(rand() * 65536)
