@@ -168,8 +168,23 @@ def run(url, tool, work):
         if "unknown command 'bogus'" not in message:
             raise Failure("a script with a bad line: the page says %r" % message)
         expect_keys_act(page, "after a refused file")
+        # Past the page's step limit: refused, and nothing of it stays (a fresh start-up).
+        endless = os.path.join(work, "endless.txt")
+        with open(endless, "w") as f:
+            f.write("repeat 400000\ntick\nend\n")
+        picker.send_keys(os.path.realpath(endless))
+        page.wait_for("return Module.fpuKeep.replays === 3")
+        page.settle()
+        message = page.js("return document.getElementById('keep-status').textContent;")
+        if "step limit" not in message:
+            raise Failure("a script past the step limit: the page says %r" % message)
+        start_up = os.path.join(work, "start-up.png")
+        subprocess.run([tool, "--trace", "none", "-"], input="png %s\n" % start_up, text=True,
+                       capture_output=True, check=True)
+        expect_canvas(page, start_up, work, "past-the-limit")
         print("a session file opened in the page replays to the same frame; one with a bad "
-              "line is refused whole with its line number")
+              "line is refused whole with its line number, one past the step limit leaves a "
+              "fresh start")
     finally:
         driver.quit()
 
