@@ -81,10 +81,11 @@ mergeInto(LibraryManager.library, {
       const bytes = new TextEncoder().encode(text);
       const at = Module._fpu_web_alloc(bytes.length + 1);
       HEAPU8.set(bytes, at);
+      // A new run begins (a script that ends with Escape ends it again, and says so).
+      document.getElementById('status').hidden = true;
       const refused = Module._fpu_web_replay(demo, at, bytes.length);
       Module._fpu_web_free(at);
       api.replays++;
-      document.getElementById('status').hidden = true;
       canvas.focus({preventScroll: true});
       return refused ? UTF8ToString(refused) : null;
     };
