@@ -10,7 +10,8 @@ namespace fpu {
 namespace {
 
 constexpr std::string_view usage =
-    "usage: fpu-sample [--trace viewer|stdout|none] [--scale N] [--help] [--version]\n";
+    "usage: fpu-sample [--trace viewer|stdout|none] [--scale N] [--save-script FILE] [--help]\n"
+    "                  [--version]\n";
 
 static_assert(max_desktop_scale == 8, "the help text says --scale goes up to 8");
 constexpr std::string_view help_body =
@@ -21,6 +22,9 @@ constexpr std::string_view help_body =
     "                 window when none runs; the default), stdout (JSON lines, as\n"
     "                 fpu-sample-replay --trace stdout writes them), none\n"
     "  --scale N      screen pixels per picture pixel, 1 to 8 (default: the desktop's)\n"
+    "  --save-script FILE\n"
+    "                 when the demo ends, write the session to FILE as a script that\n"
+    "                 fpu-sample-replay FILE plays back to the same frames\n"
     "  -h, --help     this text\n"
     "  -V, --version  the version\n"
     "\n"
@@ -100,7 +104,7 @@ CommandLineResult parse_demo_command_line(std::span<const std::string_view> args
       result.message = std::string("fpu-sample ") + version + "\n";
       return result;
     }
-    // "--trace MODE" or "--trace=MODE", the same for --scale.
+    // "--trace MODE" or "--trace=MODE", the same for --scale and --save-script.
     std::string_view name = arg;
     std::string_view value;
     bool has_value = false;
@@ -109,7 +113,7 @@ CommandLineResult parse_demo_command_line(std::span<const std::string_view> args
       value = arg.substr(equals + 1);
       has_value = true;
     }
-    if (name != "--trace" && name != "--scale") {
+    if (name != "--trace" && name != "--scale" && name != "--save-script") {
       if (arg.starts_with("-") && arg != "-") {
         return failure("unknown option '" + shown(arg) + "'");
       }
@@ -119,7 +123,10 @@ CommandLineResult parse_demo_command_line(std::span<const std::string_view> args
       if (i + 1 == args.size()) return failure(std::string(name) + " needs a value");
       value = args[++i];
     }
-    if (name == "--trace") {
+    if (name == "--save-script") {
+      if (value.empty()) return failure("--save-script needs a file name");
+      result.options.save_script = std::string(value);
+    } else if (name == "--trace") {
       if (!parse_trace_mode(value, &result.options.trace)) {
         return failure("--trace takes viewer, stdout or none, not '" + shown(value) + "'");
       }

@@ -1,6 +1,6 @@
 // The demo's command line, the same on every platform that has one: how trace lines leave
-// the program, the window's scale, and the answers that end it at once (help, version,
-// a wrong argument).
+// the program, the window's scale, where the session is saved, and the answers that end it
+// at once (help, version, a wrong argument).
 #pragma once
 
 #include <span>
@@ -16,6 +16,9 @@ enum class TraceMode { viewer, stdout_lines, none };
 struct DemoOptions {
   TraceMode trace = TraceMode::viewer;
   int scale = 0;  // screen pixels per picture pixel; 0: the desktop's scale
+  // --save-script FILE: where the session is written as a replay script when the demo ends;
+  // empty: nowhere.
+  std::string save_script;
 };
 
 struct CommandLineResult {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 #include "input/input.h"
 #include "input/timer_noise.h"
@@ -14,10 +15,12 @@
 
 namespace fpu {
 
+class SessionRecorder;
+
 struct Program {
   Program(Platform& platform_, TraceSink& trace_) : platform(&platform_), trace(&trace_) {}
 
-  InputTarget input() { return {scene, *trace, timer_noise, *platform}; }
+  InputTarget input() { return {scene, *trace, timer_noise, *platform, &timer_reading}; }
   FrameTarget frame() { return {*platform, draw, scene, *trace}; }
 
   SceneState scene;
@@ -30,6 +33,10 @@ struct Program {
   // Called by shutdown just before the drawing objects are released (the replay tool keeps
   // the last frame this way); empty in the windowed programs.
   std::function<void(Program&)> before_release;
+  // Writes down every message handled (--save-script); none when null.
+  SessionRecorder* recorder = nullptr;
+  // What the tick being handled read, for the recorder.
+  std::optional<TimerReading> timer_reading;
 };
 
 }  // namespace fpu

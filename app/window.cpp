@@ -1,5 +1,6 @@
 #include "app/window.h"
 
+#include "app/session_recorder.h"
 #include "scene/random.h"
 #include "scene/rings.h"
 
@@ -10,6 +11,8 @@ std::intptr_t window_proc(Program& program, WindowHandle window, std::uint32_t m
   // After shutdown the drawing objects are gone; messages still queued ahead of the quit
   // message only get default handling, so nothing draws with (or deletes) a dead object.
   if (!program.shut_down) {
+    program.timer_reading.reset();
+    bool handled = true;
     switch (message) {
       case msg::paint:
         paint_frame(program.frame(), window);
@@ -39,7 +42,12 @@ std::intptr_t window_proc(Program& program, WindowHandle window, std::uint32_t m
         shutdown(program, window);
         break;
       default:
+        handled = false;
         break;
+    }
+    if (handled && program.recorder != nullptr) {
+      const auto& reading = program.timer_reading;
+      program.recorder->record(message, wparam, lparam, reading ? &*reading : nullptr);
     }
   }
   return program.platform->default_window_proc(window, message, wparam, lparam);
@@ -66,7 +74,9 @@ void finish_start_up(Program& program) {
   Platform& platform = *program.platform;
   draw.white_pen = platform.create_pen(pen_style_solid, 1, color::white);
   platform.select_object(draw.back_buffer, draw.white_pen);
-  seed_random(scene, platform.get_tick_count());
+  const std::uint32_t start_ticks = platform.get_tick_count();
+  seed_random(scene, start_ticks);
+  if (program.recorder != nullptr) program.recorder->begin(start_ticks);
   copy_axis_template(scene);
   scene.axis_mask = axis::all;
 }

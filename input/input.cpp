@@ -315,6 +315,7 @@ FrameRequest on_timer(const InputTarget& input, std::uint32_t wparam) {
   const std::uint32_t t = input.platform.get_tick_count();
   s.axis_mask = s.random_mode ? axis::random_mode : 0;
   const TimerValues r = input.timer_noise.next();
+  if (input.timer_reading != nullptr) *input.timer_reading = TimerReading{t, r};
   const auto p = static_cast<std::uint16_t>(static_cast<std::uint32_t>(r.b) * r.c);
   if (t & 0x1F40u) {
     const std::uint32_t v = (p ^ r.s) & 0x03F2u;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "input/timer_noise.h"
 #include "platform/platform.h"
@@ -20,12 +21,20 @@ enum class FrameRequest {
   quit,        // Escape: shut down
 };
 
+// What a timer tick that turned the scene read: the tick count and its three values.
+struct TimerReading {
+  std::uint32_t ticks;
+  TimerValues values;
+};
+
 // What input works on. The platform is only asked for the tick count.
 struct InputTarget {
   SceneState& scene;
   TraceSink& trace;
   TimerNoise& timer_noise;
   Platform& platform;
+  // Where a tick leaves what it read (for a session recording); nowhere when null.
+  std::optional<TimerReading>* timer_reading = nullptr;
 };
 
 FrameRequest on_input(const InputTarget& input, std::uint32_t message, WParam wparam,

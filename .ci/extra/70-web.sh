@@ -19,6 +19,7 @@ serve_folder build/web/site "$work/server.log"
 
 # Debian's python3-selenium is for Debian's Python, whatever python3 is first on PATH.
 timeout 300 /usr/bin/python3 tests/web/browser_test.py "$web_url" "$native" "$work" build/web/site
+timeout 300 /usr/bin/python3 tests/web/keep_test.py "$web_url" "$native" "$work"
 
 timeout 300 python3 tests/web/replay_diff.py "$native" build/web/fpu-sample-replay.js \
   --expected tests/replay/expected --generated "${WEB_GENERATED_SCRIPTS:-20}" \

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "app/session_recorder.h"
 #include "app/window.h"
 
 // The page's side (library_fpu.js).
@@ -52,6 +53,10 @@ void WebPlatform::bit_blt(Handle dst, std::int32_t x, std::int32_t y, std::int32
 
 void WebPlatform::end_paint(WindowHandle window) {
   SoftPlatform::end_paint(window);
+  if (!quiet_) present();
+}
+
+void WebPlatform::present() {
   fpu_js_present(rgba_.data(), view_width, view_height);
 }
 
@@ -75,6 +80,7 @@ void WebPlatform::stop_interval(std::uint32_t id) {
 }
 
 std::uint32_t WebPlatform::get_tick_count() {
+  if (fixed_tick_) return *fixed_tick_;
   const auto since_origin = static_cast<std::uint64_t>(emscripten_get_now());
   return static_cast<std::uint32_t>(since_origin) + tick_offset_;
 }
@@ -83,6 +89,8 @@ std::intptr_t PanelTraceSink::send_trace_line(const char* text) {
   pending_ += text;
   pending_ += '\n';
   ++lines_;
+  // A replayed script hands over its lines in pieces the panel's size: it keeps no more.
+  if (lines_ == panel_batch_lines) flush();
   return 1;
 }
 
@@ -93,11 +101,30 @@ void PanelTraceSink::flush() {
   lines_ = 0;
 }
 
+namespace {
+
+// The page's session script, in memory up to web_session_limit.
+class SessionText final : public ScriptOutput {
+ public:
+  bool write(std::string_view piece) override {
+    if (piece.size() > web_session_limit - text.size()) return false;
+    text += piece;
+    return true;
+  }
+  std::string text;
+};
+
+}  // namespace
+
 struct WebDemo::Run {
-  Run(void* owner, std::uint32_t tick_offset) : platform(owner, tick_offset) {}
+  Run(void* owner, std::uint32_t tick_offset) : platform(owner, tick_offset) {
+    program.recorder = &recorder;
+  }
   WebPlatform platform;
   PanelTraceSink trace;
   Program program{platform, trace};
+  SessionText session;
+  SessionRecorder recorder{session};
   bool ended = false;
 };
 
@@ -110,14 +137,17 @@ WebDemo::~WebDemo() = default;
 
 void WebDemo::start() {
   fpu_js_set_title(window_title);
-  // A random offset stands for the time since the machine started: the start-up seed is
-  // taken from the tick count and should differ between loads.
-  const auto offset = static_cast<std::uint32_t>(emscripten_random() * 4294967296.0);
-  run_ = std::make_unique<Run>(this, offset);
+  run_ = std::make_unique<Run>(this, tick_offset());
   Run& run = *run_;
   start_program(run.program, the_window, [&run] { run.platform.clear_invalidated(); });
   run.trace.flush();
   run_loop();
+}
+
+std::uint32_t WebDemo::tick_offset() {
+  // A random offset stands for the time since the machine started: the start-up seed is
+  // taken from the tick count and should differ between loads.
+  return static_cast<std::uint32_t>(emscripten_random() * 4294967296.0);
 }
 
 void WebDemo::restart() {
@@ -210,6 +240,38 @@ void WebDemo::animation_frame() {
   if (!running()) return;
   in_frame_ = true;
   run_loop();
+}
+
+const char* WebDemo::session_script() {
+  if (!run_) return nullptr;
+  const std::string held = run_->recorder.held_text();
+  if (run_->recorder.failed() || held.size() > web_session_limit - run_->session.text.size()) {
+    return nullptr;
+  }
+  session_ = run_->session.text + held;
+  return session_.c_str();
+}
+
+const char* WebDemo::play(const std::function<std::string(WebPlatform&, Program&)>& script) {
+  run_.reset();
+  input_.reset();
+  timer_.reset();
+  run_ = std::make_unique<Run>(this, tick_offset());
+  Run& run = *run_;
+  run.platform.set_quiet(true);
+  message_ = script(run.platform, run.program);
+  run.platform.set_quiet(false);
+  run.platform.fix_tick_count(std::nullopt);
+  if (!message_.empty()) {
+    // Stopped part way: nothing of it stays.
+    restart();
+    return message_.c_str();
+  }
+  run.platform.clear_invalidated();
+  run.platform.present();
+  run.trace.flush();
+  run_loop();
+  return nullptr;
 }
 
 const char* WebDemo::dropped_notice(std::uint64_t count) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -41,8 +42,13 @@ class WebPlatform final : public SoftPlatform {
   void end_paint(WindowHandle window) override;
   void set_timer(WindowHandle window, std::uint32_t id, std::uint32_t milliseconds) override;
   void kill_timer(WindowHandle window, std::uint32_t id) override;
-  // Milliseconds since the page's time origin plus the offset chosen at load.
+  // Milliseconds since the page's time origin plus the offset chosen at load, or the
+  // fixed count while a script is replayed.
   std::uint32_t get_tick_count() override;
+  void fix_tick_count(std::optional<std::uint32_t> ms) { fixed_tick_ = ms; }
+  // While quiet, paints reach the canvas' bytes but not the canvas; present() shows them.
+  void set_quiet(bool quiet) { quiet_ = quiet; }
+  void present();
 
  private:
   void stop_interval(std::uint32_t id);
@@ -51,12 +57,16 @@ class WebPlatform final : public SoftPlatform {
   std::uint32_t tick_offset_;
   std::map<std::uint32_t, int> intervals_;  // timer id -> the page's interval handle
   std::vector<std::uint32_t> rgba_;         // the window as canvas bytes (R, G, B, A)
+  std::optional<std::uint32_t> fixed_tick_;
+  bool quiet_ = false;
 };
 
 // Collects the lines of one message and hands them to the panel in one piece: a traced
 // string-art frame (1,400 lines) is one append, not 1,400.
 class PanelTraceSink final : public TraceSink {
  public:
+  // The panel's capacity: a longer batch (a replayed script's) goes in pieces this size.
+  static constexpr std::uint32_t panel_batch_lines = 5000;
   std::intptr_t send_trace_line(const char* text) override;
   void flush();
 
@@ -85,6 +95,14 @@ class WebDemo final : private MessageSource {
   void animation_frame();
   // The panel's first line once it has shed `count` lines: the text every trace sink uses.
   const char* dropped_notice(std::uint64_t count);
+  // The run so far as a replay script (ended runs too), or nullptr when it outgrew what the
+  // page keeps (web_session_limit).
+  const char* session_script();
+  // Starts a new run that `script` drives from its start-up on (a replayed session), with
+  // the clock it fixes and no paint shown until it is done; then shows the last frame and
+  // goes on with the user's input. `script` returns an error, which ends that run for a
+  // fresh one: the message, or nullptr once it has run.
+  const char* play(const std::function<std::string(WebPlatform&, Program&)>& script);
 
  private:
   struct Run;
@@ -106,7 +124,14 @@ class WebDemo final : private MessageSource {
   bool in_frame_ = false;  // inside the animation frame's callback
   std::optional<WindowMessage> input_;
   std::optional<std::uint32_t> timer_;
+  std::uint32_t tick_offset();
+
   std::string notice_;
+  std::string session_;
+  std::string message_;
 };
+
+// The most of a session the page keeps as its script: about three hours of random mode.
+inline constexpr std::size_t web_session_limit = 8u << 20;
 
 }  // namespace fpu::web

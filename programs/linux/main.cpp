@@ -18,6 +18,7 @@
 #include "backends/sdl/sdl_display.h"
 #include "backends/sdl/sdl_platform.h"
 #include "programs/linux/x11_errors.h"
+#include "programs/session_file.h"
 #include "tools/icon/window_icon.h"
 #include "trace/stream_trace_sinks.h"
 #include "trace/trace.h"
@@ -98,6 +99,14 @@ int main(int argc, char** argv) {
       std::fflush(stdout);
       return command_line.exit_code;
   }
+  // A file that cannot be written is said before the window opens, not after the session.
+  fpu::SessionFile session;
+  std::string message;
+  if (!session.open(command_line.options.save_script, &message)) {
+    std::fprintf(stderr, "%s\n", message.c_str());
+    return 1;
+  }
+
   // A desktop compositor should keep compositing this ordinary window.
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
   // Present through the X server's shared-memory images: SDL would otherwise put an
@@ -107,7 +116,6 @@ int main(int argc, char** argv) {
   // An ordinary window does not keep the screen saver away.
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   fpu::install_x11_error_filter();
-  std::string message;
   bool video = false;
   {
     // SDL opens an input method and a D-Bus session as it starts. This program reads key
@@ -132,8 +140,15 @@ int main(int argc, char** argv) {
       platform.set_icon(fpu::window_icon_pixels, fpu::window_icon_size);
       const auto trace = make_trace_sink(command_line.options.trace, platform);
       fpu::Program program(platform, *trace);
+      session.attach(program);
       code = platform.run(program);
       fpu::ignore_x11_errors();
+      // SIGINT and SIGTERM end the demo as the close button does, so the session is saved
+      // then too.
+      if (!session.finish(&message)) {
+        std::fprintf(stderr, "%s\n", message.c_str());
+        code = 1;
+      }
     } else {
       std::fprintf(stderr, "fpu-sample: cannot create the window: %s\n", error.c_str());
     }

@@ -3,12 +3,17 @@
 #include <emscripten/emscripten.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <sstream>
+#include <string>
 
 #include "backends/web/web_input.h"
 #include "backends/web/web_platform.h"
+#include "tools/replay/replay_runner.h"
 
 extern "C" {
 void fpu_js_attach(void* demo);
+void fpu_js_keep_attach(void* demo);
 }
 
 namespace {
@@ -18,6 +23,26 @@ using fpu::web::WebDemo;
 WebDemo& demo_at(void* demo) {
   return *static_cast<WebDemo*>(demo);
 }
+
+// The longest script the page replays, and the most lines it runs (repeats counted): a
+// session of two hours or more (20 to 40 lines a second), where a crafted `repeat` holds
+// the page for seconds, not minutes (a key's frame costs about 30 us).
+constexpr std::uint64_t page_script_limit = 16u << 20;
+constexpr std::uint64_t page_replay_steps = 300'000;
+
+// The replay tool's view of a run in the page: its platform, on the clock the script sets.
+class PageReplayHost final : public fpu::ReplayHost {
+ public:
+  explicit PageReplayHost(fpu::web::WebPlatform& platform) : platform_(platform) {}
+  fpu::Platform& platform() override { return platform_; }
+  void set_tick_count(std::uint32_t ms) override { platform_.fix_tick_count(ms); }
+  bool write_image(const std::string&, fpu::Handle, std::string*) override { return true; }
+
+ private:
+  fpu::web::WebPlatform& platform_;
+};
+
+std::string replay_message;
 
 // The page passes Shift, Ctrl, Alt and Meta as bits 0-3.
 fpu::web::Modifiers modifiers_from(int bits) {
@@ -57,6 +82,40 @@ EMSCRIPTEN_KEEPALIVE const char* fpu_web_dropped_notice(void* demo, double count
   return demo_at(demo).dropped_notice(static_cast<std::uint64_t>(count));
 }
 
+// The session so far as a replay script, or null when it outgrew what the page keeps.
+EMSCRIPTEN_KEEPALIVE const char* fpu_web_session(void* demo) {
+  return demo_at(demo).session_script();
+}
+
+// Memory for what the page hands over (a script's bytes).
+EMSCRIPTEN_KEEPALIVE void* fpu_web_alloc(double size) {
+  return std::malloc(static_cast<std::size_t>(size));
+}
+
+EMSCRIPTEN_KEEPALIVE void fpu_web_free(void* block) {
+  std::free(block);
+}
+
+// Replays the script of `length` bytes at `text` in a new run, checked whole first: null once
+// it ran, else why it was refused ("line N: ..."); the page then goes on as it was started.
+EMSCRIPTEN_KEEPALIVE const char* fpu_web_replay(void* demo, const char* text, double length) {
+  fpu::replay::Script script;
+  std::istringstream in{std::string(text, static_cast<std::size_t>(length))};
+  if (std::string error = fpu::replay::read_script(in, page_script_limit, &script);
+      !error.empty()) {
+    replay_message = error;
+    return replay_message.c_str();
+  }
+  return demo_at(demo).play([&script](fpu::web::WebPlatform& platform, fpu::Program& program) {
+    PageReplayHost host(platform);
+    fpu::ReplayOptions options;
+    options.allow_files = false;  // png lines: the page writes no files
+    options.max_steps = page_replay_steps;
+    std::ostream nowhere(nullptr);  // dumps and the quit line: the page shows neither
+    return fpu::play_script(host, program, script, nowhere, options).error;
+  });
+}
+
 EMSCRIPTEN_KEEPALIVE int fpu_web_scale(double device_pixel_ratio) {
   return fpu::web::integer_scale(device_pixel_ratio);
 }
@@ -67,6 +126,7 @@ int main() {
   // Lives as long as the page; the runtime stays up after main returns.
   auto* demo = new WebDemo;
   fpu_js_attach(demo);
+  fpu_js_keep_attach(demo);
   demo->start();
   return 0;
 }

@@ -22,6 +22,7 @@
 #include "app/window.h"
 #include "app/window_frame.h"
 #include "backends/win32/win32_platform.h"
+#include "programs/session_file.h"
 #include "trace/stream_trace_sinks.h"
 #include "trace/win32/stdout_sink.h"
 #include "trace/win32/viewer_sink.h"
@@ -221,16 +222,36 @@ class QueueLoop final : public fpu::MessageSource {
   int exit_code_ = 0;
 };
 
+// Ctrl+C, Ctrl+Break or the console closing, in the console the program was started from:
+// the demo ends as the close button ends it (so a session being saved is saved).
+BOOL WINAPI on_console_event(DWORD) {
+  const HWND window = main_window.load();
+  if (window == nullptr) return FALSE;
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  return TRUE;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   const std::vector<std::string_view> args(__argv + 1, __argv + __argc);
   const fpu::CommandLineResult command_line = fpu::parse_demo_command_line(args);
   if (command_line.action != fpu::CommandLineResult::Action::run) return answer(command_line);
+  // A file that cannot be written is said before the window opens, not after the session.
+  fpu::SessionFile session;
+  std::string session_error;
+  if (!session.open(command_line.options.save_script, &session_error)) {
+    fpu::CommandLineResult refused;
+    refused.action = fpu::CommandLineResult::Action::error;
+    refused.message = session_error + "\n";
+    refused.exit_code = 1;
+    return answer(refused);
+  }
 
   fpu::Win32Platform platform;
   const auto trace = make_trace_sink(command_line.options.trace);
   fpu::Program program(platform, *trace);  // the counter text starts blank, NUL, NUL, NUL, ...
+  session.attach(program);
   HINSTANCE instance = GetModuleHandleA(nullptr);
   Running state{&program, &platform, command_line.options.scale};
   running = &state;
@@ -274,8 +295,17 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   ShowWindow(window, SW_SHOWNORMAL);
   UpdateWindow(window);
 
+  SetConsoleCtrlHandler(on_console_event, TRUE);
+
   QueueLoop loop;
   fpu::run_message_loop(loop);
   running = nullptr;
+  if (!session.finish(&session_error)) {
+    fpu::CommandLineResult failed;
+    failed.action = fpu::CommandLineResult::Action::error;
+    failed.message = session_error + "\n";
+    failed.exit_code = 1;
+    return answer(failed);
+  }
   return loop.exit_code();
 }

@@ -54,5 +54,31 @@ TEST(DemoCommandLine, ParsesOrRefusesEachArgumentList) {
   }
 }
 
+TEST(DemoCommandLine, SaveScriptTakesOneFileName) {
+  const struct {
+    std::vector<std::string_view> args;
+    std::string_view file;  // empty: refused with `refusal`
+    std::string_view refusal;
+  } cases[] = {
+      {{"--save-script", "s.txt"}, "s.txt", ""},
+      {{"--save-script=a b.txt", "--trace", "none"}, "a b.txt", ""},
+      {{"--save-script", "x", "--save-script", "y"}, "y", ""},
+      {{"--save-script="}, "", "fpu-sample: --save-script needs a file name\n"},
+      {{"--save-script", ""}, "", "fpu-sample: --save-script needs a file name\n"},
+      {{"--save-script"}, "", "fpu-sample: --save-script needs a value\n"},
+  };
+  for (const auto& c : cases) {
+    const auto result = parse_demo_command_line(c.args);
+    if (c.file.empty()) {
+      EXPECT_EQ(result.action, Action::error) << c.args[0];
+      EXPECT_TRUE(result.message.starts_with(c.refusal)) << result.message;
+    } else {
+      EXPECT_EQ(result.action, Action::run) << c.args[0];
+      EXPECT_EQ(result.options.save_script, c.file);
+    }
+  }
+  EXPECT_EQ(parse_demo_command_line({}).options.save_script, "");
+}
+
 }  // namespace
 }  // namespace fpu

@@ -1,4 +1,3 @@
-#include "scene/scene_state.h"
 #include "tools/replay/replay_runner.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +7,7 @@
 #include <vector>
 
 #include "backends/soft/soft_platform.h"
+#include "scene/scene_state.h"
 
 namespace fpu {
 namespace {
@@ -115,6 +115,10 @@ TEST(ReplayScript, BadLinesStopWithTheirLineNumber) {
       {"repeat 4294967296\nend", "line 1: repeat count '4294967296' is not in 0 to 4294967295"},
       {"dump\nmsg 1 0 0", "line 2: 'msg 1' is the creation message"},
       {"msg 0x100000001 0 0", "line 1: 'msg 0x100000001' is the creation message"},
+      {"key A\nstart 5", "line 2: 'start' comes once, before every other command"},
+      {"start 5\n# again\nstart 5", "line 3: 'start' comes once, before every other command"},
+      {"repeat 1\nstart 5\nend", "line 2: 'start' comes once, before every other command"},
+      {"start", "line 1: 'start' takes 1 argument, got 0"},
   };
   for (const auto& c : cases) {
     ScriptRun r;
@@ -147,6 +151,33 @@ TEST(ReplayScript, TicksAdvanceTheClockBy50UnlessGivenATime) {
   EXPECT_EQ(r.result.exit_code, 0);
   const std::vector<std::uint32_t> expected = {1000, 1050, 1100, 7, 57, 0xFFFFFFF0u, 0x22};
   EXPECT_EQ(r.host.ticks, expected);
+}
+
+// A saved session names the tick count its start-up read: it wins over --ticks, and counts
+// as a line.
+TEST(ReplayScript, StartLineSetsTheStartUpTickCount) {
+  const struct {
+    const char* script;
+    std::vector<std::uint32_t> ticks;
+  } cases[] = {
+      {"start 77\ntick\n", {77, 127}},
+      {"# saved\n\nstart 0xFFFFFFFF\ntick\ntick 9\n", {0xFFFFFFFFu, 49, 9}},
+      {"start -2\n", {0xFFFFFFFEu}},
+      {"tick\n", {1000, 1050}},
+  };
+  for (const auto& c : cases) {
+    ScriptRun r;
+    ReplayOptions options;
+    options.start_ticks = 1000;
+    run(r, c.script, options);
+    EXPECT_EQ(r.result.exit_code, 0) << c.script;
+    EXPECT_EQ(r.host.ticks, c.ticks) << c.script;
+  }
+  // The generator is seeded with it: the state dump shows the seed.
+  ScriptRun r;
+  run(r, "start 31337\ndump\n");
+  ASSERT_EQ(r.lines.size(), 1u);
+  EXPECT_NE(r.lines[0].find("\"random_seed\":31337}"), std::string::npos) << r.lines[0];
 }
 
 TEST(ReplayScript, QuitIsReportedOnceAndImagesStillWorkAfterIt) {

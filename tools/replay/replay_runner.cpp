@@ -17,10 +17,9 @@ using replay::Script;
 
 class Runner {
  public:
-  Runner(ReplayHost& host, TraceSink& trace, std::ostream& out, const ReplayOptions& options)
-      : host_(host), out_(out), options_(options), program_(host.platform(), trace) {
+  Runner(ReplayHost& host, Program& program, std::ostream& out, const ReplayOptions& options)
+      : host_(host), out_(out), options_(options), program_(program) {
     program_.timer_noise.reseed(options.noise_seed);
-    program_.before_release = [this](Program& p) { host_.keep_last_frame(p.draw.back_buffer); };
   }
 
   void start() {
@@ -133,6 +132,9 @@ class Runner {
       case Op::dump:
         out_ << dump_line(program_.scene);
         return true;
+      case Op::start:  // read before the start-up
+        next();
+        return true;
       case Op::png: {
         std::string file(next(), '\0');
         for (char& c : file) c = static_cast<char>(script.code[at++]);
@@ -171,7 +173,7 @@ class Runner {
   ReplayHost& host_;
   std::ostream& out_;
   ReplayOptions options_;
-  Program program_;
+  Program& program_;
   std::uint32_t clock_ = 0;
   std::uint64_t steps_ = 0;
   std::size_t line_ = 0;
@@ -180,6 +182,18 @@ class Runner {
 };
 
 }  // namespace
+
+ReplayResult play_script(ReplayHost& host, Program& program, const replay::Script& script,
+                         std::ostream& out, const ReplayOptions& options) {
+  ReplayOptions run_options = options;
+  if (script.start_ticks) run_options.start_ticks = *script.start_ticks;
+  Runner runner(host, program, out, run_options);
+  runner.start();
+  const bool ran = runner.run(script);
+  out.flush();
+  if (!ran) return ReplayResult{1, runner.error()};
+  return ReplayResult{};
+}
 
 ReplayResult run_replay(ReplayHost& host, TraceSink& trace, std::istream& script, std::ostream& out,
                         const ReplayOptions& options) {
@@ -190,12 +204,9 @@ ReplayResult run_replay(ReplayHost& host, TraceSink& trace, std::istream& script
       !error.empty()) {
     return ReplayResult{error.starts_with("line ") ? 2 : 1, error};
   }
-  Runner runner(host, trace, out, options);
-  runner.start();
-  const bool ran = runner.run(parsed);
-  out.flush();
-  if (!ran) return ReplayResult{1, runner.error()};
-  return ReplayResult{};
+  Program program(host.platform(), trace);
+  program.before_release = [&host](Program& p) { host.keep_last_frame(p.draw.back_buffer); };
+  return play_script(host, program, parsed, out, options);
 }
 
 }  // namespace fpu

@@ -7,6 +7,7 @@
 #include <iosfwd>
 #include <string>
 
+#include "app/program.h"
 #include "platform/platform.h"
 #include "tools/replay/command_line.h"
 #include "tools/replay/json_lines.h"
@@ -44,5 +45,11 @@ struct ReplayResult {
 
 ReplayResult run_replay(ReplayHost& host, TraceSink& trace, std::istream& script, std::ostream& out,
                         const ReplayOptions& options);
+
+// Starts `program` (made on host.platform(), not yet started) as the window starts, with the
+// script's start tick count if it gives one, then plays the checked script on it. The
+// program is the caller's to keep running afterwards (the web page hands it to its user).
+ReplayResult play_script(ReplayHost& host, Program& program, const replay::Script& script,
+                         std::ostream& out, const ReplayOptions& options);
 
 }  // namespace fpu

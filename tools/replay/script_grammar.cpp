@@ -4,6 +4,7 @@
 #include <limits>
 #include <utility>
 
+#include "app/script_words.h"
 #include "app/window.h"
 #include "platform/key_names.h"
 #include "platform/platform.h"
@@ -46,25 +47,6 @@ std::uint64_t Script::varint(std::size_t& at) const {
 }
 
 namespace {
-
-// The key names a script may use besides letters and digits; their codes come from the
-// one key table.
-constexpr std::string_view script_key_names[] = {
-    "LEFT",  "RIGHT",      "UP",        "DOWN",      "SPACE", "RETURN", "BACK", "ESCAPE", "NUMPAD0",
-    "OEM_3", "OEM_PERIOD", "OEM_COMMA", "OEM_MINUS", "F1",    "F2",     "F3",   "F4",     "F5",
-    "F6",    "F7",         "F8",        "F9",        "F10",   "F11",    "F12",
-};
-
-struct MouseEvent {
-  std::string_view name;
-  std::uint32_t message;
-};
-
-constexpr MouseEvent mouse_events[] = {
-    {"move", msg::mouse_move},    {"ldown", msg::lbutton_down}, {"lup", msg::lbutton_up},
-    {"rdown", msg::rbutton_down}, {"rup", msg::rbutton_up},     {"mdown", msg::mbutton_down},
-    {"mup", msg::mbutton_up},
-};
 
 // What a number lands in. Numbers in message lines are taken modulo 2^32, as scripts have
 // always been read (negative decimals too); a repeat count is checked against its range.
@@ -205,11 +187,12 @@ bool parse_key_press(LineWords& w, Script& s) {
 
 bool parse_mouse(LineWords& w, Script& s) {
   if (!w.arity(4)) return false;
-  std::size_t event = std::size(mouse_events);
-  for (std::size_t i = 0; i < std::size(mouse_events); ++i) {
-    if (w.t[1] == mouse_events[i].name) event = i;
+  std::size_t event = std::size(script_mouse_events);
+  for (std::size_t i = 0; i < std::size(script_mouse_events); ++i) {
+    if (w.t[1] == script_mouse_events[i].name) event = i;
   }
-  if (event == std::size(mouse_events)) return w.fail("unknown mouse event " + shown(w.t[1]));
+  if (event == std::size(script_mouse_events))
+    return w.fail("unknown mouse event " + shown(w.t[1]));
   std::uint64_t x = 0, y = 0, flags = 0;
   if (!w.number(2, mouse_x, &x) || !w.number(3, mouse_y, &y) || !w.number(4, mouse_flags, &flags)) {
     return false;
@@ -261,6 +244,14 @@ bool parse_png(LineWords& w, Script& s) {
   return true;
 }
 
+bool parse_start(LineWords& w, Script& s) {
+  std::uint64_t ticks = 0;
+  if (!w.arity(1) || !w.number(1, tick_time, &ticks)) return false;
+  s.put(Op::start);
+  s.put_varint(ticks);
+  return true;
+}
+
 bool parse_repeat(LineWords& w, Script& s) {
   std::uint64_t count = 0;
   if (!w.arity(1) || !w.number(1, repeat_count, &count)) return false;
@@ -288,6 +279,7 @@ constexpr Verb verbs[] = {
     {"end", Op::end, parse_bare<Op::end>},
     {"png", Op::png, parse_png},
     {"repeat", Op::repeat, parse_repeat},
+    {"start", Op::start, parse_start},
 };
 
 }  // namespace
@@ -304,7 +296,7 @@ std::string parse_line(std::string_view line, Script& script, Op* op) {
 }
 
 std::uint32_t mouse_message(std::uint8_t event) {
-  return mouse_events[event].message;
+  return script_mouse_events[event].message;
 }
 
 }  // namespace replay

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,7 @@ enum class Op : std::uint8_t {
   png,     // varint length, the file name's bytes
   repeat,  // fixed u32 count (0: passed over), u64 offset of its `end`, u64 line of its `end`
   end,
+  start,  // varint T: the tick count at start-up (the reader also keeps it in the script)
 };
 
 inline constexpr std::size_t repeat_count_at = 1;
@@ -40,6 +42,8 @@ inline constexpr std::size_t repeat_size = 21;
 
 struct Script {
   std::deque<std::uint8_t> code;
+  // A `start T` line's T: the tick count the start-up reads, in place of --ticks.
+  std::optional<std::uint32_t> start_ticks;
 
   void put(Op op) { code.push_back(static_cast<std::uint8_t>(op)); }
   void put_byte(std::uint8_t b) { code.push_back(b); }

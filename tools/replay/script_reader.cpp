@@ -22,6 +22,7 @@ std::string read_script(std::istream& in, std::uint64_t max_bytes, Script* scrip
   std::size_t line_no = 0;
   std::uint64_t bytes = 0;
   std::uint64_t skipped = 0;  // lines that do nothing, not yet written
+  bool commands = false;      // a command other than `start` came
   auto at = [&](std::size_t n, const std::string& what) {
     return "line " + std::to_string(n) + ": " + what;
   };
@@ -53,6 +54,16 @@ std::string read_script(std::istream& in, std::uint64_t max_bytes, Script* scrip
     const std::size_t offset = script->code.size();
     Op op = Op::skip;
     if (std::string err = parse_line(line, *script, &op); !err.empty()) return at(line_no, err);
+    if (op == Op::start) {
+      // The start-up runs before the first line, so only the script's head can change it.
+      if (commands || script->start_ticks) {
+        return at(line_no, "'start' comes once, before every other command");
+      }
+      std::size_t value_at = offset + 1;
+      script->start_ticks = static_cast<std::uint32_t>(script->varint(value_at));
+      continue;
+    }
+    commands = true;
     if (op == Op::end) {
       if (open_blocks.empty()) return at(line_no, "'end' without 'repeat'");
       const OpenBlock block = open_blocks.back();
