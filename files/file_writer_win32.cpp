@@ -2,6 +2,8 @@
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <aclapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -45,6 +47,54 @@ std::size_t last_separator(const std::string& path) {
   return path.find_last_of("/\\");
 }
 
+// Whether `owner` may choose where a link of theirs leads for this process: this user, or
+// the machine's own accounts (administrators, the system).
+bool trusted_owner(PSID owner) {
+  if (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
+      IsWellKnownSid(owner, WinLocalSystemSid)) {
+    return true;
+  }
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  alignas(TOKEN_USER) unsigned char buffer[256];
+  DWORD size = 0;
+  const bool mine = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) &&
+                    EqualSid(owner, reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid);
+  CloseHandle(token);
+  return mine;
+}
+
+// Why a symbolic link or junction on the way to `path` must not be followed, or "": one of
+// another user could lead this user's writes to any file this user may write. (Checked
+// before the file is opened; the folders are not held meanwhile.)
+std::string planted_reparse_point(const std::string& path) {
+  for (std::size_t end = path.find_first_of("/\\", 1);; end = path.find_first_of("/\\", end + 1)) {
+    const std::string prefix = path.substr(0, end);
+    const bool drive = prefix.size() == 2 && prefix[1] == ':';
+    const DWORD attributes =
+        drive ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide(prefix).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      HANDLE link = CreateFileW(wide(prefix).c_str(), READ_CONTROL,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+      PSID owner = nullptr;
+      PSECURITY_DESCRIPTOR descriptor = nullptr;
+      const bool known = link != INVALID_HANDLE_VALUE &&
+                         GetSecurityInfo(link, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                                         nullptr, nullptr, nullptr, &descriptor) == ERROR_SUCCESS;
+      const bool trusted = known && trusted_owner(owner);
+      if (descriptor != nullptr) LocalFree(descriptor);
+      if (link != INVALID_HANDLE_VALUE) CloseHandle(link);
+      if (!trusted) {
+        return "'" + masked(prefix) + "' is a link " +
+               (known ? "of another user" : "whose owner cannot be read") + ": not followed";
+      }
+    }
+    if (end == std::string::npos) return {};
+  }
+}
+
 }  // namespace
 
 namespace detail {
@@ -65,6 +115,7 @@ bool FileWriter::open(const std::string& path, Target target) {
   if (!start(path, target)) return false;
   const std::wstring name = wide(path);
   if (name.empty()) return fail(Step::name, "the name is not UTF-8");
+  if (std::string why = planted_reparse_point(path); !why.empty()) return fail(Step::check, why);
 
   if (target == Target::replace) {
     const DWORD attributes = GetFileAttributesW(name.c_str());
