@@ -219,6 +219,13 @@ for signal in USR1 ALRM; do
     { echo "FAIL SIG$signal left $(ls -A "signalled-$signal")"; fails=$((fails + 1)); }
 done
 
+# A reader that goes away mid-run (`| head -n 1`) ends the run: no temporary file, no
+# half-written recording under its name.
+mkdir piped
+timeout 20 "$replay" --trace stdout --record piped/a.gif \
+  < <(printf 'key R\nrepeat 100000\ntick\npaint\nend\n') 2>/dev/null | head -n 1 >/dev/null
+[[ -z $(ls -A piped) ]] || { echo "FAIL a closed pipe left $(ls -A piped)"; fails=$((fails + 1)); }
+
 # A descriptor of this process is written in place: what went before and after on standard
 # output stays, whether it was opened to replace or to append.
 script='key 1\ndump\npaint\npng %s\nkey 1\ndump\n'
