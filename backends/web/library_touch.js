@@ -10,6 +10,10 @@ mergeInto(LibraryManager.library, {
     const left = 0, middle = 1, right = 2;  // MouseEvent.button
     const heldBits = [1, 4, 2];             // MouseEvent.buttons for each
     const settle = 8;                       // CSS pixels of motion before two fingers choose
+    // Fingers seldom land together: one finger presses the left button only once it has
+    // moved, so that a second finger landing first leaves no left click behind.
+    const still = 4;
+    let waiting = null;  // one finger's first point, until it moves
     let drag = null;   // {button, x, y}: the button held and where the pointer is
     let pair = null;   // two fingers' start: {x, y, angle, radius}, until they choose
     let lifted = false;  // after two fingers, nothing until every finger is up
@@ -51,20 +55,30 @@ mergeInto(LibraryManager.library, {
       const touches = e.touches;
       if (e.type === 'touchstart') canvas.focus({preventScroll: true});
       if (touches.length === 0) {
+        if (waiting && !lifted) press(left, waiting.x, waiting.y);  // a tap is a click
         release();
-        pair = null;
+        waiting = pair = null;
         lifted = false;
         return;
       }
       if (lifted) return;
       if (touches.length === 1 && !pair) {
         const t = touches[0];
-        if (!drag) press(left, t.clientX, t.clientY);
-        else moveTo(t.clientX, t.clientY);
+        if (!drag && !waiting) {
+          waiting = {x: t.clientX, y: t.clientY};
+        } else if (!drag) {
+          if (Math.hypot(t.clientX - waiting.x, t.clientY - waiting.y) < still) return;
+          press(left, waiting.x, waiting.y);
+          waiting = null;
+          moveTo(t.clientX, t.clientY);
+        } else {
+          moveTo(t.clientX, t.clientY);
+        }
         return;
       }
       if (touches.length >= 2 && (!drag || drag.button === left) && !pair) {
         release();  // a one-finger drag ends where a second finger comes
+        waiting = null;
         pair = twoFingers(touches);
         return;
       }
