@@ -11,8 +11,11 @@ from selenium.webdriver.support.ui import WebDriverWait
 def start_browser():
     options = webdriver.ChromeOptions()
     options.binary_location = os.environ.get("CHROMIUM", "/usr/bin/chromium")
+    # A new empty profile each time (chromedriver's), and none of the browser's own traffic.
     for argument in ("--headless=new", "--window-size=1400,900", "--force-device-scale-factor=1",
-                     "--disable-dev-shm-usage", "--disable-extensions", "--no-first-run"):
+                     "--disable-dev-shm-usage", "--disable-extensions", "--no-first-run",
+                     "--disable-gpu", "--disable-quic", "--disable-background-networking",
+                     "--disable-component-update", "--disable-sync"):
         options.add_argument(argument)
     # The page's console, for the test that it logs no errors.
     options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
