@@ -15,7 +15,7 @@ mergeInto(LibraryManager.library, {
     const still = 4;
     let waiting = null;  // one finger's first point, until it moves
     let drag = null;   // {button, x, y}: the button held and where the pointer is
-    let pair = null;   // two fingers' start: {x, y, angle, radius}, until they choose
+    let pair = null;   // where two fingers started: {x, y, angle, radius}
     let lifted = false;  // after two fingers, nothing until every finger is up
 
     const press = (button, x, y) => {
