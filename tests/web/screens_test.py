@@ -86,6 +86,7 @@ def check_screen(page, name, ratio, work):
     """The whole picture in the window at the page's scale; the panel beside it or reached
     through the link to it."""
     view = page.js("return [innerWidth, innerHeight, document.documentElement.scrollWidth];")
+    beside = page.js("return document.querySelector('main').classList.contains('beside');")
     box = rect(page, "screen")
     if box["left"] < 0 or box["right"] > view[0] or box["top"] < 0 or box["bottom"] > view[1] \
             or view[2] > view[0]:
@@ -94,8 +95,11 @@ def check_screen(page, name, ratio, work):
     rendering = page.js("return getComputedStyle(arguments[0]).imageRendering;", page.canvas)
     if device >= VIEW[0] * int(ratio):  # grown: whole device pixels, sharp
         good = device % VIEW[0] == 0 and rendering == "pixelated"
-    else:  # shrunk: as large as it fits, smooth
-        good = rendering == "auto"
+    else:  # shrunk: smooth, and as large as fits: it (or the panel beside it) meets the
+        # window's margin at the right or the bottom
+        right = rect(page, "trace")["right"] if beside else box["right"]
+        fills = max(right / (view[0] - 16), box["bottom"] / (view[1] - 16))
+        good = rendering == "auto" and fills > 0.99
     if not good or abs(box["width"] / box["height"] - VIEW[0] / VIEW[1]) > 0.01:
         raise Failure("%s: picture %.2f x %.2f CSS pixels at ratio %s drawn %s" %
                       (name, box["width"], box["height"], ratio, rendering))
@@ -103,7 +107,6 @@ def check_screen(page, name, ratio, work):
     with open(os.path.join(work, "screen-%s.png" % name), "wb") as f:
         f.write(base64.b64decode(shot))
 
-    beside = page.js("return document.querySelector('main').classList.contains('beside');")
     if not beside:
         link = page.driver.find_element("id", "to-trace")
         if not link.is_displayed() or rect(page, "to-trace")["bottom"] > view[1]:
