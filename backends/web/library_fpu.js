@@ -35,6 +35,19 @@ mergeInto(LibraryManager.library, {
       page.trace.blocks.push({node: block, lines: lines, mark: mark});
       page.trace.lines += lines;
     };
+    // Follow the end unless the user scrolled up; measured once per animation frame, when
+    // the page lays out anyway, not once per batch.
+    page.followTrace = () => {
+      const trace = page.trace;
+      if (!trace.follow || trace.scrollPending) return;
+      trace.scrollPending = true;
+      requestAnimationFrame(() => {
+        trace.scrollPending = false;
+        if (!trace.follow) return;
+        panel.scrollTop = panel.scrollHeight;
+        trace.followedTop = panel.scrollTop;
+      });
+    };
 
     const modifierBits = (e) =>
       (e.shiftKey ? 1 : 0) | (e.ctrlKey ? 2 : 0) | (e.altKey ? 4 : 0) | (e.metaKey ? 8 : 0);
@@ -88,7 +101,10 @@ mergeInto(LibraryManager.library, {
       status.hidden = true;
       canvas.focus({preventScroll: true});
       // The new run's lines start under a rule, not straight after the old run's.
-      if (page.trace.lines > 0) page.appendTrace('[the demo started again]\n', 1, 'restart');
+      if (page.trace.lines > 0) {
+        page.appendTrace('[the demo started again]\n', 1, 'restart');
+        page.followTrace();
+      }
       Module._fpu_web_restart(demo);
     });
 
@@ -177,17 +193,7 @@ mergeInto(LibraryManager.library, {
       const notice = Module._fpu_web_dropped_notice(page.demo, trace.dropped);
       trace.marker.textContent = UTF8ToString(notice) + '\n';
     }
-    // Follow the end unless the user scrolled up; measured once per animation frame, when
-    // the page lays out anyway, not once per batch.
-    if (trace.follow && !trace.scrollPending) {
-      trace.scrollPending = true;
-      requestAnimationFrame(() => {
-        trace.scrollPending = false;
-        if (!trace.follow) return;
-        panel.scrollTop = panel.scrollHeight;
-        trace.followedTop = panel.scrollTop;
-      });
-    }
+    page.followTrace();
   },
 
   // The window title starts with a blank, which a tab has no use for.
