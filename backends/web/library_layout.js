@@ -47,6 +47,7 @@ mergeInto(LibraryManager.library, {
       canvas.style.width = cssSize(canvas.width) + 'px';
       canvas.style.height = cssSize(canvas.height) + 'px';
       canvas.classList.toggle('smooth', !sharp);
+      main.classList.add('sized');
       // Beside, the panel ends where the picture does; below, it has a height of its own and
       // a link near the top leads to it.
       const heading = panel.getBoundingClientRect().top - canvas.getBoundingClientRect().top;
