@@ -176,6 +176,8 @@ def check_keys_and_small_things(driver, url, tool):
         "  document.querySelector('link[rel=manifest]') !== null];")
     check(found[:3] == [window_title(tool).strip(), "restart", "dark"] and
           "auto" not in found[3] and all(found[4:]), "title, restart rule, look: %r", found)
+    manifest = driver.execute_cdp_cmd("Page.getAppManifest", {})
+    check(not manifest["errors"] and '"256x256"' in manifest["data"], "manifest: %r", manifest)
     check(page.js("return fetch(document.querySelector('footer a[href$=\".txt\"]').href)"
                   ".then((r) => r.ok);"), "the help link leads nowhere")
     print("keys scroll the page after a click beside the picture; title, restart rule, dark "
