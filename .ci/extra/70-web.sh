@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The web page: built with the web preset, served on loopback, driven in headless Chromium
-# and compared with the native replay tool; then the replay tool compiled to WebAssembly
-# against the native one over the checked-in scenarios and some generated scripts.
+# and compared with the native replay tool, also at other window sizes, with touch and with
+# its server stopped; then the replay tool compiled to WebAssembly against the native one
+# over the checked-in scenarios and some generated scripts.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -20,6 +21,8 @@ serve_folder build/web/site "$work/server.log"
 # Debian's python3-selenium is for Debian's Python, whatever python3 is first on PATH.
 timeout 300 /usr/bin/python3 tests/web/browser_test.py "$web_url" "$native" "$work" build/web/site
 timeout 300 /usr/bin/python3 tests/web/keep_test.py "$web_url" "$native" "$work"
+# Other screens, touch, the key pad and the offline copy (a server of its own).
+timeout 300 /usr/bin/python3 tests/web/screens_test.py "$native" "$work" build/web/site
 
 timeout 300 python3 tests/web/replay_diff.py "$native" build/web/fpu-sample-replay.js \
   --expected tests/replay/expected --generated "${WEB_GENERATED_SCRIPTS:-20}" \

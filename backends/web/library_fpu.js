@@ -1,7 +1,10 @@
 // The page's side of the web backend: canvas, input listeners, timers, animation frames and
 // the trace panel. The C++ side (web_platform.cpp, main.cpp) calls the fpu_js_* functions.
 mergeInto(LibraryManager.library, {
-  // Wires the page to the demo object at `demo` (a pointer into the module's memory).
+  // Wires the page to the demo object at `demo` (a pointer into the module's memory). The
+  // layout (library_layout.js), touch and the key pad (library_touch.js) have files of their
+  // own.
+  fpu_js_attach__deps: ['$fpuLayout', '$fpuTouch', '$fpuKeypad'],
   fpu_js_attach: function (demo) {
     const canvas = document.getElementById('screen');
     const panel = document.getElementById('trace');
@@ -21,24 +24,53 @@ mergeInto(LibraryManager.library, {
               scrollPending: false},
     };
     Module.fpuPage = page;
+    // One block of `lines` lines at the panel's end; `mark` names a block that is no trace
+    // line (its class).
+    page.appendTrace = (text, lines, mark) => {
+      const block = document.createElement('div');
+      block.textContent = text;
+      block.style.containIntrinsicSize = 'auto ' + lines * page.trace.lineHeight + 'px';
+      if (mark) block.className = mark;
+      panel.appendChild(block);
+      page.trace.blocks.push({node: block, lines: lines, mark: mark});
+      page.trace.lines += lines;
+    };
+    // Follow the end unless the user scrolled up; measured once per animation frame, when
+    // the page lays out anyway, not once per batch.
+    page.followTrace = () => {
+      const trace = page.trace;
+      if (!trace.follow || trace.scrollPending) return;
+      trace.scrollPending = true;
+      requestAnimationFrame(() => {
+        trace.scrollPending = false;
+        if (!trace.follow) return;
+        panel.scrollTop = panel.scrollHeight;
+        trace.followedTop = panel.scrollTop;
+      });
+    };
 
     const modifierBits = (e) =>
       (e.shiftKey ? 1 : 0) | (e.ctrlKey ? 2 : 0) | (e.altKey ? 4 : 0) | (e.metaKey ? 8 : 0);
+    // Returns whether the demo took the key (the page then prevents its default action).
+    page.key = (code, key, modifiers, down, repeat) =>
+      Module.ccall('fpu_web_key', 'number',
+                   ['number', 'string', 'string', 'number', 'number', 'number'],
+                   [demo, code, key, modifiers, down, repeat]);
     const onKey = (e, down) => {
-      const used = Module.ccall('fpu_web_key', 'number',
-                                ['number', 'string', 'string', 'number', 'number', 'number'],
-                                [demo, e.code, e.key, modifierBits(e), down, e.repeat ? 1 : 0]);
-      if (used) e.preventDefault();
+      if (page.key(e.code, e.key, modifierBits(e), down, e.repeat ? 1 : 0)) e.preventDefault();
     };
     canvas.addEventListener('keydown', (e) => onKey(e, 1));
     canvas.addEventListener('keyup', (e) => onKey(e, 0));
 
-    // 0 move, 1 down, 2 up; positions in CSS pixels from the canvas' top-left corner.
-    const onMouse = (e, action) => {
+    // 0 move, 1 down, 2 up; positions in CSS pixels from the canvas' top-left corner, mapped
+    // to picture pixels by the size the canvas is shown at.
+    page.mouse = (action, button, buttons, modifiers, clientX, clientY) => {
       const box = canvas.getBoundingClientRect();
-      Module._fpu_web_mouse(demo, action, e.button, e.buttons, modifierBits(e),
-                            e.clientX - box.left, e.clientY - box.top, box.width, box.height);
+      Module._fpu_web_mouse(demo, action, button, buttons, modifiers, clientX - box.left,
+                            clientY - box.top, box.width, box.height);
     };
+    const onMouse = (e, action) =>
+      page.mouse(action, e.button, e.buttons, modifierBits(e), e.clientX, e.clientY);
     canvas.addEventListener('mousedown', (e) => {
       canvas.focus({preventScroll: true});
       e.preventDefault();  // no text selection or drag starts from the canvas
@@ -68,20 +100,17 @@ mergeInto(LibraryManager.library, {
     restart.addEventListener('click', () => {
       status.hidden = true;
       canvas.focus({preventScroll: true});
+      // The new run's lines start under a rule, not straight after the old run's.
+      if (page.trace.lines > 0) {
+        page.appendTrace('[the demo started again]\n', 1, 'restart');
+        page.followTrace();
+      }
       Module._fpu_web_restart(demo);
     });
 
-    // Whole device pixels per bitmap pixel, as the desktop HiDPI rule scales the window.
-    const layout = () => {
-      const ratio = window.devicePixelRatio || 1;
-      const scale = Module._fpu_web_scale(ratio);
-      canvas.style.width = (canvas.width * scale / ratio) + 'px';
-      canvas.style.height = (canvas.height * scale / ratio) + 'px';
-      panel.style.height = canvas.style.height;
-      matchMedia('(resolution: ' + ratio + 'dppx)').addEventListener('change', layout,
-                                                                       {once: true});
-    };
-    layout();
+    fpuLayout(page);
+    fpuTouch(page);
+    fpuKeypad(page);
     canvas.focus({preventScroll: true});
   },
 
@@ -96,7 +125,10 @@ mergeInto(LibraryManager.library, {
       page.view = {buffer: HEAPU8.buffer, pixels: pixels, image: new ImageData(bytes, width, height)};
     }
     page.context.putImageData(page.view.image, 0, 0);
-    if (page.stats.firstFrame === null) page.stats.firstFrame = performance.now();
+    if (page.stats.firstFrame === null) {
+      page.stats.firstFrame = performance.now();
+      if (Module.onFirstFrame) Module.onFirstFrame();
+    }
     page.stats.frames++;
   },
 
@@ -130,12 +162,7 @@ mergeInto(LibraryManager.library, {
       const count = Math.min(blockLines, left);
       let end = start;
       for (let i = 0; i < count; i++) end = all.indexOf('\n', end) + 1;
-      const block = document.createElement('div');
-      block.textContent = all.slice(start, end);
-      block.style.containIntrinsicSize = 'auto ' + count * trace.lineHeight + 'px';
-      panel.appendChild(block);
-      trace.blocks.push({node: block, lines: count});
-      trace.lines += count;
+      page.appendTrace(all.slice(start, end), count);
       start = end;
       left -= count;
     }
@@ -146,7 +173,7 @@ mergeInto(LibraryManager.library, {
         oldest.node.remove();
         trace.blocks.shift();
         trace.lines -= oldest.lines;
-        trace.dropped += oldest.lines;
+        if (!oldest.mark) trace.dropped += oldest.lines;  // a restart's rule is no trace line
       } else {
         const kept = oldest.node.textContent;
         let cut = 0;
@@ -166,20 +193,11 @@ mergeInto(LibraryManager.library, {
       const notice = Module._fpu_web_dropped_notice(page.demo, trace.dropped);
       trace.marker.textContent = UTF8ToString(notice) + '\n';
     }
-    // Follow the end unless the user scrolled up; measured once per animation frame, when
-    // the page lays out anyway, not once per batch.
-    if (trace.follow && !trace.scrollPending) {
-      trace.scrollPending = true;
-      requestAnimationFrame(() => {
-        trace.scrollPending = false;
-        if (!trace.follow) return;
-        panel.scrollTop = panel.scrollHeight;
-        trace.followedTop = panel.scrollTop;
-      });
-    }
+    page.followTrace();
   },
 
-  fpu_js_set_title: function (title) { document.title = UTF8ToString(title); },
+  // The window title starts with a blank, which a tab has no use for.
+  fpu_js_set_title: function (title) { document.title = UTF8ToString(title).trim(); },
 
   fpu_js_ended: function (demo) {
     const page = Module.fpuPage;

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Measures the web page in headless Chromium with the page's own performance.now():
-navigation to the first frame, and the paint of a string-art frame with axes, untraced and
-traced (1,400 trace lines appended to the panel, and the panel's layout after it).
+navigation to the first frame, on a first visit (a fresh profile, nothing cached) and warm
+(loaded again in the same browser), and the paint of a string-art frame with axes, untraced
+and traced (1,400 trace lines appended to the panel, and the panel's layout after it).
 
-  measure.py URL [LOADS] [FRAMES]
+  measure.py URL [LOADS] [FRAMES] [VISITS]
 """
 import json
 import os
@@ -45,13 +46,23 @@ def main():
     url = sys.argv[1]
     loads = int(sys.argv[2]) if len(sys.argv) > 2 else 7
     frames = int(sys.argv[3]) if len(sys.argv) > 3 else 200
+    visits = int(sys.argv[4]) if len(sys.argv) > 4 else 5
+    # First visits: each browser starts with a profile of its own, empty.
+    first_visits = []
+    for _ in range(visits - 1):
+        driver = start_browser()
+        try:
+            first_visits.append(Page(driver, url).js("return Module.fpuPage.stats.firstFrame"))
+        finally:
+            driver.quit()
     driver = start_browser()
     driver.set_script_timeout(300)
     try:
         first_frames = []
-        for _ in range(loads):
+        for _ in range(loads + 1):
             page = Page(driver, url)
             first_frames.append(page.js("return Module.fpuPage.stats.firstFrame"))
+        first_visits.append(first_frames.pop(0))
         # rot1 5, rot2 23, axes, string art: the native benchmark's frame.
         page.driver.execute_async_script(FRAMES_SCRIPT, keys("v" * 5 + "b" * 23 + "ps"))
         page.driver.execute_async_script(FRAMES_SCRIPT, keys(" " * frames))  # warm-up: tier-up
@@ -61,6 +72,8 @@ def main():
         result = {
             "first_frame_ms": statistics.median(first_frames),
             "first_frame_ms_all": [round(t, 1) for t in first_frames],
+            "first_visit_ms": statistics.median(first_visits),
+            "first_visit_ms_all": [round(t, 1) for t in first_visits],
             "string_art_axes_paint_ms": statistics.median(untraced["paint"]),
             "traced_paint_ms": statistics.median(traced["paint"]),
             "traced_panel_layout_ms": statistics.median(traced["layout"]),

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Measures the web page in headless Chromium (navigation to first frame, string-art frame
-# with axes, traced frame) and sets it against the native frame of bench_paint measured in
+# Measures the web page in headless Chromium (navigation to first frame on a first visit and
+# warm, string-art frame with axes, traced frame) and sets it against the native frame of bench_paint measured in
 # the same run; reports the .wasm + .js size.
-#   bench/web/measure.sh [LOADS] [FRAMES]
+#   bench/web/measure.sh [LOADS] [FRAMES] [VISITS]
 # With BENCH_TREES="TREE ..." (source trees, e.g. a worktree of the commit before a change
 # and this one) each tree's page and bench_paint are built there with the presets and
 # measured in turn, ROUNDS times (default 1), and each figure is printed once per tree.
@@ -11,6 +11,7 @@ here=$(realpath "$(dirname "$0")/../..")
 read -ra trees <<<"${BENCH_TREES:-$here}"
 loads=${1:-7}
 frames=${2:-200}
+visits=${3:-5}
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 
 for tree in "${trees[@]}"; do
@@ -30,7 +31,7 @@ trap 'stop_web_server; rm -rf "$work"' EXIT
 measure_tree() {  # measure_tree INDEX TREE: appends one result file per figure source
   local i=$1 tree=$2 round=$3
   serve_folder "$tree/build/web/site" "$work/server.log"
-  /usr/bin/python3 "$here/bench/web/measure.py" "$web_url" "$loads" "$frames" \
+  /usr/bin/python3 "$here/bench/web/measure.py" "$web_url" "$loads" "$frames" "$visits" \
     >"$work/web.$i.$round.json"
   stop_web_server
   "$tree/build/default/bench/paint/bench_paint" \
@@ -64,11 +65,14 @@ def medians(kind):
     return {k: statistics.median(v) for k, v in runs.items()}
 native = medians("native")
 native.update(medians("trace"))
-web = {k: statistics.median(w[k] for w in webs) for k in webs[0] if k != "first_frame_ms_all"}
+web = {k: statistics.median(w[k] for w in webs) for k in webs[0] if not k.endswith("_all")}
 size = sum(os.path.getsize(p) for p in sys.argv[3:5])
 art = native["BM_StringArtFrameWithAxes"]
 floor = native["BM_Floor"]
-print("  navigation -> first frame: median %.1f ms over %d loads (target <= 500) %s" % (
+print("  navigation -> first frame: first visit median %.1f ms over %d fresh profiles "
+      "(target <= 250) %s; warm median %.1f ms over %d loads (target <= 500) %s" % (
+    web["first_visit_ms"], sum(len(w["first_visit_ms_all"]) for w in webs),
+    [t for w in webs for t in w["first_visit_ms_all"]],
     web["first_frame_ms"], sum(len(w["first_frame_ms_all"]) for w in webs),
     [t for w in webs for t in w["first_frame_ms_all"]]))
 print("  string-art frame with axes: web paint median %.3f ms (target <= 3), native %.3f ms, "

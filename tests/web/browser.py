@@ -11,8 +11,11 @@ from selenium.webdriver.support.ui import WebDriverWait
 def start_browser():
     options = webdriver.ChromeOptions()
     options.binary_location = os.environ.get("CHROMIUM", "/usr/bin/chromium")
+    # A new empty profile each time (chromedriver's), and none of the browser's own traffic.
     for argument in ("--headless=new", "--window-size=1400,900", "--force-device-scale-factor=1",
-                     "--disable-dev-shm-usage", "--disable-extensions", "--no-first-run"):
+                     "--disable-dev-shm-usage", "--disable-extensions", "--no-first-run",
+                     "--disable-gpu", "--disable-quic", "--disable-background-networking",
+                     "--disable-component-update", "--disable-sync"):
         options.add_argument(argument)
     # The page's console, for the test that it logs no errors.
     options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
@@ -26,8 +29,10 @@ class Page:
     """The demo page: waits on its own counters, sends input, reads the canvas and panel."""
 
     def __init__(self, driver, url):
+        """Opens `url`, or with None takes the page the browser shows (after a reload)."""
         self.driver = driver
-        driver.get(url)
+        if url:
+            driver.get(url)
         self.wait_for("return Module.fpuPage && Module.fpuPage.stats.firstFrame !== null")
         self.canvas = driver.find_element("id", "screen")
 
@@ -65,9 +70,9 @@ class Page:
     def drag(self, button, points):
         """Presses at the first client point, moves through the others, releases at the last,
         waiting for the paint after each step. Sent through the DevTools protocol: chromedriver
-        reports a held right button as buttons = 4 (middle)."""
+        reports a held right button as buttons = 4 (middle). Buttons 1 left, 2 middle, 3 right."""
         left, top = self.origin()
-        name, mask = ("left", 1) if button == 1 else ("right", 2)
+        name, mask = {1: ("left", 1), 2: ("middle", 4), 3: ("right", 2)}[button]
 
         def send(kind, x, y, buttons):
             held = buttons != 0 or kind == "mouseReleased"
@@ -82,6 +87,22 @@ class Page:
         for x, y in points[1:]:
             send("mouseMoved", x, y, mask)
         send("mouseReleased", x, y, 0)
+
+    def touch(self, steps):
+        """Fingers on the canvas: each step lists every finger's point (client, from the
+        canvas' corner); the first step puts them down, the others move them, then all lift."""
+        left, top = self.origin()
+
+        def send(kind, points):
+            self.driver.execute_cdp_cmd("Input.dispatchTouchEvent", {
+                "type": kind, "touchPoints": [
+                    {"x": left + x, "y": top + y, "id": i} for i, (x, y) in enumerate(points)]})
+            self.settle()
+
+        send("touchStart", steps[0])
+        for points in steps[1:]:
+            send("touchMove", points)
+        send("touchEnd", [])
 
     def canvas_png(self, path):
         data = self.js("return arguments[0].toDataURL('image/png');", self.canvas)

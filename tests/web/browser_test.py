@@ -17,6 +17,7 @@ import subprocess
 import sys
 
 from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support.ui import WebDriverWait
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from browser import Page, start_browser  # noqa: E402
@@ -127,13 +128,22 @@ def check_page_explains_itself(driver, page):
 
 
 def check_file_url(driver, site):
-    """Opened from the disk, the page says how to serve it."""
+    """Opened from the disk, the page says how to serve it, and logs no error besides."""
+    driver.get_log("browser")  # what the served page logged before
     driver.get("file://" + os.path.join(site, "index.html"))
     shown = driver.execute_script(
         "const n = document.getElementById('served'); return !n.hidden && n.textContent;")
     if not shown or "scripts/web.sh" not in shown:
         raise Failure("opened as a file, the page does not say how to serve it: %r" % shown)
-    print("opened as a file, the page says how to serve it")
+    # Once index.js has run and the page has loaded, a refused fetch has failed too.
+    WebDriverWait(driver, 10, poll_frequency=0.02).until(lambda d: d.execute_script(
+        "return document.readyState === 'complete' && typeof Module.ccall === 'function';"))
+    driver.execute_async_script("const done = arguments[0];"
+                                "requestAnimationFrame(() => requestAnimationFrame(done));")
+    errors = [e["message"] for e in driver.get_log("browser") if e["level"] in ("SEVERE", "WARNING")]
+    if errors:
+        raise Failure("opened as a file, the page logs %r" % errors)
+    print("opened as a file, the page says how to serve it and logs no error")
 
 
 def run(url, tool, work, site):
