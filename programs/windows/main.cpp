@@ -19,7 +19,6 @@
 #include "app/event_loop.h"
 #include "app/program.h"
 #include "app/window.h"
-#include "app/info_options.h"
 #include "app/window_frame.h"
 #include "backends/win32/win32_platform.h"
 #include "trace/stream_trace_sinks.h"
@@ -221,7 +220,11 @@ class QueueLoop final : public fpu::MessageSource {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   const std::vector<std::string_view> args(__argv + 1, __argv + __argc);
-  const fpu::CommandLineResult command_line = fpu::parse_demo_command_line(args);
+  // Started from a console, the help reads in columns there; else a message box shows it.
+  const bool console = !args.empty() && use_parent_console();
+  const fpu::CommandLineResult command_line = fpu::parse_demo_command_line(
+      args, fpu::DemoPlatform::windows,
+      console ? fpu::options::HelpStyle::console : fpu::options::HelpStyle::message_box);
   if (command_line.action != fpu::CommandLineResult::Action::run) return answer(command_line);
 
   fpu::Win32Platform platform;

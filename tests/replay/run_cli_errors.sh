@@ -31,8 +31,8 @@ check "missing end" 2 "line 1: 'repeat' without 'end'" 0 -- < <(printf 'repeat 2
 check "nothing runs before an error" 2 'line 2' 0 -- < <(printf 'dump\ntick 1 2\n')
 check "unwritable png" 1 'cannot write' 0 -- < <(printf 'png /nonexistent/dir/x.png\ndump\n')
 check "missing script" 1 'cannot open script' 0 -- /nonexistent/script.txt
-check "unknown option" 1 'unknown option' 0 -- --frobnicate
-check "bad trace mode" 1 'stdout, viewer or none' 0 -- --trace file
+check "unknown option" 2 'unknown option' 0 -- --frobnicate
+check "bad trace mode" 2 'stdout, viewer or none' 0 -- --trace file
 check "quit once" 0 - 1 -- --trace none < <(printf 'key ESCAPE\nkey ESCAPE\nclose\n')
 if [[ $fails -ne 0 ]]; then
   exit 1

@@ -80,7 +80,7 @@ case_ "nested empty bodies" 0 - 1 \
   "printf 'repeat 4294967295\nrepeat 4294967295\n# nothing\nend\nrepeat 0\nkey F1\nend\nend\ndump\n'"
 case_ "step limit" 1 'line 2: stopped at the step limit of 5 lines' 4 \
   "printf 'repeat 4294967295\nkey F1\nend\n'" --max-steps 5
-case_ "step limit needs a number" 1 '--max-steps takes a whole number' 0 - --max-steps -3
+case_ "step limit needs a number" 2 '--max-steps takes a whole number' 0 - --max-steps -3
 # Size: a plain line costs a few bytes once read, and scripts are bounded unless allowed more.
 # (Sanitized builds are slower and larger: a smaller script, and the common memory cap.)
 ticks_mb=100 tick_kb=250000 png_kb=60000
@@ -91,7 +91,7 @@ case_ "script over the size limit" 2 'line 4: script larger than 16 bytes' 0 \
   "printf 'tick\ntick\ntick\ntick\n'" --max-script-bytes 16
 # Options are refused when they do not fit where they go; message-line numbers are taken
 # modulo 2^32, as scripts have always been read, so a far code is still the creation message.
-case_ "--ticks past 32 bits" 1 "--ticks takes a whole number from 0 to 4294967295, not '4294967296'" \
+case_ "--ticks past 32 bits" 2 "--ticks takes a whole number from 0 to 4294967295, not '4294967296'" \
   0 - --ticks 4294967296
 case_ "creation modulo 2^32" 2 "line 1: 'msg 0x100000001' is the creation" 0 \
   "printf 'msg 0x100000001 0 0\n'"
@@ -102,8 +102,8 @@ MAX_KB=$png_kb case_ "png at scale 8" 0 - 0 "printf 'key P\nkey S\npaint\npng bi
 # Small edges: a byte-order mark, key names in either case, one recording, GIF names.
 case_ "byte-order mark" 0 - 1 "printf '\xef\xbb\xbfkey A\ndump\n'"
 case_ "lower-case key names" 0 - 1 "printf 'key a\nkey f1\nkey escape\n'" --trace none
-case_ "--record twice" 1 '--record given twice' 0 - --record a.gif --record b.gif
-case_ "--record to a .png" 1 "--record writes a GIF, so its file name must end in .gif" 0 - \
+case_ "--record twice" 2 '--record given twice' 0 - --record a.gif --record b.gif
+case_ "--record to a .png" 2 "--record writes a GIF, so its file name must end in .gif" 0 - \
   --record x.png
 [[ -e a.gif || -e b.gif || -e x.png ]] && { echo "FAIL a refused recording was written"; fails=$((fails + 1)); }
 # Reading: failures are errors, with the reason.
@@ -123,9 +123,9 @@ case_ "NUL in a png name" 2 "^fpu-sample-replay: line 2: the file name 'a\\?b.pn
   "printf 'paint\npng a\\0b.png\n'"
 [[ -e a ]] && { echo "FAIL NUL in a png name: 'a' was written"; fails=$((fails + 1)); }
 # Quoted input is masked wherever a message shows it: ESC, 0x9B and U+009B.
-case_ "ESC in --trace" 1 "^fpu-sample-replay: --trace takes .* not '\\?\\[31mx'" 0 - --trace $'\e[31mx'
-case_ "0x9B in --scale" 1 "^fpu-sample-replay: --scale takes .* not '\\?31m'" 0 - --scale $'\x9b31m'
-case_ "U+009B in an option" 1 "^fpu-sample-replay: unknown option '--\\?31m'" 0 - $'--\xc2\x9b31m'
+case_ "ESC in --trace" 2 "^fpu-sample-replay: --trace takes .* not '\\?\\[31mx'" 0 - --trace $'\e[31mx'
+case_ "0x9B in --scale" 2 "^fpu-sample-replay: --scale takes .* not '\\?31m'" 0 - --scale $'\x9b31m'
+case_ "U+009B in an option" 2 "^fpu-sample-replay: unknown option '--\\?31m'" 0 - $'--\xc2\x9b31m'
 case_ "U+009B in a script word" 2 "^fpu-sample-replay: line 1: .*'\\?31m'" 0 "printf 'key \\302\\23331m\n'"
 case_ "ESC in the --record name" 1 "cannot write '\\?\\[31m.gif': name: " 0 "printf 'paint\n'" \
   --record $'\e[31m.gif'

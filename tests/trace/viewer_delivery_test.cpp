@@ -367,9 +367,10 @@ TEST_F(ViewerDelivery, RawMessagesShowAsTheirLinesOnATerminalSafely) {
         "2J \xc2\x9b"
         "2J"},
        {"?2J ?2J"}},
-      {"other UTF-8 and Latin-1 pass",
-       {"L\xc3\xa9 \xe2\x82\xac \xe9t\xe9"},
-       {"\xc3\xa9 \xe2\x82\xac \xe9t\xe9"}},
+      // A lone byte past 0x7F may be CSI to a terminal reading Latin-1.
+      {"UTF-8 passes, Latin-1 and overlong forms do not",
+       {"L\xc3\xa9 \xe2\x82\xac \xe9t\xe9 \xe0\x82\x9b"},
+       {"\xc3\xa9 \xe2\x82\xac ?t? ???"}},
   };
   int out = -1;
   testing::start_headless_viewer(dir.path(), &out);

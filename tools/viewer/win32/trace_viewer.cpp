@@ -6,8 +6,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string_view>
+#include <vector>
 
-#include "app/info_options.h"
+#include "tools/viewer/viewer_command_line.h"
 #include "tools/viewer/viewer_placement.h"
 #include "tools/viewer/win32/text_view.h"
 
@@ -56,19 +58,28 @@ constexpr int viewer_height = 600;
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  if (const auto request = fpu::find_info_request(__argc, __argv);
-      request != fpu::InfoRequest::none) {
-    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    if ((out == nullptr || out == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
-      std::freopen("CONOUT$", "w", stdout);
+  fpu::viewer::ViewerCommandLine line;
+  const std::vector<std::string_view> args(__argv + 1, __argv + __argc);
+  // Answers go to the console the viewer was started from, else to a message box.
+  const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  bool console = out != nullptr && out != INVALID_HANDLE_VALUE;
+  if (!console && !args.empty() && AttachConsole(ATTACH_PARENT_PROCESS)) {
+    std::freopen("CONOUT$", "w", stdout);
+    std::freopen("CONOUT$", "w", stderr);
+    console = true;
+  }
+  const fpu::options::Parsed parsed = fpu::viewer::parse_viewer_command_line(
+      fpu::viewer::ViewerPlatform::windows, args, &line,
+      console ? fpu::options::HelpStyle::console : fpu::options::HelpStyle::message_box);
+  if (parsed.action != fpu::options::Parsed::Action::run) {
+    if (console) {
+      std::fputs(parsed.message.c_str(), parsed.exit_code == 0 ? stdout : stderr);
+      std::fflush(parsed.exit_code == 0 ? stdout : stderr);
+    } else {
+      MessageBoxA(nullptr, parsed.message.c_str(), "fpu-trace-viewer",
+                  MB_OK | (parsed.exit_code == 0 ? MB_ICONINFORMATION : MB_ICONERROR));
     }
-    fpu::print_info(request, "fpu-trace-viewer",
-                    "usage: fpu-trace-viewer [--beside FRAME]\n"
-                    "Shows the trace lines fpu-sample sends, in a window beside the program's.\n"
-                    "  --beside FRAME  open beside the window whose frame is X,Y,WIDTH,HEIGHT\n"
-                    "                  with extents LEFT,TOP,RIGHT,BOTTOM (eight numbers)\n"
-                    "fpu-sample starts it by itself when it has a line to show.\n");
-    return 0;
+    return parsed.exit_code;
   }
   WNDCLASSEXA window_class{};
   window_class.cbSize = sizeof(WNDCLASSEXA);
@@ -83,13 +94,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
   // Beside the program's window, never over it: where the program says it is (--beside
   // FRAME), else where the program places it; inside the desktop's work area.
-  fpu::ProgramFrame beside;
-  bool have_beside = false;
-  for (int i = 1; i + 1 < __argc; ++i) {
-    if (std::strcmp(__argv[i], "--beside") == 0) {
-      have_beside = fpu::parse_program_frame(__argv[i + 1], &beside);
-    }
-  }
+  fpu::ProgramFrame beside = line.beside;
+  const bool have_beside = line.have_beside;
   const int screen_width = GetSystemMetrics(SM_CXSCREEN);
   const int screen_height = GetSystemMetrics(SM_CYSCREEN);
   RECT area{0, 0, screen_width, screen_height};
