@@ -127,6 +127,16 @@ TEST(Docs, KeyTablesHoldTheDemosKeys) {
   EXPECT_EQ(man_section(man, "KEYS"), table_rows(demo_keys)) << "fpu-sample(1) KEYS";
   EXPECT_EQ(man_section(man, "MOUSE"), mouse) << "fpu-sample(1) MOUSE";
   EXPECT_EQ(page_rows(read("backends/web/shell.html")), keys_and_mouse) << "shell.html";
+  // The Windows packages' README.txt, made from the table at configure time.
+  std::ifstream in(std::string(FPU_BINARY_DIR) + "/packaging/README.txt", std::ios::binary);
+  Rows readme;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.starts_with("  ")) continue;
+    if (line.ends_with('\r')) line.pop_back();
+    const std::size_t colon = line.find(": ");
+    readme.emplace_back(line.substr(2, colon - 2), line.substr(colon + 2));
+  }
+  EXPECT_EQ(readme, keys_and_mouse) << "README.txt";
 }
 
 // Every option of the program's table, and -h and -V, in the man page's OPTIONS and
