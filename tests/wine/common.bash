@@ -11,8 +11,11 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 WIN_BUILD=$(cd "$FPU_WIN_BUILD" && pwd)
 TEST_NAME=$(basename "$0" .sh)
-# The program's title, matched exactly (it begins with a blank).
-TITLE_REGEX='^ FPU SAMPLE by JUX \.:\. Press any key for rotation Or use Mouse\.:\.$'
+# The windows' titles, matched exactly, from the names the build read from the code.
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/names.sh"
+load_names "$WIN_BUILD"
+TITLE_REGEX=$(name_pattern "$FPU_WINDOW_TITLE")
+VIEWER_TITLE_REGEX=$(name_pattern "$FPU_WIN_VIEWER_TITLE")
 
 work=$(mktemp -d)
 program_pid=""

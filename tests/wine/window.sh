@@ -6,8 +6,6 @@
 # display the program says why it has no window and exits non-zero. --help and --version
 # answer with status 0, a wrong argument with 2.
 source "$(dirname "$0")/common.bash"
-source "$(dirname "$0")/../../scripts/lib/names.sh"
-load_names "$WIN_BUILD"
 
 start_program "$WIN_BUILD"
 info=$(probe main-window 2000 | tr -d '\r')
@@ -23,7 +21,7 @@ ok "placed at (610, 213), 700 x 680"
 probe viewer-close 3000 >/dev/null || fail "a viewer from before cannot be closed"
 xdotool key F1
 probe viewer-text 1 10000 >/dev/null || fail "F1 did not start the trace viewer"
-viewer=$(xdotool search --onlyvisible --name '^FPU SAMPLE trace$' | head -1 || true)
+viewer=$(xdotool search --onlyvisible --name "$VIEWER_TITLE_REGEX" | head -1 || true)
 [[ -n "$viewer" ]] || fail "the trace viewer's window is not visible"
 eval "$(xdotool getwindowgeometry --shell "$viewer" | grep -E '^(X|Y|WIDTH|HEIGHT)=-?[0-9]+$')"
 # The program's window: 700 x 680 at (610, 213).

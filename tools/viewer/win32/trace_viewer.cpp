@@ -1,6 +1,6 @@
 // fpu-trace-viewer.exe: the window trace lines are appended to on Windows.
-// A top-level window of class "DbgWinClass" whose first child, of class "Edit", takes the
-// messages of a multi-line edit control; the program sends its lines to that control
+// A top-level window of class fpu::viewer_window_class whose first child, of class "Edit", takes
+// the messages of a multi-line edit control; the program sends its lines to that control
 // (trace/win32/viewer_sink.h).
 #include <windows.h>
 
@@ -9,13 +9,14 @@
 #include <string_view>
 #include <vector>
 
+#include "backends/win32/console.h"
 #include "tools/viewer/viewer_command_line.h"
 #include "tools/viewer/viewer_placement.h"
 #include "tools/viewer/win32/text_view.h"
+#include "trace/win32/viewer_sink.h"
 
 namespace {
 
-constexpr const char* viewer_class = "DbgWinClass";
 constexpr const char* viewer_title = "FPU SAMPLE trace";
 
 LRESULT CALLBACK viewer_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -61,13 +62,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   fpu::viewer::ViewerCommandLine line;
   const std::vector<std::string_view> args(__argv + 1, __argv + __argc);
   // Answers go to the console the viewer was started from, else to a message box.
-  const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-  bool console = out != nullptr && out != INVALID_HANDLE_VALUE;
-  if (!console && !args.empty() && AttachConsole(ATTACH_PARENT_PROCESS)) {
-    std::freopen("CONOUT$", "w", stdout);
-    std::freopen("CONOUT$", "w", stderr);
-    console = true;
-  }
+  const bool console = !args.empty() && fpu::use_parent_console();
   const fpu::options::Parsed parsed = fpu::viewer::parse_viewer_command_line(
       fpu::viewer::ViewerPlatform::windows, args, &line,
       console ? fpu::options::HelpStyle::console : fpu::options::HelpStyle::message_box);
@@ -87,7 +82,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   window_class.hInstance = instance;
   window_class.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  window_class.lpszClassName = viewer_class;
+  window_class.lpszClassName = fpu::viewer_window_class;
   if (!RegisterClassExA(&window_class)) return 1;
   // The "Edit" child is the viewer's own text view (tools/viewer/win32/text_view.h).
   if (!fpu::viewer::register_text_view(instance)) return 1;
@@ -108,8 +103,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   const fpu::viewer::ScreenRect place =
       fpu::viewer::place_viewer(beside.frame, work, viewer_width, viewer_height);
   HWND window =
-      CreateWindowExA(0, viewer_class, viewer_title, WS_OVERLAPPEDWINDOW, place.x, place.y,
-                      place.width, place.height, nullptr, nullptr, instance, nullptr);
+      CreateWindowExA(0, fpu::viewer_window_class, viewer_title, WS_OVERLAPPEDWINDOW, place.x,
+                      place.y, place.width, place.height, nullptr, nullptr, instance, nullptr);
   if (!window) return 1;
   // Whatever show command the starter asked for, the viewer never takes the keyboard from
   // the program it serves.
