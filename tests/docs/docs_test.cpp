@@ -15,6 +15,7 @@
 #include "text/options.h"
 #include "tools/replay/command_line.h"
 #include "tools/viewer/viewer_command_line.h"
+#include "tools/viewer/viewer_model.h"
 
 namespace fpu {
 namespace {
@@ -137,6 +138,23 @@ TEST(Docs, KeyTablesHoldTheDemosKeys) {
     readme.emplace_back(line.substr(2, colon - 2), line.substr(colon + 2));
   }
   EXPECT_EQ(readme, keys_and_mouse) << "README.txt";
+}
+
+// As Markdown rows, for a failure message that says what to paste.
+std::string markdown(const Rows& rows) {
+  std::string out;
+  for (const auto& [term, text] : rows) out += "| " + term + " | " + text + " |\n";
+  return out;
+}
+
+TEST(Docs, ReadmeHoldsTheViewersKeyList) {
+  Rows keys;
+  for (const viewer::KeyHelp& key : viewer::ViewerModel::key_list()) {
+    keys.emplace_back(key.keys, key.does);
+  }
+  EXPECT_EQ(markdown_table(read("README.md"), "## The trace viewer"), keys)
+      << "README.md's viewer table should read:\n"
+      << markdown(keys);
 }
 
 // Every option of the program's table, and -h and -V, in the man page's OPTIONS and
