@@ -31,7 +31,7 @@ for page in "$2"/packaging/*.scd; do
       block=""
     elif [[ "$line" == '```' ]]; then
       examples=$((examples + 1))
-      mkdir -p -m 700 "$work/$name/runtime"
+      mkdir -p "$work/$name/runtime" && chmod 700 "$work/$name/runtime"
       (cd "$work/$name" && env -u DISPLAY -u WAYLAND_DISPLAY XDG_RUNTIME_DIR="$work/$name/runtime" \
         timeout 60 bash -eu -c "$block") >"$work/$name/out" ||
         { echo "FAIL $name: commands" >&2; failures=1; }
