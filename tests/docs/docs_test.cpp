@@ -147,7 +147,7 @@ std::string markdown(const Rows& rows) {
   return out;
 }
 
-TEST(Docs, ReadmeHoldsTheViewersKeyList) {
+TEST(Docs, ReadmeAndManPageHoldTheViewersKeyList) {
   Rows keys;
   for (const viewer::KeyHelp& key : viewer::ViewerModel::key_list()) {
     keys.emplace_back(key.keys, key.does);
@@ -155,6 +155,8 @@ TEST(Docs, ReadmeHoldsTheViewersKeyList) {
   EXPECT_EQ(markdown_table(read("README.md"), "## The trace viewer"), keys)
       << "README.md's viewer table should read:\n"
       << markdown(keys);
+  EXPECT_EQ(man_section(read("packaging/fpu-trace-viewer.1.scd"), "KEYS"), keys)
+      << "fpu-trace-viewer(1) KEYS";
 }
 
 // Every option of the program's table, and -h and -V, in the man page's OPTIONS and
