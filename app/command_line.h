@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/options.h"
+
 namespace fpu {
 
 // viewer: the trace viewer, started when none runs; stdout_lines: one JSON line per trace
@@ -21,6 +23,9 @@ struct DemoOptions {
   std::string save_script;
 };
 
+// Where the help is read: its closing advice differs between the systems.
+enum class DemoPlatform { gnu_linux, windows };
+
 struct CommandLineResult {
   enum class Action { run, help, version, error } action = Action::run;
   DemoOptions options;
@@ -30,8 +35,13 @@ struct CommandLineResult {
   int exit_code = 0;  // 0 for help and version, 2 for an error
 };
 
+// The demo's options, keys and help, for `platform`.
+options::Program demo_program(DemoPlatform platform);
+
 // `args` without the program's name. The first of --help and --version wins over what
 // follows it; anything wrong before it is an error.
-CommandLineResult parse_demo_command_line(std::span<const std::string_view> args);
+CommandLineResult parse_demo_command_line(std::span<const std::string_view> args,
+                                          DemoPlatform platform = DemoPlatform::gnu_linux,
+                                          options::HelpStyle style = options::HelpStyle::console);
 
 }  // namespace fpu

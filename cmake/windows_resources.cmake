@@ -1,9 +1,7 @@
 # What Windows shows of a program in its Properties (a version resource from project()), and
 # optionally its icon and its application manifest.
 #   fpu_windows_resources(TARGET DESCRIPTION text [ICON file.ico] [MANIFEST file.manifest])
-set(FPU_COPYRIGHT "Copyright (C) 2026 fpu-sample developers")
-set(FPU_PUBLISHER "fpu-sample developers")
-
+# The names and the copyright come from cmake/product.cmake.
 function(fpu_windows_resources target)
   cmake_parse_arguments(ARG "" "DESCRIPTION;ICON;MANIFEST" "" ${ARGN})
   set(FPU_RC_NAME ${target})

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "platform/key_names.h"
+
 namespace fpu {
 
 // An opaque platform object (device context, bitmap, pen, brush, module). 0 is "none".
@@ -81,25 +83,26 @@ inline constexpr std::uint32_t xbutton1 = 0x0020;
 inline constexpr std::uint32_t xbutton2 = 0x0040;
 }  // namespace mk
 
-// Windows virtual-key codes the key commands compare against.
+// Windows virtual-key codes the key commands compare against, by their names in the one
+// key table (key_names.h).
 namespace vk {
-inline constexpr std::uint32_t back = 0x08;
-inline constexpr std::uint32_t menu = 0x12;  // Alt
-inline constexpr std::uint32_t return_key = 0x0D;
-inline constexpr std::uint32_t escape = 0x1B;
-inline constexpr std::uint32_t space = 0x20;
-inline constexpr std::uint32_t insert = 0x2D;
-inline constexpr std::uint32_t left = 0x25;
-inline constexpr std::uint32_t up = 0x26;
-inline constexpr std::uint32_t right = 0x27;
-inline constexpr std::uint32_t down = 0x28;
-inline constexpr std::uint32_t numpad0 = 0x60;
-inline constexpr std::uint32_t f1 = 0x70;
-inline constexpr std::uint32_t f10 = 0x79;
-inline constexpr std::uint32_t oem_comma = 0xBC;
-inline constexpr std::uint32_t oem_minus = 0xBD;
-inline constexpr std::uint32_t oem_period = 0xBE;
-inline constexpr std::uint32_t oem_3 = 0xC0;
+inline constexpr std::uint32_t back = virtual_key_named("BACK");
+inline constexpr std::uint32_t menu = virtual_key_named("MENU");  // Alt
+inline constexpr std::uint32_t return_key = virtual_key_named("RETURN");
+inline constexpr std::uint32_t escape = virtual_key_named("ESCAPE");
+inline constexpr std::uint32_t space = virtual_key_named("SPACE");
+inline constexpr std::uint32_t insert = virtual_key_named("INSERT");
+inline constexpr std::uint32_t left = virtual_key_named("LEFT");
+inline constexpr std::uint32_t up = virtual_key_named("UP");
+inline constexpr std::uint32_t right = virtual_key_named("RIGHT");
+inline constexpr std::uint32_t down = virtual_key_named("DOWN");
+inline constexpr std::uint32_t numpad0 = virtual_key_named("NUMPAD0");
+inline constexpr std::uint32_t f1 = virtual_key_named("F1");
+inline constexpr std::uint32_t f10 = virtual_key_named("F10");
+inline constexpr std::uint32_t oem_comma = virtual_key_named("OEM_COMMA");
+inline constexpr std::uint32_t oem_minus = virtual_key_named("OEM_MINUS");
+inline constexpr std::uint32_t oem_period = virtual_key_named("OEM_PERIOD");
+inline constexpr std::uint32_t oem_3 = virtual_key_named("OEM_3");
 }  // namespace vk
 
 // A message as a backend hands it to the window procedure.

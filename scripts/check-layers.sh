@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Fails when a core folder (platform, scene, trace, input, render, app) includes an SDL, X11,
 # Windows, POSIX or Emscripten header, when a file includes one from a layer above its own
-# (with quotes or angle brackets), when a source file is in no layer, or when there is nothing
-# to check. Layers, lowest first:
+# (with quotes or angle brackets) or any header by a relative path ("../app/window.h"), when
+# a source file is in no layer, or when there is nothing to check. Layers, lowest first:
 #   0 platform/*.h, text   1 scene   2 trace   3 input, render   4 app
 #   5 backends/{soft,sdl,win32,web}, trace/{unix,win32}, files   6 tools, programs
 # Tests, benchmarks and fuzzers may include anything.  Usage: check-layers.sh [SOURCE_DIR]
-# The build refuses upward includes too (each layer's include root holds its own headers);
-# this names every fault at once and covers the OS headers.
+# The build runs this before it compiles a layer, and refuses upward includes by itself too
+# (each layer's include root holds its own headers); this names every fault at once and
+# covers the OS headers and relative paths.
 set -euo pipefail
 cd "${1:-$(dirname "$0")/..}"
 
@@ -55,6 +56,13 @@ while IFS=: read -r file number text; do
   own=$REPLY
   [[ "$text" =~ $include_re ]] || continue
   header=${BASH_REMATCH[1]}
+  # A relative path would reach any folder from beside the file, whatever the include roots:
+  # every include names its header from the source root.
+  if [[ "/$header/" == */../* || "/$header/" == */./* ]]; then
+    resolved=$(realpath -m --relative-to=. "$(dirname "$file")/$header")
+    fault "${file}:${number}: includes ${header} (${resolved}) by a relative path"
+    continue
+  fi
   shopt -s nocasematch
   if ((own <= 4)) && [[ "$header" =~ $os_header_re ]]; then
     fault "${file}:${number}: core code includes the OS header ${header}"

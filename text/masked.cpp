@@ -36,7 +36,7 @@ std::size_t utf8_sequence(std::string_view s, std::uint32_t* code) {
 
 }  // namespace
 
-std::string masked(std::string_view text) {
+std::string masked(std::string_view text, Tabs tabs) {
   std::string out;
   out.reserve(text.size());
   while (!text.empty()) {
@@ -44,7 +44,8 @@ std::string masked(std::string_view text) {
     std::size_t length = 1;
     std::uint32_t code = c;
     if (c >= 0x80) length = utf8_sequence(text, &code);
-    const bool control = code < 0x20 || (code >= 0x7F && code <= 0x9F);
+    const bool control =
+        (code < 0x20 && !(code == '\t' && tabs == Tabs::keep)) || (code >= 0x7F && code <= 0x9F);
     if (length == 0 || control) {
       out += '?';
       length = length == 0 ? 1 : length;
@@ -54,6 +55,10 @@ std::string masked(std::string_view text) {
     text.remove_prefix(length);
   }
   return out;
+}
+
+bool holds_control_character(std::string_view text) {
+  return masked(text) != text;
 }
 
 }  // namespace fpu

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "app/window.h"
+#include "text/masked.h"
 
 namespace fpu {
 namespace {
@@ -62,9 +63,10 @@ bool init_display_video(const char* program, const char* instead, std::string& m
   } else {
     return true;
   }
-  message = std::string(program) + ": no display: " + reason +
-            "; run it under Xvfb, e.g. xvfb-run -s '-screen 0 1920x1080x24' " + program + ", or " +
-            instead;
+  // The variables' values are quoted masked: they come from whoever started the program.
+  message = masked(std::string(program) + ": no display: " + reason +
+                   "; run it under Xvfb, e.g. xvfb-run -s '-screen 0 1920x1080x24' " + program +
+                   ", or " + instead);
   return false;
 }
 

@@ -177,7 +177,7 @@ void SdlPlatform::end_paint(WindowHandle window) {
 
 void SdlPlatform::set_timer(WindowHandle window, std::uint32_t id, std::uint32_t milliseconds) {
   SoftPlatform::set_timer(window, id, milliseconds);
-  timers_.set(id, milliseconds, SDL_GetTicks());
+  timers_.set(id, milliseconds, timer_clock_());
 }
 
 void SdlPlatform::kill_timer(WindowHandle window, std::uint32_t id) {
@@ -228,7 +228,7 @@ class SdlPlatform::Loop final : public MessageSource {
   }
 
   bool deliver_timer() override {
-    const std::optional<std::uint32_t> id = window_.timers_.take_due(SDL_GetTicks());
+    const std::optional<std::uint32_t> id = window_.timers_.take_due(window_.timer_clock_());
     if (!id) return false;
     window_.dispatch(program_, msg::timer, *id, 0);
     return true;
@@ -236,8 +236,10 @@ class SdlPlatform::Loop final : public MessageSource {
 
   // Until the next event or timer deadline, never spinning; the event stays queued.
   void wait() override {
-    const int budget = window_.timers_.wait_budget(SDL_GetTicks());
-    if (budget < 0) {
+    const int budget = window_.timers_.wait_budget(window_.timer_clock_());
+    if (window_.timer_wait_) {
+      window_.timer_wait_(budget);
+    } else if (budget < 0) {
       SDL_WaitEvent(nullptr);
     } else {
       SDL_WaitEventTimeout(nullptr, budget);

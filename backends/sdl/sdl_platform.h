@@ -6,7 +6,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/event_loop.h"
@@ -62,6 +64,14 @@ class SdlPlatform final : public SoftPlatform {
   // Frames shown so far (one per paint).
   std::uint64_t frames_presented() const { return frames_presented_; }
 
+  // The milliseconds the window's timers run by, and the loop's wait for the next event or
+  // timer (at most `budget` ms; -1: none due): SDL's own, or a test's, so that a test of the
+  // loop's timers waits for nothing.
+  void set_timer_clock(std::function<std::uint32_t()> clock, std::function<void(int)> wait) {
+    timer_clock_ = std::move(clock);
+    timer_wait_ = std::move(wait);
+  }
+
  private:
   class Loop;  // what the message loop sees of this window
   friend class Loop;
@@ -77,8 +87,10 @@ class SdlPlatform final : public SoftPlatform {
   int changed_bottom_ = 0;
   bool resend_all_ = true;  // the display lost what it showed (exposed, resized)
   TimerQueue timers_;
-  std::uint32_t buttons_ = 0;  // SDL button mask as the events so far left it
-  bool exposed_ = false;       // part of the window needs painting again
+  std::function<std::uint32_t()> timer_clock_ = [] { return SDL_GetTicks(); };
+  std::function<void(int)> timer_wait_;  // empty: SDL's
+  std::uint32_t buttons_ = 0;            // SDL button mask as the events so far left it
+  bool exposed_ = false;                 // part of the window needs painting again
   std::uint64_t frames_presented_ = 0;
   std::int32_t scale_ = 1;
 };

@@ -38,13 +38,13 @@ double median(std::vector<double> v) {
 }
 
 HWND viewer_edit() {
-  HWND viewer = FindWindowA("DbgWinClass", nullptr);
+  HWND viewer = FindWindowA(fpu::viewer_window_class, nullptr);
   return viewer ? FindWindowExA(viewer, nullptr, "Edit", nullptr) : nullptr;
 }
 
 // The protocol as a synchronous sender runs it: look-ups and messages on this thread.
 void send_synchronously(const char* text) {
-  HWND viewer = FindWindowA("DbgWinClass", nullptr);
+  HWND viewer = FindWindowA(fpu::viewer_window_class, nullptr);
   HWND edit = FindWindowExA(viewer, nullptr, "Edit", nullptr);
   LRESULT length = SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0);
   SendMessageA(edit, EM_SETSEL, static_cast<WPARAM>(length), length);
@@ -61,7 +61,7 @@ void clear_viewer() {
 
 int main() {
   const std::string viewer = fpu::default_viewer_path();
-  if (!FindWindowA("DbgWinClass", nullptr)) WinExec(viewer.c_str(), SW_SHOWNORMAL);
+  if (!FindWindowA(fpu::viewer_window_class, nullptr)) WinExec(viewer.c_str(), SW_SHOWNORMAL);
   for (int i = 0; i < 100 && !viewer_edit(); ++i) Sleep(50);
   if (!viewer_edit()) {
     std::fprintf(stderr, "no viewer window (is %s there?)\n", viewer.c_str());

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/info_options.h"
 #include "app/program.h"
 #include "backends/sdl/sdl_display.h"
 #include "backends/sdl/sdl_platform.h"

@@ -21,6 +21,7 @@
 #include "app/program.h"
 #include "app/window.h"
 #include "app/window_frame.h"
+#include "backends/win32/console.h"
 #include "backends/win32/win32_platform.h"
 #include "programs/session_file.h"
 #include "trace/stream_trace_sinks.h"
@@ -123,22 +124,11 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM
                           wparam, lparam);
 }
 
-// A window program has no console of its own: it answers in the one it was started from,
-// when standard output goes nowhere else. False when there is neither.
-bool use_parent_console() {
-  const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-  if (out != nullptr && out != INVALID_HANDLE_VALUE) return true;
-  if (!AttachConsole(ATTACH_PARENT_PROCESS)) return false;
-  std::freopen("CONOUT$", "w", stdout);
-  std::freopen("CONOUT$", "w", stderr);
-  return true;
-}
-
 // Help, the version or why the command line is refused: in the console the program was
 // started from, else (from a shortcut or Explorer) in a message box.
 int answer(const fpu::CommandLineResult& result) {
   const bool refused = result.action == fpu::CommandLineResult::Action::error;
-  if (use_parent_console()) {
+  if (fpu::use_parent_console()) {
     std::fputs(result.message.c_str(), refused ? stderr : stdout);
     std::fflush(refused ? stderr : stdout);
   } else {
@@ -158,7 +148,7 @@ std::unique_ptr<fpu::TraceSink> make_trace_sink(fpu::TraceMode mode) {
     case fpu::TraceMode::stdout_lines:
       // Each line goes out as it is made, for a reader at the other end of a pipe, from a
       // thread of its own so that a reader that stops never holds up the window.
-      use_parent_console();
+      fpu::use_parent_console();
       return std::make_unique<fpu::Win32StdoutTraceSink>([](const std::string& text) {
         std::fprintf(stderr, "fpu-sample: %s\n", text.c_str());
         std::fflush(stderr);
@@ -185,7 +175,7 @@ int fail(const char* step) {
   const std::string reason = std::string("fpu-sample: ") + step + " failed (error " +
                              std::to_string(code) +
                              (system_text.empty() ? "" : ": " + system_text) + ")";
-  use_parent_console();
+  fpu::use_parent_console();
   std::fprintf(stderr, "%s\n", reason.c_str());
   std::fflush(stderr);
   MessageBoxA(nullptr, reason.c_str(), "fpu-sample", MB_OK | MB_ICONERROR);
@@ -235,7 +225,11 @@ BOOL WINAPI on_console_event(DWORD) {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   const std::vector<std::string_view> args(__argv + 1, __argv + __argc);
-  const fpu::CommandLineResult command_line = fpu::parse_demo_command_line(args);
+  // Started from a console, the help reads in columns there; else a message box shows it.
+  const bool console = !args.empty() && fpu::use_parent_console();
+  const fpu::CommandLineResult command_line = fpu::parse_demo_command_line(
+      args, fpu::DemoPlatform::windows,
+      console ? fpu::options::HelpStyle::console : fpu::options::HelpStyle::message_box);
   if (command_line.action != fpu::CommandLineResult::Action::run) return answer(command_line);
   // A file that cannot be written is said before the window opens, not after the session.
   fpu::SessionFile session;

@@ -1,7 +1,9 @@
 # The program's window names, from names.sh in a build folder (made by configuring it from
 # the C++ that defines them), so that no script holds a copy (sourced).
-#   load_names BUILD_DIR   sets FPU_WINDOW_TITLE, FPU_WINDOW_CLASS and FPU_VIEWER_TITLE
+#   load_names BUILD_DIR   sets FPU_WINDOW_TITLE, FPU_WINDOW_CLASS, FPU_VIEWER_TITLE and
+#                          FPU_WIN_VIEWER_TITLE (the Windows viewer's)
 #   name_pattern TEXT      prints TEXT as an anchored regular expression (xdotool search)
+#   name_prefix TEXT       the same, anchored at the start only
 
 load_names() {
   if [[ ! -f "$1/names.sh" ]]; then
@@ -14,4 +16,10 @@ load_names() {
 
 name_pattern() {
   printf '^%s$' "$(sed 's/[][\\.^$*+?(){}|]/\\&/g' <<<"$1")"
+}
+
+# name_prefix TEXT: TEXT as a regular expression anchored at the start only (a title that
+# may go on, such as the viewer's with its status).
+name_prefix() {
+  printf '^%s' "$(sed 's/[][\\.^$*+?(){}|]/\\&/g' <<<"$1")"
 }

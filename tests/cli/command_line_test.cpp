@@ -22,12 +22,18 @@ TEST(DemoCommandLine, ParsesOrRefusesEachArgumentList) {
       {{}, Action::run, TraceMode::viewer, 0, ""},
       {{"--trace", "none", "--scale", "2"}, Action::run, TraceMode::none, 2, ""},
       {{"--trace=stdout", "--scale=8"}, Action::run, TraceMode::stdout_lines, 8, ""},
-      {{"--scale", "3", "-h", "--bogus"}, Action::help, TraceMode::viewer, 3, "usage: "},
+      {{"--scale", "3", "-h", "--bogus"}, Action::help, TraceMode::viewer, 0, "usage: "},
       {{"-V"}, Action::version, TraceMode::viewer, 0, "fpu-sample "},
       {{"--bogus", "--help"}, Action::error, {}, 0, "fpu-sample: unknown option '--bogus'\n"},
       {{"file.txt"}, Action::error, {}, 0, "fpu-sample: unexpected argument 'file.txt'\n"},
       {{"--trace"}, Action::error, {}, 0, "fpu-sample: --trace needs a value\n"},
-      {{"--trace", "file"}, Action::error, {}, 0, "fpu-sample: --trace takes viewer,"},
+      {{"--trace", "file"},
+       Action::error,
+       {},
+       0,
+       "fpu-sample: --trace takes viewer, stdout or none"},
+      {{"--scale", "0x3"}, Action::run, TraceMode::viewer, 3, ""},  // the replay's numbers too
+      {{"--scale", "+3"}, Action::error, {}, 0, "fpu-sample: --scale takes"},
       {{"--scale", "9"}, Action::error, {}, 0, "fpu-sample: --scale takes"},
       {{"--scale", "2x"}, Action::error, {}, 0, "fpu-sample: --scale takes"},
       {{"--scale="}, Action::error, {}, 0, "fpu-sample: --scale takes"},
@@ -49,7 +55,7 @@ TEST(DemoCommandLine, ParsesOrRefusesEachArgumentList) {
   }
   // The help lists the keys and the mouse, not only the options.
   const std::vector<std::string_view> help = {"--help"};
-  for (const char* word : {"--trace", "--scale", "Escape", "string art", "drag"}) {
+  for (const char* word : {"--trace", "--scale", "Escape", "string art", "drag", "1 to 8"}) {
     EXPECT_NE(parse_demo_command_line(help).message.find(word), std::string::npos) << word;
   }
 }
@@ -62,9 +68,9 @@ TEST(DemoCommandLine, SaveScriptTakesOneFileName) {
   } cases[] = {
       {{"--save-script", "s.txt"}, "s.txt", ""},
       {{"--save-script=a b.txt", "--trace", "none"}, "a b.txt", ""},
-      {{"--save-script", "x", "--save-script", "y"}, "y", ""},
-      {{"--save-script="}, "", "fpu-sample: --save-script needs a file name\n"},
-      {{"--save-script", ""}, "", "fpu-sample: --save-script needs a file name\n"},
+      {{"--save-script", "x", "--save-script", "y"}, "", "fpu-sample: --save-script given twice\n"},
+      {{"--save-script="}, "", "fpu-sample: --save-script needs a value, not ''\n"},
+      {{"--save-script", ""}, "", "fpu-sample: --save-script needs a value, not ''\n"},
       {{"--save-script"}, "", "fpu-sample: --save-script needs a value\n"},
   };
   for (const auto& c : cases) {
@@ -78,6 +84,21 @@ TEST(DemoCommandLine, SaveScriptTakesOneFileName) {
     }
   }
   EXPECT_EQ(parse_demo_command_line({}).options.save_script, "");
+}
+
+TEST(DemoCommandLine, HelpIsWrittenForItsSystem) {
+  const std::vector<std::string_view> help = {"--help"};
+  const std::string linux_help = parse_demo_command_line(help).message;
+  const std::string windows_help =
+      parse_demo_command_line(help, DemoPlatform::windows, options::HelpStyle::message_box).message;
+  // Advice that holds on Linux only, which the Windows packages would make wrong.
+  for (const char* word : {"X11", "Xvfb", "fpu-sample-replay"}) {
+    EXPECT_NE(linux_help.find(word), std::string::npos) << word;
+    EXPECT_EQ(windows_help.find(word), std::string::npos) << word;
+  }
+  // A message box wraps the lines itself: no padded columns.
+  EXPECT_NE(windows_help.find("\nEscape: quit\n"), std::string::npos) << windows_help;
+  EXPECT_EQ(windows_help.find("  "), std::string::npos) << windows_help;
 }
 
 }  // namespace

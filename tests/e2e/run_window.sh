@@ -127,7 +127,7 @@ expect_viewer_beside() {
   # One search at a time: a search fails outright when a window it looks at goes away.
   local tries
   for ((tries = 0; tries < 100; tries++)); do
-    viewer=$(xdotool search --onlyvisible --name "$(name_pattern "$FPU_VIEWER_TITLE")" 2>/dev/null |
+    viewer=$(xdotool search --onlyvisible --name "$(name_prefix "$FPU_VIEWER_TITLE")" 2>/dev/null |
       head -n 1 || true)
     [[ -n "$viewer" ]] && break
     sleep 0.1
@@ -199,7 +199,7 @@ fi
 # No viewer window may appear within a second of the traced keys.
 expect_no_viewer() {
   sleep 1
-  if xdotool search --onlyvisible --name '^fpu trace viewer' >/dev/null 2>&1; then
+  if xdotool search --onlyvisible --name "$(name_prefix "$FPU_VIEWER_TITLE")" >/dev/null 2>&1; then
     fail "$1: a trace viewer was started"
   fi
 }

@@ -11,8 +11,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "text/masked.h"
-
 namespace fpu::files {
 namespace {
 
@@ -21,30 +19,6 @@ namespace fs = std::filesystem;
 std::string read(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
-}
-
-TEST(Masked, MasksEveryControlCharacterAndKeepsOtherText) {
-  const struct {
-    std::string in, out;
-  } cases[] = {
-      {"plain/name.png", "plain/name.png"},
-      {"a\x1b[31mb", "a?[31mb"},
-      {std::string("a\0b", 3), "a?b"},
-      {"\x7f\t\n", "???"},
-      {"\x9b"
-       "31m",
-       "?31m"},
-      {"\xc2\x9b"
-       "31m",
-       "?31m"},
-      {"\xc2\x80\xc2\x9f\xc2\xa0", "??\xc2\xa0"},  // C1 masked, U+00A0 kept
-      {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x99\x82", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x99\x82"},
-      {"\xc3", "?"},
-      {"\xc0\x9b", "??"},  // cut short, overlong
-      {"\xed\xa0\x80", "???"},
-      {"\xf4\x90\x80\x80", "????"},  // surrogate, > U+10FFFF
-  };
-  for (const auto& c : cases) EXPECT_EQ(masked(c.in), c.out) << masked(c.in);
 }
 
 class Writer : public ::testing::Test {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # cmake --install into a temporary prefix gives the three programs, their man pages, a valid
-# desktop entry and the icon in every hicolor size; the installed replay tool runs.
+# desktop entry, the copyright file and the icon in every hicolor size; the installed replay
+# tool runs.
 #   run_install.sh BUILD_DIR
 set -uo pipefail
 build=$1
@@ -33,6 +34,12 @@ for size in 16 22 24 32 48 64 128 256; do
   dims=$(od -An -tu1 -j16 -N8 "$icon" 2>/dev/null | awk '{print $3*256+$4 "x" $7*256+$8}')
   [[ "$dims" == "${size}x${size}" ]] || fail "icon $size: '$dims'"
 done
+# Debian's copyright file names the licence and its holder, from LICENSE.
+copyright="$prefix/share/doc/fpu-sample/copyright"
+grep -qx 'License: Expat' "$copyright" 2>/dev/null || fail "no Expat licence in $copyright"
+holder=$(sed -n 's/^Copyright (c) //p' "$(dirname "$0")/../../LICENSE")
+grep -qx "Copyright: $holder" "$copyright" 2>/dev/null || fail "copyright file lacks '$holder'"
+grep -qx 'Name=FPU Sample' "$desktop" || fail "desktop entry names the product otherwise"
 # The installed replay tool renders a frame.
 out=$(mktemp -d)
 printf 'key S\npaint\npng %s/frame.png\n' "$out" | "$prefix/bin/fpu-sample-replay" --trace none ||

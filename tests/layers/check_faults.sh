@@ -29,6 +29,7 @@ put backends/sdl/h.cpp '#include <SDL.h>\n#include "app/e.h"\n#include "trace/un
 put tools/viewer/g.cpp '#include <SDL.h>\n#include "backends/sdl/h.h"\n'
 put programs/linux/main.cpp '#include <unistd.h>\n#include "tools/viewer/g.h"\n'
 put net/x.cpp '#include "scene/a.h"\n'
+put scene/r.cpp '#include "../app/e.h"\n#include "./a.h"\n#include "a.h"\n'
 put tests/x/t.cpp '#include "app/e.h"\n#include <unistd.h>\n'
 expected="net/x.cpp: in no layer
 platform/extra/w.h: in no layer
@@ -39,6 +40,8 @@ render/d.cpp:1: includes app/e.h, a layer above its own
 render/d.cpp:2: core code includes the OS header emscripten/html5.h
 scene/a.h:1: core code includes the OS header SDL.h
 scene/a.h:4: includes app/e.h, a layer above its own
+scene/r.cpp:1: includes ../app/e.h (app/e.h) by a relative path
+scene/r.cpp:2: includes ./a.h (scene/a.h) by a relative path
 trace/b.cpp:1: core code includes the OS header Windows.h
 trace/b.cpp:3: includes input/c.h, a layer above its own
 trace/b.cpp:4: core code includes the OS header unistd.h

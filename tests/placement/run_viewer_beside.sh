@@ -82,7 +82,7 @@ for scale in 1 2; do
     viewer=
     for ((i = 0; i < 100 && ${#viewer} == 0; i++)); do
       sleep 0.1
-      viewer=$(xdotool search --onlyvisible --name '^fpu trace viewer' 2>/dev/null | head -1) || true
+      viewer=$(xdotool search --onlyvisible --name "$(name_prefix "$FPU_VIEWER_TITLE")" 2>/dev/null | head -1) || true
     done
     [[ -n "$viewer" ]] || fail "$label: no viewer within 10 s"
     VIEWER_PID=$(xdotool getwindowpid "$viewer")

@@ -8,8 +8,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <span>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tools/replay/command_line.h"
@@ -189,26 +191,27 @@ TEST_F(GifRecordTest, BadOptionsAreRefused) {
   struct Case {
     std::string args;
     std::string message;
+    int status;
   };
   const Case cases[] = {
-      {"--scale 0", "--scale takes a whole number from 1 to 8, not '0'"},
-      {"--scale 9", "not '9'"},
-      {"--scale 2x", "not '2x'"},
-      {"--scale -1", "not '-1'"},
-      {"--record /nonexistent-dir/x.gif", "cannot write '/nonexistent-dir/x.gif': check: "},
+      {"--scale 0", "--scale takes a whole number from 1 to 8, not '0'", 1},
+      {"--scale 9", "not '9'", 1},
+      {"--scale 2x", "not '2x'", 1},
+      {"--scale -1", "not '-1'", 1},
+      {"--record /nonexistent-dir/x.gif", "cannot write '/nonexistent-dir/x.gif': check: ", 1},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(replay(c.args, "paint\n"), 1) << c.args;
+    EXPECT_EQ(replay(c.args, "paint\n"), c.status) << c.args;
     EXPECT_NE(err_.find(c.message), std::string::npos) << c.args << ": " << err_;
   }
   // A missing value: the option is the last word.
-  const std::string missing[] = {"--scale", "--record"};
-  for (const std::string& option : missing) {
-    const char* argv[] = {"fpu-sample-replay", option.c_str()};
+  for (const std::string_view option : {"--scale", "--record"}) {
     ReplayCommandLine line;
-    std::string error;
-    EXPECT_FALSE(parse_replay_command_line(2, argv, &line, &error)) << option;
-    EXPECT_NE(error.find(option), std::string::npos) << error;
+    const options::Parsed parsed =
+        parse_replay_command_line("fpu-sample-replay", std::span(&option, 1), &line);
+    EXPECT_EQ(parsed.exit_code, 1) << option;  // 2 says a script line cannot be parsed
+    EXPECT_NE(parsed.message.find(std::string(option) + " needs a value"), std::string::npos)
+        << parsed.message;
   }
 }
 

@@ -33,10 +33,11 @@ check "unwritable png" 1 'cannot write' 0 -- < <(printf 'png /nonexistent/dir/x.
 check "missing script" 1 'cannot open script' 0 -- /nonexistent/script.txt
 check "unknown option" 1 'unknown option' 0 -- --frobnicate
 check "bad trace mode" 1 'stdout, viewer or none' 0 -- --trace file
-# A sign is refused on every number option, "-0" too (it read as the largest value).
+# A sign is refused on every number option, "-0" too (it read as the largest value). A
+# usage error is status 1: 2 says a script line cannot be parsed.
 for option in --max-steps --max-script-bytes --ticks --seed --scale; do
   for value in -0 -1 +2; do
-    check "$option $value" 1 "$option takes a whole number .* without a sign" 0 -- "$option" "$value"
+    check "$option $value" 1 "$option takes a whole number from [0-9]+ to [0-9]+, not" 0 -- "$option" "$value"
   done
 done
 check "quit once" 0 - 1 -- --trace none < <(printf 'key ESCAPE\nkey ESCAPE\nclose\n')

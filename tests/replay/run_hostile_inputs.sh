@@ -126,6 +126,16 @@ case_ "NUL in a png name" 2 "^fpu-sample-replay: line 2: the file name 'a\\?b.pn
 case_ "ESC in --trace" 1 "^fpu-sample-replay: --trace takes .* not '\\?\\[31mx'" 0 - --trace $'\e[31mx'
 case_ "0x9B in --scale" 1 "^fpu-sample-replay: --scale takes .* not '\\?31m'" 0 - --scale $'\x9b31m'
 case_ "U+009B in an option" 1 "^fpu-sample-replay: unknown option '--\\?31m'" 0 - $'--\xc2\x9b31m'
+# C1 controls in a png name, raw, as UTF-8 and in an overlong form: refused like C0.
+for name in $'a\x9b' $'a\xc2\x9b' $'a\xc2\x85' $'a\xe0\x82\x9b'; do
+  printf 'png %s.png\n' "$name" >c1-name.txt
+  case_ "C1 control in a png name ($(printf '%s' "$name" | od -An -tx1 | tr -d ' '))" 2 \
+    "^fpu-sample-replay: line 1: the file name 'a\\?+\\.png' holds a control" 0 "cat c1-name.txt"
+done
+# Folder names from the environment, quoted in the trace-delivery notices.
+XDG_RUNTIME_DIR= TMPDIR=$'/nonexistent\e[31m\xc2\x9b' case_ "ESC and U+009B in TMPDIR" 0 \
+  "trace delivery is off: the folder /nonexistent\\?\\[31m\\? is missing" 0 "printf 'key W\n'" \
+  --trace viewer
 case_ "U+009B in a script word" 2 "^fpu-sample-replay: line 1: .*'\\?31m'" 0 "printf 'key \\302\\23331m\n'"
 case_ "ESC in the --record name" 1 "cannot write '\\?\\[31m.gif': name: " 0 "printf 'paint\n'" \
   --record $'\e[31m.gif'

@@ -1,9 +1,13 @@
 // The message loop of the SDL window, run headless on SDL's dummy video driver: events are
-// pushed into SDL's queue up front or from an SDL timer, and the window is closed by a
-// pushed quit event. Frames are counted at the present step.
+// pushed into SDL's queue up front or when the test's clock reaches a given time, and the
+// window is closed by a pushed quit event. The window's timers run by that clock, which moves
+// only when the loop waits, straight to what comes next, so no test waits for real time or
+// depends on its speed.
+// Frames are counted at the present step.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 
 #include "app/program.h"
@@ -30,37 +34,53 @@ void push_key(SDL_Scancode scancode) {
   SDL_PushEvent(&event);
 }
 
-Uint32 push_quit(Uint32, void*) {
+void push_quit() {
   SDL_Event event{};
   event.type = SDL_QUIT;
   SDL_PushEvent(&event);
-  return 0;
 }
 
-Uint32 push_expose(Uint32, void*) {
+void push_expose() {
   SDL_Event event{};
   event.type = SDL_WINDOWEVENT;
   event.window.event = SDL_WINDOWEVENT_EXPOSED;
   SDL_PushEvent(&event);
-  return 0;
 }
 
 class SdlLoop : public ::testing::Test {
  protected:
   void SetUp() override {
     setenv("SDL_VIDEODRIVER", "dummy", 1);  // the test's own process: no display needed
-    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER), 0) << SDL_GetError();
+    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
     std::string error;
     ASSERT_TRUE(platform_.open_window(error)) << error;
+    platform_.set_timer_clock([this] { return now_; }, [this](int budget) { wait(budget); });
   }
   void TearDown() override { SDL_Quit(); }
 
-  // Runs the program until the quit event pushed `quit_after_ms` into the run.
-  int run_until_quit(Uint32 quit_after_ms) {
-    SDL_AddTimer(quit_after_ms, push_quit, nullptr);
+  // Runs the program until the quit event pushed when the clock reads `quit_at_ms`.
+  int run_until_quit(std::uint32_t quit_at_ms) {
+    quit_at_ = quit_at_ms;
     return platform_.run(program_);
   }
 
+  // The loop waits `budget` ms at most (-1: for an event): the clock moves on to the next
+  // timer or the test's next event, whichever comes first, and that event is queued.
+  void wait(int budget) {
+    std::uint32_t next = quit_at_;
+    if (expose_at_ > now_ && expose_at_ < next) next = expose_at_;
+    if (budget >= 0 && now_ + static_cast<std::uint32_t>(budget) < next) {
+      now_ += static_cast<std::uint32_t>(budget);
+      return;
+    }
+    now_ = next;
+    if (now_ == expose_at_) push_expose();
+    if (now_ == quit_at_) push_quit();
+  }
+
+  std::uint32_t now_ = 0;
+  std::uint32_t expose_at_ = 0;  // 0: no exposure
+  std::uint32_t quit_at_ = 0;
   SdlPlatform platform_;
   CountingTraceSink trace_;
   Program program_{platform_, trace_};
@@ -83,7 +103,7 @@ TEST_F(SdlLoop, QueuedInputIsHandledBeforeASinglePaint) {
 TEST_F(SdlLoop, ExposureRepaintsOnceWithoutAFrameTail) {
   push_key(SDL_SCANCODE_V);
   push_key(SDL_SCANCODE_S);
-  SDL_AddTimer(100, push_expose, nullptr);
+  expose_at_ = 100;
   const float angle_y = program_.scene.angle_y;
   EXPECT_EQ(run_until_quit(300), 0);
   EXPECT_EQ(platform_.frames_presented(), 3u);
@@ -95,9 +115,9 @@ TEST_F(SdlLoop, ExposureRepaintsOnceWithoutAFrameTail) {
 
 TEST_F(SdlLoop, TimerTicksRedrawInAutoMode) {
   push_key(SDL_SCANCODE_T);
-  EXPECT_EQ(run_until_quit(600), 0);
-  // 50 ms ticks for 600 ms: about 12 frames; a loaded machine still manages a few.
-  EXPECT_GE(platform_.frames_presented(), 2u + 3u);
+  EXPECT_EQ(run_until_quit(625), 0);
+  // Start-up, the key, then a frame for every 50 ms tick of the 625 ms.
+  EXPECT_EQ(platform_.frames_presented(), 2u + 625u / 50u);
 }
 
 TEST_F(SdlLoop, TimerTicksChangeNothingWithAutoModeOff) {

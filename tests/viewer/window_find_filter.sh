@@ -20,6 +20,8 @@ trap cleanup EXIT
 
 # shellcheck source=../e2e/x_session.sh
 source "$here/../e2e/x_session.sh"
+source "$here/../../scripts/lib/names.sh"
+load_names "$(dirname "$viewer")"
 require_tools Xvfb xdotool import python3
 
 export ASAN_OPTIONS="detect_leaks=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
@@ -30,7 +32,7 @@ start_xvfb
 
 "$viewer" --dir "$XDG_RUNTIME_DIR" 2>"$WORK/viewer.log" &
 VIEWER_PID=$!
-WINDOW=$(timeout 10 xdotool search --sync --name '^fpu trace viewer$' | head -1) ||
+WINDOW=$(timeout 10 xdotool search --sync --name "$(name_pattern "$FPU_VIEWER_TITLE")" | head -1) ||
   fail "no viewer window appeared: $(cat "$WORK/viewer.log")"
 
 # send FIRST COUNT: lines FIRST.. to the viewer, one message each, and into sent.txt.

@@ -1,18 +1,24 @@
 # Shared by the Wine tests (sourced, not run). The caller sets:
 #   FPU_WIN_BUILD  a Windows build folder (build/mingw32 or build/mingw64)
+#   FPU_LINUX_REPLAY  the Linux fpu-sample-replay, whose pictures and lines the tests compare
 #   WINEPREFIX, DISPLAY  a prepared Wine prefix and a running X server
 # (.ci/extra/50-windows.sh sets all of them up.)
 set -euo pipefail
 
 : "${FPU_WIN_BUILD:?set FPU_WIN_BUILD to a Windows build folder}"
+: "${FPU_LINUX_REPLAY:?set FPU_LINUX_REPLAY to the Linux fpu-sample-replay}"
 : "${WINEPREFIX:?set WINEPREFIX to a prepared Wine prefix}"
 : "${DISPLAY:?set DISPLAY to a running X server}"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 WIN_BUILD=$(cd "$FPU_WIN_BUILD" && pwd)
+FPU_LINUX_REPLAY=$(realpath "$FPU_LINUX_REPLAY")
 TEST_NAME=$(basename "$0" .sh)
-# The program's title, matched exactly (it begins with a blank).
-TITLE_REGEX='^ FPU SAMPLE by JUX \.:\. Press any key for rotation Or use Mouse\.:\.$'
+# The windows' titles, matched exactly, from the names the build read from the code.
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/names.sh"
+load_names "$WIN_BUILD"
+TITLE_REGEX=$(name_pattern "$FPU_WINDOW_TITLE")
+VIEWER_TITLE_REGEX=$(name_pattern "$FPU_WIN_VIEWER_TITLE")
 
 work=$(mktemp -d)
 program_pid=""

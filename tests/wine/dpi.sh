@@ -5,7 +5,6 @@
 # tool's frame for the same messages, enlarged twice. On a screen of its own, large enough,
 # with a Wine server of its own. The 100 % picture is window.sh's.
 source "$(dirname "$0")/common.bash"
-[[ -n "${FPU_LINUX_REPLAY:-}" ]] || { echo "skip dpi: FPU_LINUX_REPLAY is not set"; exit 0; }
 
 desktop=1600x1500
 xvfb_pid=""

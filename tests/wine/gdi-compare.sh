@@ -36,18 +36,25 @@ python3 - lin win <<'PY' || fail "frames differ (listed above)"
 import os, sys
 
 def read_ppm(path):
+    # A truncated or malformed file is an error, never a wait: every scan stops at the end.
     data = open(path, "rb").read()
     fields, pos = [], 0
     while len(fields) < 4:  # magic, width, height, maximum
-        while data[pos:pos + 1].isspace():
+        while pos < len(data) and data[pos:pos + 1].isspace():
             pos += 1
         start = pos
-        while not data[pos:pos + 1].isspace():
+        while pos < len(data) and not data[pos:pos + 1].isspace():
             pos += 1
+        if start == pos:
+            sys.exit(f"FAIL {path}: the header ends early")
         fields.append(data[start:pos])
-    assert fields[0] == b"P6" and fields[3] == b"255", path
+    if fields[0] != b"P6" or fields[3] != b"255":
+        sys.exit(f"FAIL {path}: not a P6 image of 8-bit samples")
     w, h = int(fields[1]), int(fields[2])
-    return w, h, data[pos + 1:pos + 1 + 3 * w * h]
+    pixels = data[pos + 1:pos + 1 + 3 * w * h]
+    if len(pixels) != 3 * w * h:
+        sys.exit(f"FAIL {path}: {len(pixels)} bytes of pixels, not {3 * w * h}")
+    return w, h, pixels
 
 lin_dir, win_dir = sys.argv[1], sys.argv[2]
 failed = False

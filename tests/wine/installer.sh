@@ -22,7 +22,7 @@ expect_version() {
   raw=$(wrestool -x --raw --type=16 "$1" | od -An -tx1 -v | tr -d ' \n')
   [[ "$raw" == *bd04effe????????"$fixed"* ]] || fail "$(basename "$1"): no fixed version $version.0"
   info=$(wrestool -x --raw --type=16 "$1" | strings -el | tail -n +4 | paste -d= - -)
-  for line in "FileVersion=$version" "ProductVersion=$version" "ProductName=fpu-sample" \
+  for line in "FileVersion=$version" "ProductVersion=$version" "ProductName=FPU Sample" \
     "FileDescription=$2"; do
     grep -qxF "$line" <<<"$info" || fail "$(basename "$1"): no '$line' in: $info"
   done
@@ -55,7 +55,7 @@ for row in "${modes[@]}"; do
   [[ $root == HKCU ]] && uninstall_key=${uninstall_key/Wow6432Node\\/}
   # shellcheck disable=SC2086  # the options are separate words
   timeout 120 wine "$setup" $options || fail "$mode: the setup exits with status $?"
-  for program in fpu-sample.exe fpu-trace-viewer.exe uninstall.exe; do
+  for program in fpu-sample.exe fpu-trace-viewer.exe uninstall.exe LICENSE.txt README.txt; do
     [[ -f "$dir/$program" ]] || fail "$mode: no $dir/$program"
   done
   windows_dir=C:${dir#"$drive_c"}

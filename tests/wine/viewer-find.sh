@@ -11,7 +11,7 @@ probe viewer-close 3000 >/dev/null || fail "a viewer from before cannot be close
 program_pid=$!
 viewer=""
 for _ in $(seq 100); do
-  viewer=$(xdotool search --name '^FPU SAMPLE trace' 2>/dev/null | head -1 || true)
+  viewer=$(xdotool search --name "$(name_prefix "$FPU_WIN_VIEWER_TITLE")" 2>/dev/null | head -1 || true)
   [[ -n "$viewer" ]] && break
   sleep 0.2
 done

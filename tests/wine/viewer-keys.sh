@@ -7,7 +7,7 @@ probe viewer-close 3000 >/dev/null || fail "a viewer from before cannot be close
 start_program "$WIN_BUILD"
 xdotool key w
 text=$(probe viewer-text 9 10000) || fail "the viewer did not get the dump's 9 lines"
-viewer=$(xdotool search --name '^FPU SAMPLE trace$' | head -1)
+viewer=$(xdotool search --name "$VIEWER_TITLE_REGEX" | head -1)
 [[ -n "$viewer" ]] || fail "no viewer window"
 
 focus_program() {
@@ -39,8 +39,8 @@ xdotool key ctrl+s
 saved=""
 for _ in $(seq 30); do
   title=$(xdotool getwindowname "$viewer")
-  if [[ "$title" == "FPU SAMPLE trace - saved to "* ]]; then
-    saved=$(wine winepath -u "${title#FPU SAMPLE trace - saved to }" 2>/dev/null | tr -d '\r')
+  if [[ "$title" == "$FPU_WIN_VIEWER_TITLE - saved to "* ]]; then
+    saved=$(wine winepath -u "${title#"$FPU_WIN_VIEWER_TITLE - saved to "}" 2>/dev/null | tr -d '\r')
     break
   fi
   sleep 0.1

@@ -7,7 +7,7 @@ probe viewer-close 3000 >/dev/null || fail "a viewer from before cannot be close
 start_program "$WIN_BUILD"
 xdotool key s
 probe viewer-text 1 10000 >/dev/null || fail "the viewer did not start"
-viewer=$(xdotool search --name '^FPU SAMPLE trace$' | head -1)
+viewer=$(xdotool search --name "$VIEWER_TITLE_REGEX" | head -1)
 [[ -n "$viewer" ]] || fail "no viewer window"
 
 focus_program() {

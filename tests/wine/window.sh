@@ -6,8 +6,6 @@
 # display the program says why it has no window and exits non-zero. --help and --version
 # answer with status 0, a wrong argument with 2.
 source "$(dirname "$0")/common.bash"
-source "$(dirname "$0")/../../scripts/lib/names.sh"
-load_names "$WIN_BUILD"
 
 start_program "$WIN_BUILD"
 info=$(probe main-window 2000 | tr -d '\r')
@@ -23,7 +21,7 @@ ok "placed at (610, 213), 700 x 680"
 probe viewer-close 3000 >/dev/null || fail "a viewer from before cannot be closed"
 xdotool key F1
 probe viewer-text 1 10000 >/dev/null || fail "F1 did not start the trace viewer"
-viewer=$(xdotool search --onlyvisible --name '^FPU SAMPLE trace$' | head -1 || true)
+viewer=$(xdotool search --onlyvisible --name "$VIEWER_TITLE_REGEX" | head -1 || true)
 [[ -n "$viewer" ]] || fail "the trace viewer's window is not visible"
 eval "$(xdotool getwindowgeometry --shell "$viewer" | grep -E '^(X|Y|WIDTH|HEIGHT)=-?[0-9]+$')"
 # The program's window: 700 x 680 at (610, 213).
@@ -37,25 +35,23 @@ ok "keys still turn the scene after the viewer opened"
 
 # The window shows what the replay tool draws for the same keys, pixel for pixel, outside
 # the counter's text (Wine draws that with a font of its own).
-if [[ -n "${FPU_LINUX_REPLAY:-}" ]]; then
-  printf 'key F1\npaint\nkey LEFT\npaint\nkey UP\npaint\npng %s\n' "$work/replay.png" |
-    "$FPU_LINUX_REPLAY" --trace none >/dev/null || fail "the replay tool failed"
-  client=$(sed -n 's/^client=//p' <<<"$info")
-  origin=$(sed -n 's/^client_origin=//p' <<<"$info")
-  hide_text=(-fill black -draw 'rectangle 0,0 63,17')
-  convert "$work/replay.png" -crop "${client}+0+0" +repage "${hide_text[@]}" "$work/expected.png"
-  differing=unknown
-  for _ in $(seq 20); do
-    shot "$work/window.png"
-    convert "$work/window.png" -crop "${client}+${origin/,/+}" +repage "${hide_text[@]}" \
-      "$work/client.png"
-    differing=$(compare -metric AE "$work/client.png" "$work/expected.png" null: 2>&1 || true)
-    [[ "$differing" == 0 ]] && break
-    sleep 0.2
-  done
-  [[ "$differing" == 0 ]] || fail "the window differs from the replay frame in $differing pixels"
-  ok "the window's client area equals the replay frame after F1, Left, Up (${client})"
-fi
+printf 'key F1\npaint\nkey LEFT\npaint\nkey UP\npaint\npng %s\n' "$work/replay.png" |
+  "$FPU_LINUX_REPLAY" --trace none >/dev/null || fail "the replay tool failed"
+client=$(sed -n 's/^client=//p' <<<"$info")
+origin=$(sed -n 's/^client_origin=//p' <<<"$info")
+hide_text=(-fill black -draw 'rectangle 0,0 63,17')
+convert "$work/replay.png" -crop "${client}+0+0" +repage "${hide_text[@]}" "$work/expected.png"
+differing=unknown
+for _ in $(seq 20); do
+  shot "$work/window.png"
+  convert "$work/window.png" -crop "${client}+${origin/,/+}" +repage "${hide_text[@]}" \
+    "$work/client.png"
+  differing=$(compare -metric AE "$work/client.png" "$work/expected.png" null: 2>&1 || true)
+  [[ "$differing" == 0 ]] && break
+  sleep 0.2
+done
+[[ "$differing" == 0 ]] || fail "the window differs from the replay frame in $differing pixels"
+ok "the window's client area equals the replay frame after F1, Left, Up (${client})"
 probe viewer-close 3000 >/dev/null || true
 # A right-button drag moves the whole picture (positions are relative to the window).
 drag_right() {

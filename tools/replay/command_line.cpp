@@ -3,30 +3,66 @@
 #include <cstdint>
 #include <limits>
 
-#include "tools/replay/script_grammar.h"
+#include "app/window.h"
+#include "text/masked.h"
 
 namespace fpu {
 
 namespace {
 
-// The value of option `name` in [min, max], or false with `error` naming the option.
-bool option_number(const char* name, const char* value, std::uint64_t min, std::uint64_t max,
-                   std::uint64_t* out, std::string* error) {
-  // No option takes a negative value, and the script's wrapping reading would make "-0" or
-  // "-1" a value at the far end of the range (a limit turned off, say).
-  if (value != nullptr && (*value == '-' || *value == '+')) {
-    *error = std::string(name) + " takes a whole number from " + std::to_string(min) + " to " +
-             std::to_string(max) + " without a sign, not '" + masked(value) + "'";
-    return false;
-  }
-  if (value != nullptr &&
-      parse_script_number(value, static_cast<std::int64_t>(min), max, out) == NumberResult::ok) {
-    return true;
-  }
-  *error = std::string(name) + " takes a whole number from " + std::to_string(min) + " to " +
-           std::to_string(max) + (value ? ", not '" + masked(value) + "'" : "");
-  return false;
-}
+constexpr std::uint64_t u32_max = std::numeric_limits<std::uint32_t>::max();
+constexpr std::uint64_t u64_max = std::numeric_limits<std::uint64_t>::max();
+constexpr std::string_view trace_modes[] = {"stdout", "viewer", "none"};
+
+using options::Value;
+constexpr options::Option replay_options[] = {
+    {"--ticks", "N",
+     "what the millisecond tick count reads at start-up, which seeds the "
+     "random generator; default 12345678",
+     Value::number, 0, u32_max},
+    {"--seed", "N",
+     "seeds the program's own source of the unpredictable timer values; "
+     "default 1",
+     Value::number, 0, u64_max},
+    {"--trace", "",
+     "where trace lines go: printed as JSON lines (the default), to "
+     "fpu-trace-viewer, or nowhere",
+     Value::choice, 0, 0, trace_modes},
+    // A bound for scripts from elsewhere: at most this many lines run.
+    {"--max-steps", "N", "stop with an error after N executed lines", Value::number, 1, u64_max},
+    {"--max-script-bytes", "N", "refuse a longer script; default 64 MiB", Value::number, 1,
+     u64_max},
+    {"--record", "FILE.gif",
+     "write every painted frame to FILE.gif as an animation, 50 ms a "
+     "frame",
+     Value::text},
+    {"--scale", "N", "enlarge PNG and GIF output N times", Value::number, 1, max_desktop_scale},
+};
+
+constexpr options::HelpRow script_lines[] = {
+    {"key K", "a key press: a letter, a digit or a key name (LEFT, SPACE, F1, ...)"},
+    {"mouse EVENT X Y FLAGS", "EVENT is move, ldown, lup, rdown, rup, mdown or mup"},
+    {"tick [T [B C S]]", "a timer tick"},
+    {"start T", "the tick count the start-up reads, in place of --ticks (first line only)"},
+    {"paint, close, msg CODE WPARAM LPARAM", "a paint, a close request, or any message"},
+    {"dump", "print the scene state as one JSON line"},
+    {"png FILE", "write the back buffer to FILE"},
+    {"repeat N ... end", "run the enclosed lines N times"},
+};
+
+constexpr options::HelpSection replay_sections[] = {
+    {"Script lines", script_lines,
+     "Numbers are decimal or 0x hexadecimal, taken modulo 2^32. man fpu-sample-replay has "
+     "an example."},
+};
+
+constexpr std::string_view about =
+    "Runs the program without a window from a script of messages (standard input when SCRIPT "
+    "is - or missing) and prints trace lines and state dumps as JSON lines.";
+
+constexpr std::string_view closing =
+    "Exit status: 0 when the script ran to its end, 2 for a script line that cannot be "
+    "parsed, 1 for any other failure (a usage error too).";
 
 bool ends_with_gif(const std::string& path) {
   if (path.size() < 4) return false;
@@ -37,79 +73,42 @@ bool ends_with_gif(const std::string& path) {
 
 }  // namespace
 
-bool parse_replay_command_line(int argc, const char* const* argv, ReplayCommandLine* line,
-                               std::string* error) {
-  constexpr std::uint64_t u32_max = std::numeric_limits<std::uint32_t>::max();
-  constexpr std::uint64_t u64_max = std::numeric_limits<std::uint64_t>::max();
-  bool have_script = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    std::uint64_t n = 0;
-    if (arg == "--ticks") {
-      if (!option_number("--ticks", value, 0, u32_max, &n, error)) return false;
-      line->options.start_ticks = static_cast<std::uint32_t>(n);
-      ++i;
-    } else if (arg == "--seed") {
-      if (!option_number("--seed", value, 0, u64_max, &line->options.noise_seed, error)) {
-        return false;
-      }
-      ++i;
-    } else if (arg == "--max-steps") {
-      // A bound for scripts from elsewhere: at most this many lines run.
-      if (!option_number("--max-steps", value, 1, u64_max, &line->options.max_steps, error)) {
-        return false;
-      }
-      ++i;
-    } else if (arg == "--max-script-bytes") {
-      if (!option_number("--max-script-bytes", value, 1, u64_max, &line->options.max_script_bytes,
-                         error)) {
-        return false;
-      }
-      ++i;
-    } else if (arg == "--scale") {
-      if (!option_number("--scale", value, 1, max_output_scale, &n, error)) return false;
-      line->scale = static_cast<int>(n);
-      ++i;
-    } else if (arg == "--record") {
-      if (value == nullptr || *value == '\0') {
-        *error = "--record needs a file name";
-        return false;
-      }
-      if (!line->record_path.empty()) {
-        *error = "--record given twice: one recording a run";
-        return false;
-      }
-      line->record_path = value;
-      // The recording is a GIF whatever its name: a name that says otherwise is a mistake.
-      if (!ends_with_gif(line->record_path)) {
-        *error = "--record writes a GIF, so its file name must end in .gif, not '" +
-                 masked(line->record_path) + "'";
-        return false;
-      }
-      ++i;
-    } else if (arg == "--trace") {
-      line->trace_mode = value ? value : "";
-      if (line->trace_mode != "stdout" && line->trace_mode != "viewer" &&
-          line->trace_mode != "none") {
-        *error = "--trace takes stdout, viewer or none, not '" + masked(line->trace_mode) + "'";
-        return false;
-      }
-      ++i;
-    } else if (arg == "--help" || arg == "-h") {
-      line->help = true;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      *error = "unknown option '" + masked(arg) + "'";
-      return false;
-    } else if (have_script) {
-      *error = "more than one script given";
-      return false;
-    } else {
-      line->script_path = arg;
-      have_script = true;
+options::Program replay_program(std::string_view name) {
+  return {name, "[SCRIPT]", about, replay_options, replay_sections, closing};
+}
+
+options::Parsed parse_replay_command_line(std::string_view name,
+                                          std::span<const std::string_view> args,
+                                          ReplayCommandLine* line) {
+  const options::Program program = replay_program(name);
+  options::Parsed parsed = options::parse(program, args);
+  // Other programs rely on the replay's exit status: 2 says a script line cannot be parsed,
+  // so a usage error is one of the other failures, 1.
+  if (parsed.action == options::Parsed::Action::error) parsed.exit_code = 1;
+  if (parsed.action != options::Parsed::Action::run) return parsed;
+  if (parsed.given("--ticks")) {
+    line->options.start_ticks = static_cast<std::uint32_t>(parsed.number("--ticks"));
+  }
+  if (parsed.given("--seed")) line->options.noise_seed = parsed.number("--seed");
+  if (parsed.given("--max-steps")) line->options.max_steps = parsed.number("--max-steps");
+  if (parsed.given("--max-script-bytes")) {
+    line->options.max_script_bytes = parsed.number("--max-script-bytes");
+  }
+  if (parsed.given("--scale")) line->scale = static_cast<int>(parsed.number("--scale"));
+  if (parsed.given("--trace")) line->trace_mode = parsed.text("--trace");
+  if (parsed.given("--record")) {
+    line->record_path = parsed.text("--record");
+    // The recording is a GIF whatever its name: a name that says otherwise is a mistake.
+    if (!ends_with_gif(line->record_path)) {
+      options::Parsed refused = options::usage_error(
+          program, "--record writes a GIF, so its file name must end in .gif, not '" +
+                       masked(line->record_path) + "'");
+      refused.exit_code = 1;
+      return refused;
     }
   }
-  return true;
+  if (!parsed.operands.empty()) line->script_path = parsed.operands.front();
+  return parsed;
 }
 
 }  // namespace fpu

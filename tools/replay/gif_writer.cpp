@@ -81,7 +81,7 @@ int GifRecorder::put_bytes(GifFileType* gif, const unsigned char* bytes, int siz
 bool GifRecorder::open(const std::string& path, int scale, std::string* error) {
   discard();
   path_ = path;
-  scale_ = std::clamp(scale, 1, max_output_scale);
+  scale_ = std::clamp(scale, 1, max_desktop_scale);
   frames_ = 0;
   error_.clear();
   if (!file_.open(path)) {

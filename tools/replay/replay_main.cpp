@@ -3,41 +3,27 @@
 #include <fstream>
 #include <iostream>
 #include <new>
+#include <string_view>
+#include <vector>
 
-#include "app/info_options.h"
+#include "text/masked.h"
 #include "tools/replay/script_file.h"
 
 namespace fpu {
-
-namespace {
-
-const char* const help_text =
-    "\nRuns the program without a window from a script of messages "
-    "(standard input when SCRIPT is - or missing)\n"
-    "and prints trace lines and state dumps as JSON lines. Script lines: "
-    "key A, mouse move X Y FLAGS, tick, paint,\n"
-    "png FILE, dump, repeat N ... end (see tests/replay/scripts/).\n";
-
-}  // namespace
 
 int replay_main(const char* name, int argc, char** argv, ReplayBackend& backend) {
   const auto fail = [name](int code, const std::string& message) {
     std::cerr << name << ": " << message << '\n';
     return code;
   };
-  if (const auto request = find_info_request(argc, argv); request != InfoRequest::none) {
-    print_info(request, name, (std::string(replay_usage) + help_text).c_str());
-    return 0;
-  }
   std::ios::sync_with_stdio(false);
   ReplayCommandLine line;
-  std::string error;
-  if (!parse_replay_command_line(argc, argv, &line, &error)) {
-    return fail(1, error + "\n" + replay_usage);
-  }
-  if (line.help) {
-    std::cerr << replay_usage << '\n';
-    return 0;
+  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  const options::Parsed parsed = parse_replay_command_line(name, args, &line);
+  if (parsed.action != options::Parsed::Action::run) {
+    // Help and the version on standard output; a usage error on standard error.
+    (parsed.exit_code == 0 ? std::cout : std::cerr) << parsed.message << std::flush;
+    return parsed.exit_code;
   }
 
   std::ifstream file;
@@ -57,6 +43,7 @@ int replay_main(const char* name, int argc, char** argv, ReplayBackend& backend)
     trace = std::make_unique<NullTraceSink>();
   }
 
+  std::string error;
   std::unique_ptr<ReplayHost> host = backend.make_host(line, &error);
   if (!host) return fail(1, error);
   ReplayResult result;

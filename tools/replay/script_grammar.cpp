@@ -235,7 +235,7 @@ bool parse_png(LineWords& w, Script& s) {
   const std::size_t stop = line.find_last_not_of(" \t");
   const std::string_view file = line.substr(start, stop - start + 1);
   // A NUL would end the name early and write another file.
-  if (holds_control_byte(file)) {
+  if (holds_control_character(file)) {
     return w.fail("the file name " + shown(file) + " holds a control character");
   }
   s.put(Op::png);

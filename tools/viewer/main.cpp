@@ -1,5 +1,6 @@
 // fpu-trace-viewer: shows the trace lines that fpu-sample programs send.
 //   fpu-trace-viewer [--headless] [--dir DIR] [--beside FRAME] | --help | --version
+// (viewer_command_line.h).
 // It opens a window; with --headless it writes every line it receives to standard output,
 // one per line. A display that cannot be opened ends it with status 2. SIGINT and SIGTERM
 // end it cleanly.
@@ -15,92 +16,28 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "app/info_options.h"
 #include "app/window_frame.h"
 #include "backends/sdl/sdl_display.h"
 #include "text/masked.h"
+#include "tools/viewer/viewer_command_line.h"
 #include "tools/viewer/viewer_model.h"
 #include "tools/viewer/viewer_server.h"
 #include "tools/viewer/viewer_window.h"
 #include "trace/unix/viewer_endpoint.h"
 
-namespace {
-
-constexpr const char* usage_line =
-    "usage: fpu-trace-viewer [--headless] [--dir DIR] [--beside FRAME]\n";
-constexpr const char* help_text =
-    "usage: fpu-trace-viewer [--headless] [--dir DIR] [--beside FRAME]\n"
-    "Shows the trace lines fpu-sample sends, in a window beside the program's.\n"
-    "  --headless      no window: write each line to standard output\n"
-    "  --dir DIR       the folder of the endpoint the programs send to\n"
-    "  --beside FRAME  open beside the window whose frame is X,Y,WIDTH,HEIGHT and whose\n"
-    "                  frame extents are LEFT,TOP,RIGHT,BOTTOM (eight numbers)\n"
-    "fpu-sample starts it by itself when it has a line to show.\n";
-
-// A line as the terminal may see it: ESC, the other C0 controls but tab, DEL and the C1
-// controls (as single bytes or UTF-8) become '?', so a client cannot drive the terminal.
-// Other UTF-8 passes whole.
-std::string terminal_safe(std::string_view line) {
-  std::string out;
-  out.reserve(line.size());
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(line[i]);
-    const bool c1_in_utf8 = byte == 0xC2 && i + 1 < line.size() &&
-                            static_cast<unsigned char>(line[i + 1]) >= 0x80 &&
-                            static_cast<unsigned char>(line[i + 1]) <= 0x9F;
-    if (c1_in_utf8) {
-      out += '?';
-      ++i;
-      continue;
-    }
-    // Continuation bytes of a multi-byte character pass with their lead byte.
-    std::size_t length = byte >= 0xF0 && byte <= 0xF4 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC2 ? 2 : 1;
-    if (byte >= 0xF5) length = 1;
-    bool whole = length > 1 && i + length <= line.size();
-    for (std::size_t k = 1; whole && k < length; ++k) {
-      whole = (static_cast<unsigned char>(line[i + k]) & 0xC0) == 0x80;
-    }
-    if (whole) {
-      out.append(line.substr(i, length));
-      i += length - 1;
-    } else if ((byte < 0x20 && byte != '\t') || (byte >= 0x7F && byte <= 0x9F)) {
-      out += '?';
-    } else {
-      out += static_cast<char>(byte);
-    }
-  }
-  return out;
-}
-
-int usage() {
-  std::fputs(usage_line, stderr);
-  return 2;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-  if (const auto request = fpu::find_info_request(argc, argv); request != fpu::InfoRequest::none) {
-    fpu::print_info(request, "fpu-trace-viewer", help_text);
-    return 0;
+  fpu::viewer::ViewerCommandLine line;
+  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  const fpu::options::Parsed parsed =
+      fpu::viewer::parse_viewer_command_line(fpu::viewer::ViewerPlatform::gnu_linux, args, &line);
+  if (parsed.action != fpu::options::Parsed::Action::run) {
+    std::fputs(parsed.message.c_str(), parsed.exit_code == 0 ? stdout : stderr);
+    return parsed.exit_code;
   }
-  bool headless = false;
-  std::string dir;
-  fpu::ProgramFrame beside;
-  bool have_beside = false;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--headless") == 0) {
-      headless = true;
-    } else if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) {
-      dir = argv[++i];
-    } else if (std::strcmp(argv[i], "--beside") == 0 && i + 1 < argc) {
-      if (!fpu::parse_program_frame(argv[++i], &beside)) return usage();
-      have_beside = true;
-    } else {
-      return usage();
-    }
-  }
+  const bool headless = line.headless;
+  std::string dir = line.dir;
   if (dir.empty()) dir = fpu::viewer::default_endpoint_dir();
 
   // Signals arrive through a descriptor the poll loop watches; a reader that goes away must
@@ -122,7 +59,7 @@ int main(int argc, char** argv) {
   fpu::viewer::Highlights highlights;
   if (const std::string note = fpu::viewer::load_highlights(highlight_path, highlights);
       !note.empty()) {
-    std::fprintf(stderr, "fpu-trace-viewer: %s\n", note.c_str());
+    std::fprintf(stderr, "fpu-trace-viewer: %s\n", fpu::masked(note).c_str());
     model.note(note);
   }
   model.set_highlights(highlights, [&highlight_path](const fpu::viewer::Highlights& rules) {
@@ -130,10 +67,10 @@ int main(int argc, char** argv) {
   });
   bool to_stdout = true;
   bool changed = false;
-  fpu::viewer::ViewerServer server(model.text(), [&](std::string_view line) {
+  fpu::viewer::ViewerServer server(model.text(), [&](std::string_view text) {
     changed = true;
     if (!to_stdout) return;
-    const std::string safe = terminal_safe(line);
+    const std::string safe = fpu::masked(text, fpu::Tabs::keep);
     std::fwrite(safe.data(), 1, safe.size(), stdout);
     std::fputc('\n', stdout);
   });
@@ -157,9 +94,10 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s\n", message.c_str());
       return fpu::exit_no_display;
     }
-    window = fpu::viewer::ViewerWindow::open(model, error, have_beside ? &beside : nullptr);
+    window =
+        fpu::viewer::ViewerWindow::open(model, error, line.have_beside ? &line.beside : nullptr);
     if (window == nullptr) {
-      std::fprintf(stderr, "fpu-trace-viewer: %s; running headless\n", error.c_str());
+      std::fprintf(stderr, "fpu-trace-viewer: %s; running headless\n", fpu::masked(error).c_str());
     }
   }
   to_stdout = window == nullptr;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "text/masked.h"
 #include "trace/unix/viewer_endpoint.h"
 
 namespace fpu {
@@ -29,9 +30,10 @@ UnixViewerTraceSink::UnixViewerTraceSink(std::string program_dir, std::string en
   if (!program_dir.empty()) program_path_ = program_dir + "/" + viewer::kProgramName;
   socket_path_ = viewer::socket_path(endpoint_dir_);
   hint_ = endpoint_dir.empty() ? "; set XDG_RUNTIME_DIR to a private folder of yours" : "";
+  // Notices quote folder names from the environment (XDG_RUNTIME_DIR, TMPDIR): masked.
   notice_ = [](const std::string& text) {
     std::fprintf(stderr, "%s: trace delivery is off: %s\n", program_invocation_short_name,
-                 text.c_str());
+                 masked(text).c_str());
   };
   loss_ = [](const std::string& text) {
     std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, text.c_str());

@@ -11,7 +11,6 @@ namespace fpu {
 
 namespace {
 
-constexpr const char* viewer_class = "DbgWinClass";
 constexpr const char* viewer_file = "fpu-trace-viewer.exe";
 // Lines in one insertion at most, which bounds the size of one message.
 constexpr std::size_t max_batch_lines = 16384;
@@ -116,7 +115,7 @@ std::string joined(const std::vector<std::string>& pieces, bool has_text) {
 // `start_attempts` null: a missing viewer is not started.
 Outcome deliver(const ViewerSinkOptions& options, const Batch& batch, std::uint64_t* start_attempts,
                 DWORD timeout_ms) {
-  HWND viewer = FindWindowA(viewer_class, nullptr);
+  HWND viewer = FindWindowA(viewer_window_class, nullptr);
   if (!viewer && !start_attempts) return Outcome::no_viewer;
   if (!viewer) {
     // WinExec returns once the viewer waits for input, by which time its window exists.
@@ -125,7 +124,7 @@ Outcome deliver(const ViewerSinkOptions& options, const Batch& batch, std::uint6
     const std::string command =
         arguments.empty() ? options.viewer_path : '"' + options.viewer_path + "\" " + arguments;
     WinExec(command.c_str(), SW_SHOWNORMAL);
-    viewer = FindWindowA(viewer_class, nullptr);
+    viewer = FindWindowA(viewer_window_class, nullptr);
     if (!viewer) return Outcome::no_viewer;
   }
   HWND edit = FindWindowExA(viewer, nullptr, "Edit", nullptr);

@@ -20,6 +20,9 @@
 
 namespace fpu {
 
+// The window class the viewer registers and the sink looks for.
+inline constexpr const char* viewer_window_class = "DbgWinClass";
+
 // fpu-trace-viewer.exe in the directory of the running executable.
 std::string default_viewer_path();
 

@@ -50,8 +50,8 @@ struct Viewer {
   HWND window = nullptr;
   HWND edit = nullptr;
   Viewer() {
-    window = CreateWindowExA(0, "DbgWinClass", "test viewer", WS_OVERLAPPEDWINDOW, 0, 0, 300, 300,
-                             nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    window = CreateWindowExA(0, fpu::viewer_window_class, "test viewer", WS_OVERLAPPEDWINDOW, 0, 0,
+                             300, 300, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     edit = CreateWindowExA(0, "Edit", "", WS_CHILD | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY, 0,
                            0, 300, 300, window, nullptr, GetModuleHandleA(nullptr), nullptr);
     SendMessageA(edit, EM_SETLIMITTEXT, 0, 0);
@@ -203,7 +203,7 @@ int main() {
   window_class.cbSize = sizeof window_class;
   window_class.lpfnWndProc = viewer_proc;
   window_class.hInstance = GetModuleHandleA(nullptr);
-  window_class.lpszClassName = "DbgWinClass";
+  window_class.lpszClassName = fpu::viewer_window_class;
   RegisterClassExA(&window_class);
 
   lines_arrive_in_order();

@@ -28,7 +28,6 @@
 namespace {
 
 constexpr const char* program_class = "Win32asm_class";
-constexpr const char* viewer_class = "DbgWinClass";
 
 DWORD arg_ms(int argc, char** argv, int index, DWORD fallback) {
   return argc > index ? static_cast<DWORD>(std::strtoul(argv[index], nullptr, 10)) : fallback;
@@ -46,7 +45,7 @@ HWND wait_for(Find find, DWORD wait_ms) {
 }
 
 HWND viewer_edit() {
-  HWND viewer = FindWindowA(viewer_class, nullptr);
+  HWND viewer = FindWindowA(fpu::viewer_window_class, nullptr);
   return viewer ? FindWindowExA(viewer, nullptr, "Edit", nullptr) : nullptr;
 }
 
@@ -125,10 +124,10 @@ int viewer_caret_home() {
 }
 
 int viewer_close(DWORD wait_ms) {
-  HWND viewer = FindWindowA(viewer_class, nullptr);
+  HWND viewer = FindWindowA(fpu::viewer_window_class, nullptr);
   if (viewer) PostMessageA(viewer, WM_CLOSE, 0, 0);
   const DWORD start = GetTickCount();
-  while (FindWindowA(viewer_class, nullptr)) {
+  while (FindWindowA(fpu::viewer_window_class, nullptr)) {
     if (GetTickCount() - start >= wait_ms) return 1;
     Sleep(50);
   }
@@ -174,7 +173,7 @@ int main_window_move(int x, int y) {
 }
 
 int viewer_window(DWORD wait_ms) {
-  HWND w = wait_for([] { return FindWindowA(viewer_class, nullptr); }, wait_ms);
+  HWND w = wait_for([] { return FindWindowA(fpu::viewer_window_class, nullptr); }, wait_ms);
   if (!w) return 1;
   RECT r{};
   GetWindowRect(w, &r);

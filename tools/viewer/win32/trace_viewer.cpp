@@ -1,19 +1,22 @@
 // fpu-trace-viewer.exe: the window trace lines are appended to on Windows.
-// A top-level window of class "DbgWinClass" whose first child, of class "Edit", takes the
-// messages of a multi-line edit control; the program sends its lines to that control
+// A top-level window of class fpu::viewer_window_class whose first child, of class "Edit", takes
+// the messages of a multi-line edit control; the program sends its lines to that control
 // (trace/win32/viewer_sink.h).
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string_view>
+#include <vector>
 
-#include "app/info_options.h"
+#include "backends/win32/console.h"
+#include "tools/viewer/viewer_command_line.h"
 #include "tools/viewer/viewer_placement.h"
 #include "tools/viewer/win32/text_view.h"
+#include "trace/win32/viewer_sink.h"
 
 namespace {
 
-constexpr const char* viewer_class = "DbgWinClass";
 constexpr const char* viewer_title = "FPU SAMPLE trace";
 
 LRESULT CALLBACK viewer_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -56,19 +59,22 @@ constexpr int viewer_height = 600;
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  if (const auto request = fpu::find_info_request(__argc, __argv);
-      request != fpu::InfoRequest::none) {
-    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    if ((out == nullptr || out == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
-      std::freopen("CONOUT$", "w", stdout);
+  fpu::viewer::ViewerCommandLine line;
+  const std::vector<std::string_view> args(__argv + 1, __argv + __argc);
+  // Answers go to the console the viewer was started from, else to a message box.
+  const bool console = !args.empty() && fpu::use_parent_console();
+  const fpu::options::Parsed parsed = fpu::viewer::parse_viewer_command_line(
+      fpu::viewer::ViewerPlatform::windows, args, &line,
+      console ? fpu::options::HelpStyle::console : fpu::options::HelpStyle::message_box);
+  if (parsed.action != fpu::options::Parsed::Action::run) {
+    if (console) {
+      std::fputs(parsed.message.c_str(), parsed.exit_code == 0 ? stdout : stderr);
+      std::fflush(parsed.exit_code == 0 ? stdout : stderr);
+    } else {
+      MessageBoxA(nullptr, parsed.message.c_str(), "fpu-trace-viewer",
+                  MB_OK | (parsed.exit_code == 0 ? MB_ICONINFORMATION : MB_ICONERROR));
     }
-    fpu::print_info(request, "fpu-trace-viewer",
-                    "usage: fpu-trace-viewer [--beside FRAME]\n"
-                    "Shows the trace lines fpu-sample sends, in a window beside the program's.\n"
-                    "  --beside FRAME  open beside the window whose frame is X,Y,WIDTH,HEIGHT\n"
-                    "                  with extents LEFT,TOP,RIGHT,BOTTOM (eight numbers)\n"
-                    "fpu-sample starts it by itself when it has a line to show.\n");
-    return 0;
+    return parsed.exit_code;
   }
   WNDCLASSEXA window_class{};
   window_class.cbSize = sizeof(WNDCLASSEXA);
@@ -76,20 +82,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   window_class.hInstance = instance;
   window_class.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  window_class.lpszClassName = viewer_class;
+  window_class.lpszClassName = fpu::viewer_window_class;
   if (!RegisterClassExA(&window_class)) return 1;
   // The "Edit" child is the viewer's own text view (tools/viewer/win32/text_view.h).
   if (!fpu::viewer::register_text_view(instance)) return 1;
 
   // Beside the program's window, never over it: where the program says it is (--beside
   // FRAME), else where the program places it; inside the desktop's work area.
-  fpu::ProgramFrame beside;
-  bool have_beside = false;
-  for (int i = 1; i + 1 < __argc; ++i) {
-    if (std::strcmp(__argv[i], "--beside") == 0) {
-      have_beside = fpu::parse_program_frame(__argv[i + 1], &beside);
-    }
-  }
+  fpu::ProgramFrame beside = line.beside;
+  const bool have_beside = line.have_beside;
   const int screen_width = GetSystemMetrics(SM_CXSCREEN);
   const int screen_height = GetSystemMetrics(SM_CYSCREEN);
   RECT area{0, 0, screen_width, screen_height};
@@ -102,8 +103,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   const fpu::viewer::ScreenRect place =
       fpu::viewer::place_viewer(beside.frame, work, viewer_width, viewer_height);
   HWND window =
-      CreateWindowExA(0, viewer_class, viewer_title, WS_OVERLAPPEDWINDOW, place.x, place.y,
-                      place.width, place.height, nullptr, nullptr, instance, nullptr);
+      CreateWindowExA(0, fpu::viewer_window_class, viewer_title, WS_OVERLAPPEDWINDOW, place.x,
+                      place.y, place.width, place.height, nullptr, nullptr, instance, nullptr);
   if (!window) return 1;
   // Whatever show command the starter asked for, the viewer never takes the keyboard from
   // the program it serves.
