@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "files/file_writer.h"
+#include "tools/viewer/viewer_limits.h"
 
 namespace fpu::viewer {
 
@@ -32,14 +33,6 @@ std::string_view trim(std::string_view s) {
   return s;
 }
 
-bool contains_ignoring_case(std::string_view line, std::string_view text) {
-  const auto same = [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) ==
-           std::tolower(static_cast<unsigned char>(b));
-  };
-  return std::search(line.begin(), line.end(), text.begin(), text.end(), same) != line.end();
-}
-
 }  // namespace
 
 std::string Highlights::apply(std::string_view line) {
@@ -47,6 +40,9 @@ std::string Highlights::apply(std::string_view line) {
   const std::size_t space = line.find_last_of(" \t");
   if (space == std::string_view::npos) return "want TEXT COLOUR, e.g. \"xopc yellow\"";
   const std::string text(trim(line.substr(0, space)));
+  if (text.size() > kMaxQuery) {
+    return "TEXT longer than " + std::to_string(kMaxQuery) + " characters";
+  }
   std::string colour(line.substr(space + 1));
   for (char& c : colour) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (colour == "gray") colour = "grey";
@@ -60,13 +56,14 @@ std::string Highlights::apply(std::string_view line) {
     return "unknown colour \"" + colour + "\" (" + known + ", or off)";
   }
   if (rules_.size() == kMaxHighlights) rules_.erase(rules_.begin());
-  rules_.push_back({text, colour, named->rgb});
+  rules_.push_back({text, colour, named->rgb, {}});
+  rules_.back().find.set_query(text, false);
   return {};
 }
 
 const HighlightRule* Highlights::match(std::string_view line) const {
   for (const HighlightRule& rule : rules_) {
-    if (contains_ignoring_case(line, rule.text)) return &rule;
+    if (rule.find.find_in(line, 0)) return &rule;
   }
   return nullptr;
 }

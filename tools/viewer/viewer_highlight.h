@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/viewer/viewer_find.h"
 #include "tools/viewer/viewer_save.h"
 
 namespace fpu::viewer {
@@ -23,6 +24,7 @@ struct HighlightRule {
   std::string text;    // found with case ignored
   std::string colour;  // a name from the palette
   Rgb rgb;
+  ViewerFind find;  // finds `text`
 };
 
 inline constexpr std::size_t kMaxHighlights = 4;

@@ -84,9 +84,11 @@ class ViewerModel {
   KeyOutcome key(ViewerKey key, bool ctrl, bool shift = false, bool alt = false);
   // Typed text: goes to the find bar while it is open. Returns whether it was taken.
   bool type(std::string_view typed);
-  // Work done between frames: counts matches over at most `budget` bytes. Returns whether
-  // the count moved on (the status changed).
+  // Work done between frames: looks for the next match and counts matches over at most
+  // `budget` bytes. Returns whether there is more to do or the bar's line changed.
   bool work(std::size_t budget);
+  // Whether work() has something to do (a search or a count under way).
+  bool busy() const;
   // Wheel notches, positive away from the user (scrolls up).
   void wheel(int notches);
   // A click in the text (Shift extends the selection) and a drag from it.
@@ -117,6 +119,11 @@ class ViewerModel {
   // Whether a bar for typed text is open (find, filter or highlight), and its line.
   bool bar_open() const { return find_open_ || filter_open_ || highlight_open_; }
   std::string bar_line() const;
+  // Whether the open bar's text is selected (Ctrl+A, or the bar opened again), and where in
+  // bar_line() that text is.
+  bool bar_selected() const { return bar_selected_; }
+  std::size_t bar_label_size() const;
+  std::size_t bar_text_size() const;
   bool paused() const { return paused_; }
   // The time column: when each line arrived, in seconds since the viewer started.
   bool time_shown() const { return time_shown_; }
@@ -144,6 +151,11 @@ class ViewerModel {
   EditSelection edit_;
   Saver saver_;
   void find_step(bool backward);
+  // Starts looking for the next match from `from` (an offset counting discarded bytes) and
+  // looks through a first slice of the text.
+  void begin_search(std::uint64_t from, bool backward, bool step);
+  // Looks on; once the match is known it becomes the current one. Returns whether it is.
+  bool search_on(std::size_t budget);
   // The find bar's text or case changed.
   void new_query(bool match_case);
   void update_filter();
@@ -174,6 +186,12 @@ class ViewerModel {
   std::string highlight_bar_;
   // Opens one of the bars for typed text, closing the others.
   void open_bar(bool& bar);
+  // The open bar's text, or null.
+  std::string* bar_text();
+  bool bar_selected_ = false;
+  static constexpr const char* kFindLabel = "Find: ";
+  static constexpr const char* kFilterLabel = "Filter: ";
+  static constexpr const char* kHighlightLabel = "Highlight: ";
 
   bool help_shown_ = false;
   ViewerFind find_;
@@ -182,6 +200,17 @@ class ViewerModel {
   // The current match, counting discarded bytes (see ViewerText::discarded_bytes).
   std::optional<std::uint64_t> match_;
   bool counting_done_ = false;
+  // A step from a counted match to the next or previous one: its place among the matches is
+  // known without counting again.
+  struct Step {
+    bool backward = false;
+    std::size_t from = 0;
+    std::size_t before = 0;
+  };
+  std::optional<Step> step_;
+  // A letter taken as a command with Alt or Ctrl: its character, when the platform sends it
+  // as well, is not typed.
+  char swallow_ = 0;
   static constexpr std::size_t kTimeColumns = 12;
   bool time_shown_ = false;
   bool on_top_ = false;

@@ -307,10 +307,9 @@ class SdlViewerWindow final : public ViewerWindow {
     if (!model_.find_open() || model_.find().query().empty()) return;
     const std::size_t length = model_.find().query().size();
     const auto current = model_.current_match();
-    for (auto at = model_.find().find_in(line, 0); at && *at < kMaxDrawn;
-         at = model_.find().find_in(line, *at + 1)) {
-      const bool is_current = current && current->line == number && current->column == *at;
-      fill({text_left() + static_cast<int>(*at) * char_width_, y,
+    for (const std::size_t at : model_.find().matches_in(line, kMaxDrawn)) {
+      const bool is_current = current && current->line == number && current->column == at;
+      fill({text_left() + static_cast<int>(at) * char_width_, y,
             static_cast<int>(length) * char_width_, skip_},
            is_current ? SDL_Color{255, 150, 50, 255} : SDL_Color{255, 240, 120, 255});
     }

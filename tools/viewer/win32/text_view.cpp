@@ -175,9 +175,9 @@ struct TextView {
     return true;
   }
 
-  // Keeps the count going while the find bar has one to finish.
+  // Keeps the search and the count going while the model has them to finish.
   void count_on() {
-    if (!model.find_open() || counting) return;
+    if (!model.busy() || counting) return;
     counting = SetTimer(hwnd, count_timer, count_interval_ms, nullptr) != 0;
   }
 

@@ -92,9 +92,9 @@ struct Painter : TextLayout {
     if (!model.find_open() || model.find().query().empty()) return;
     const int length = static_cast<int>(model.find().query().size());
     const auto current = model.current_match();
-    for (auto at = model.find().find_in(line, 0); at; at = model.find().find_in(line, *at + 1)) {
-      const bool is_current = current && current->line == number && current->column == *at;
-      const int x = text_left() + static_cast<int>(*at) * char_width;
+    for (const std::size_t at : model.find().matches_in(line, kMaxDrawn)) {
+      const bool is_current = current && current->line == number && current->column == at;
+      const int x = text_left() + static_cast<int>(at) * char_width;
       const RECT box{x, y, x + length * char_width, y + line_height};
       HBRUSH brush = CreateSolidBrush(is_current ? RGB(255, 150, 50) : RGB(255, 240, 120));
       FillRect(dc, &box, brush);
