@@ -75,12 +75,12 @@ TEST(ViewerFind, SlicedNextLooksThroughAtMostItsBudgetAndWraps) {
     std::uint64_t found;
   };
   const Case cases[] = {
-      {1, false, 1000, 5, 5000},       // on to the far match
-      {5001, false, 1000, 2, 0},       // wraps past the end to the first
-      {5000, true, 1000, 5, 0},        // back to the first
-      {3, true, 1000, 6, 5000},        // before the first: wraps to the last
-      {1, false, 1 << 20, 1, 5000},    // a large budget: at once
-      {1, false, 1, 5000, 5000},       // a byte a slice still ends
+      {1, false, 1000, 5, 5000},     // on to the far match
+      {5001, false, 1000, 1, 0},     // wraps past the end to the first, in the same slice
+      {5000, true, 1000, 5, 0},      // back to the first
+      {0, true, 1000, 6, 5000},      // before the first: wraps to the last
+      {1, false, 1 << 20, 1, 5000},  // a large budget: at once
+      {1, false, 1, 5000, 5000},     // a byte a slice still ends
   };
   for (const auto& c : cases) {
     ViewerFind find;
@@ -169,7 +169,7 @@ TEST(ViewerModel, FindCounterFollowsTheMarkAsPainted) {
   const Step steps[] = {
       {ViewerKey::enter, false, 3, "Find: xopc = 8   2 of 2"},
       {ViewerKey::f3, false, 1, "Find: xopc = 8   1 of 2"},  // wraps
-      {ViewerKey::f3, true, 3, "Find: xopc = 8   2 of 2"},  // wraps backwards
+      {ViewerKey::f3, true, 3, "Find: xopc = 8   2 of 2"},   // wraps backwards
       {ViewerKey::enter, true, 1, "Find: xopc = 8   1 of 2"},
       {ViewerKey::enter, false, 3, "Find: xopc = 8   2 of 2"},
   };

@@ -60,11 +60,11 @@ class ViewerFind {
   template <typename Each>
   void scan(std::string_view text, std::size_t from, std::size_t last_start, Each each) const;
   // The first (or with `last`, the last) match beginning in [from, to) of `text`.
-  std::optional<std::size_t> first_or_last(std::string_view text, std::size_t from,
-                                           std::size_t to, bool last) const;
+  std::optional<std::size_t> first_or_last(std::string_view text, std::size_t from, std::size_t to,
+                                           bool last) const;
 
   std::string query_;
-  std::string pattern_;             // the query, folded unless the case must match
+  std::string pattern_;              // the query, folded unless the case must match
   std::vector<std::size_t> border_;  // longest proper border of each prefix of pattern_
   bool match_case_ = false;
   // The sliced search: where it looks next, where it started, in which pass.

@@ -339,13 +339,12 @@ bool ViewerModel::search_on(std::size_t budget) {
   const std::uint64_t base = shown.discarded_bytes();
   if (!find_.next_slice(shown.text(), base, budget)) return false;
   match_ = find_.found();
-  const std::size_t current =
-      match_ ? static_cast<std::size_t>(*match_ - base) : std::string::npos;
+  const std::size_t current = match_ ? static_cast<std::size_t>(*match_ - base) : std::string::npos;
   // A step within a finished count moves the current match by one place (or wraps).
   if (step_ && match_ && find_.counted(shown.text(), base)) {
-    const std::size_t before =
-        step_->backward ? (current < step_->from ? step_->before - 1 : find_.count() - 1)
-                        : (current > step_->from ? step_->before + 1 : 0);
+    const std::size_t before = step_->backward
+                                   ? (current < step_->from ? step_->before - 1 : find_.count() - 1)
+                                   : (current > step_->from ? step_->before + 1 : 0);
     find_.move_current(current, before);
   } else {
     counting_done_ = false;
