@@ -8,30 +8,7 @@
 
 namespace fpu::viewer {
 
-namespace {
-
-constexpr KeyHelp kKeys[] = {
-    {"Wheel, Up, Down", "scroll by lines"},
-    {"Page Up, Page Down", "scroll by pages"},
-    {"Home", "go to the first line"},
-    {"End", "go to the last line and follow new lines"},
-    {"Mouse drag", "select (Shift+click extends)"},
-    {"Ctrl+A", "select all"},
-    {"Ctrl+C", "copy the selection"},
-    {"Ctrl+S", "save the text to the documents folder"},
-    {"Delete, Ctrl+L", "clear the text"},
-    {"Ctrl+F", "find: type the text, Escape closes the bar"},
-    {"Enter, F3", "find: next match (with Shift: previous)"},
-    {"Alt+C", "find: match case on or off"},
-    {"Ctrl+I", "filter: only lines with the text (!text: without), Enter sets, empty clears"},
-    {"Ctrl+H", "highlight: type TEXT COLOUR (e.g. xopc yellow; TEXT off removes), Enter"},
-    {"Space, Ctrl+P", "pause the view (lines keep coming), again resumes"},
-    {"Ctrl+T", "show or hide when each line came (saved too)"},
-    {"Ctrl+O", "keep the window on top of others, or not"},
-    {"F1, Escape", "close this list"},
-};
-
-}  // namespace
+namespace {}  // namespace
 
 ViewerModel::ViewerModel(Saver saver, std::size_t limit)
     : text_(limit),
@@ -49,13 +26,20 @@ ViewerModel::ViewerModel(Saver saver, std::size_t limit)
   });
 }
 
-std::span<const KeyHelp> ViewerModel::key_list() {
-  return kKeys;
+std::vector<KeyHelp> ViewerModel::key_list() {
+  std::vector<KeyHelp> list;
+  for (const CommandKey& row : kCommandKeys) {
+    if (!list.empty() && list.back().does == row.help) {
+      list.back().keys += std::string(", ") + row.chord;
+    } else {
+      list.push_back({row.chord, row.help});
+    }
+  }
+  return list;
 }
 
 const char* ViewerModel::key_line() {
-  // Short enough to fit the narrowest place the viewer takes beside the program; F1 lists all.
-  return "F1 keys  Ctrl+F find  Space pause  Ctrl+S save  Del clear  End follow";
+  return kKeyLine;
 }
 
 namespace {
@@ -193,69 +177,72 @@ KeyOutcome ViewerModel::key(ViewerKey key, bool ctrl, bool shift, bool alt) {
         break;
     }
   }
-  switch (key) {
-    case ViewerKey::up:
+  const unsigned mods = (ctrl ? kCtrl : kNoMod) | (shift ? kShift : kNoMod) | (alt ? kAlt : kNoMod);
+  switch (command_of(key, mods)) {
+    case Command::line_up:
       view().scroll_by(-1);
       break;
-    case ViewerKey::down:
+    case Command::line_down:
       view().scroll_by(1);
       break;
-    case ViewerKey::page_up:
+    case Command::page_up:
       view().page_up();
       break;
-    case ViewerKey::page_down:
+    case Command::page_down:
       view().page_down();
       break;
-    case ViewerKey::home:
+    case Command::home:
       view().home();
       break;
-    case ViewerKey::end:
+    case Command::end:
       view().end();
       break;
-    case ViewerKey::f1:
+    case Command::help:
       help_shown_ = !help_shown_;
       break;
-    case ViewerKey::f3:
+    case Command::find_next:
+    case Command::find_previous:
+      // Enter steps only in the find bar (handled above); F3 anywhere.
+      if (key == ViewerKey::enter) return KeyOutcome::ignored;
       find_step(shift);
       break;
-    case ViewerKey::escape:
+    case Command::escape:
       help_shown_ = false;
       status_.clear();
       title_note_.clear();
       view().clear_selection();
       break;
-    case ViewerKey::del:
+    case Command::clear:
       clear();
       break;
-    case ViewerKey::space:
+    case Command::pause:
       toggle_pause();
       break;
-    case ViewerKey::a:
-    case ViewerKey::c:
-    case ViewerKey::l:
-    case ViewerKey::s:
-    case ViewerKey::f:
-    case ViewerKey::p:
-    case ViewerKey::t:
-    case ViewerKey::o:
-    case ViewerKey::i:
-    case ViewerKey::h:
-      if (!ctrl) return KeyOutcome::ignored;
-      if (key == ViewerKey::i) open_bar(filter_open_);
-      if (key == ViewerKey::h) open_bar(highlight_open_);
-      if (key == ViewerKey::a) view().select_all();
-      if (key == ViewerKey::l) clear();
-      if (key == ViewerKey::s) save(std::time(nullptr));
-      if (key == ViewerKey::f) open_bar(find_open_);
-      if (key == ViewerKey::p) toggle_pause();
-      if (key == ViewerKey::t) time_shown_ = !time_shown_;
-      if (key == ViewerKey::o) on_top_ = !on_top_;
-      if (key == ViewerKey::c)
-        return view().has_selection() ? KeyOutcome::copy : KeyOutcome::handled;
+    case Command::filter:
+      open_bar(filter_open_);
       break;
-    case ViewerKey::enter:
-    case ViewerKey::backspace:
-    case ViewerKey::other:
+    case Command::highlight:
+      open_bar(highlight_open_);
+      break;
+    case Command::find:
+      open_bar(find_open_);
+      break;
+    case Command::select_all:
+      view().select_all();
+      break;
+    case Command::save:
+      save(std::time(nullptr));
+      break;
+    case Command::time_column:
+      time_shown_ = !time_shown_;
+      break;
+    case Command::on_top:
+      on_top_ = !on_top_;
+      break;
+    case Command::copy:
+      return view().has_selection() ? KeyOutcome::copy : KeyOutcome::handled;
+    case Command::match_case:  // only in the find bar (handled above)
+    case Command::none:
       return KeyOutcome::ignored;
   }
   return KeyOutcome::handled;

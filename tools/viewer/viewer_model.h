@@ -10,7 +10,9 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "tools/viewer/viewer_commands.h"
 #include "tools/viewer/viewer_edit.h"
 #include "tools/viewer/viewer_find.h"
 #include "tools/viewer/viewer_highlight.h"
@@ -21,33 +23,6 @@
 
 namespace fpu::viewer {
 
-enum class ViewerKey {
-  up,
-  down,
-  page_up,
-  page_down,
-  home,
-  end,
-  f1,
-  escape,
-  del,
-  a,
-  c,
-  l,
-  s,
-  f,  // with Ctrl: the find bar
-  p,  // with Ctrl: pause
-  t,  // with Ctrl: the time column
-  o,  // with Ctrl: always on top
-  i,  // with Ctrl: the filter bar
-  h,  // with Ctrl: the highlight bar
-  space,
-  enter,
-  backspace,
-  f3,
-  other,
-};
-
 // What a key asks of the platform beyond a redraw.
 enum class KeyOutcome {
   ignored,  // not a viewer key: the platform may handle it
@@ -55,9 +30,10 @@ enum class KeyOutcome {
   copy,  // put selected_text() on the clipboard
 };
 
+// A line of the F1 list: the chords (joined) and what they do.
 struct KeyHelp {
-  const char* keys;
-  const char* does;
+  std::string keys;
+  std::string does;
 };
 
 class ViewerModel {
@@ -140,8 +116,8 @@ class ViewerModel {
   // The window title: `base`, and where the last save went.
   std::string title(std::string_view base) const;
 
-  // Every key the viewer knows, for the F1 list.
-  static std::span<const KeyHelp> key_list();
+  // Every key the viewer knows, for the F1 list (made from kCommandKeys).
+  static std::vector<KeyHelp> key_list();
   // The short key line under the text.
   static const char* key_line();
 

@@ -24,7 +24,9 @@ SDL_Point text_size(TTF_Font* font, int scale) {
   // The key list's rows are "%-20s %s" under a title and a blank row; the key line is a band.
   const auto keys = ViewerModel::key_list();
   std::size_t columns = std::strlen(ViewerModel::key_line());
-  for (const KeyHelp& k : keys) columns = std::max(columns, 21 + std::strlen(k.does) + 3);
+  std::size_t chords = 0;
+  for (const KeyHelp& k : keys) chords = std::max(chords, k.keys.size());
+  for (const KeyHelp& k : keys) columns = std::max(columns, chords + 1 + k.does.size() + 3);
   const int rows = static_cast<int>(keys.size()) + 3;
   const int width = static_cast<int>(columns) * advance + 3 * kMargin * scale;
   const int height = rows * skip + (3 * kMargin + 2) * scale;

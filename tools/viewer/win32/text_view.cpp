@@ -13,7 +13,6 @@ namespace fpu::viewer {
 
 namespace {
 
-constexpr int margin = TextLayout::margin;
 // The find bar's count: a slice of text (kCountSlice) per timer tick.
 constexpr UINT_PTR count_timer = 1;
 constexpr UINT count_interval_ms = 15;
@@ -127,15 +126,12 @@ struct TextView {
     GetClientRect(hwnd, &client);
     layout.width = client.right;
     layout.height = client.bottom;
-    model.view().set_rows(
-        static_cast<std::size_t>(std::max(text_height() - 2 * margin, 0) / layout.line_height));
+    model.view().set_rows(layout.of(model).rows);
     sync();
   }
 
   TextPosition position_at(int x, int y) const {
-    const int row = std::max(y - margin, 0) / layout.line_height;
-    const int column = std::max((x - text_left() + layout.char_width / 2) / layout.char_width, 0);
-    return {model.view().top() + static_cast<std::uint64_t>(row), static_cast<std::size_t>(column)};
+    return layout.of(model).position_at(x, y, model.view().top());
   }
 
   void copy() const {
@@ -362,10 +358,8 @@ LRESULT CALLBACK text_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
       if (view->marking) {
         const int y = static_cast<short>(HIWORD(lparam));
         // Dragging past the edge scrolls on.
-        if (y < 0) model.view().scroll_by(-1);
-        if (y >= view->text_height()) model.view().scroll_by(1);
-        model.drag(view->position_at(static_cast<short>(LOWORD(lparam)),
-                                     std::clamp(y, 0, std::max(view->text_height() - 1, 0))));
+        model.view().scroll_by(view->layout.of(model).edge_scroll(y));
+        model.drag(view->position_at(static_cast<short>(LOWORD(lparam)), y));
         view->sync();
       }
       return 0;

@@ -42,6 +42,14 @@ LRESULT CALLBACK viewer_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
       if (edit) SetFocus(edit);
       return 0;
     }
+    case WM_MOUSEACTIVATE:
+      // A click into the viewer is the user asking for it: from now on it activates as any
+      // window does.
+      if (GetWindowLongPtrA(hwnd, GWL_EXSTYLE) & WS_EX_NOACTIVATE) {
+        SetWindowLongPtrA(hwnd, GWL_EXSTYLE,
+                          GetWindowLongPtrA(hwnd, GWL_EXSTYLE) & ~LONG_PTR{WS_EX_NOACTIVATE});
+      }
+      return MA_ACTIVATE;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
@@ -101,13 +109,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   }
   const fpu::viewer::ScreenRect place =
       fpu::viewer::place_viewer(beside.frame, work, viewer_width, viewer_height);
-  HWND window =
-      CreateWindowExA(0, viewer_class, viewer_title, WS_OVERLAPPEDWINDOW, place.x, place.y,
-                      place.width, place.height, nullptr, nullptr, instance, nullptr);
-  if (!window) return 1;
   // Whatever show command the starter asked for, the viewer never takes the keyboard from
-  // the program it serves.
+  // the program it serves: shown without activation, and not to be activated (a window
+  // manager offering it the focus is refused) until the user clicks into it. It keeps its
+  // taskbar button.
+  HWND window = CreateWindowExA(WS_EX_NOACTIVATE | WS_EX_APPWINDOW, viewer_class, viewer_title,
+                                WS_OVERLAPPEDWINDOW, place.x, place.y, place.width, place.height,
+                                nullptr, nullptr, instance, nullptr);
+  if (!window) return 1;
   ShowWindow(window, SW_SHOWNOACTIVATE);
+  SetWindowPos(window, HWND_TOP, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
   UpdateWindow(window);
 
   MSG message{};
