@@ -66,24 +66,48 @@ ViewerLayout lay_out(const ViewerModel& model, const LayoutMetrics& m) {
   const int margin = out.margin;
   const std::size_t band_columns = columns_in(m.width - 2 * margin, out.char_width);
 
-  // The bands, from the bottom up: the key line, the status, the open bar.
+  // The bands, from the bottom up: the key line, the status, the open bar. Each wraps onto
+  // a few rows; where the window is too low for them all and a row of text, rows go from
+  // the key line first, then the status, the bar's last.
+  std::vector<std::string> keys = wrap_text(ViewerModel::key_line(), band_columns);
+  std::vector<std::string> status;
+  std::vector<std::string> bar;
+  if (const std::string note = model.status(); !note.empty()) {
+    status = wrap_text(note, band_columns);
+  }
+  if (model.bar_open()) bar = wrap_text(model.bar_line(), band_columns);
+  std::vector<std::string>* by_priority[] = {&keys, &status, &bar};
+  for (auto* rows : by_priority) cut_rows(*rows, kMaxBandRows, band_columns);
+  const auto bands_height = [&] {
+    int total = 0;
+    for (auto* rows : by_priority) {
+      if (!rows->empty()) total += static_cast<int>(rows->size()) * out.line_height + margin;
+    }
+    return total;
+  };
+  const int room = m.height - (out.line_height + margin);
+  for (auto* rows : by_priority) {
+    while (rows->size() > 1 && bands_height() > room)
+      cut_rows(*rows, rows->size() - 1, band_columns);
+  }
+  for (auto* rows : by_priority) {
+    if (bands_height() > std::max(m.height, 0)) rows->clear();
+  }
   int bottom = m.height;
-  const auto band = [&](std::string_view text, std::size_t most) {
+  const auto band = [&](std::vector<std::string>& rows) {
     LayoutBox b;
-    b.rows = wrap_text(text, band_columns);
-    cut_rows(b.rows, most, band_columns);
-    const int height = static_cast<int>(b.rows.size()) * out.line_height + margin;
+    b.rows = std::move(rows);
+    const int height =
+        b.rows.empty() ? 0 : static_cast<int>(b.rows.size()) * out.line_height + margin;
     bottom -= height;
     b.box = {0, bottom, m.width, height};
     b.text_x = margin;
     b.text_y = bottom + margin / 2;
     return b;
   };
-  out.keys = band(ViewerModel::key_line(), kMaxBandRows);
-  if (const std::string status = model.status(); !status.empty()) {
-    out.status = band(status, kMaxBandRows);
-  }
-  if (model.bar_open()) out.bar = band(model.bar_line(), kMaxBandRows);
+  out.keys = band(keys);
+  if (!status.empty()) out.status = band(status);
+  if (!bar.empty()) out.bar = band(bar);
 
   const int text_height = std::max(bottom, 0);
   const int bar_width = std::clamp(m.scroll_bar, 0, m.width);
