@@ -46,8 +46,13 @@ probe viewer-text 18 10000 >/dev/null || fail "the program's next key did not re
 ok "the program keeps the keyboard when its viewer opens"
 
 xdotool mousemove --window "$viewer" 200 100 click 1
-sleep 0.5
-[[ $(xdotool getactivewindow) == "$viewer" ]] || fail "a click into the viewer did not activate it"
+for _ in $(seq 20); do
+  [[ $(xdotool getactivewindow) == "$viewer" ]] && break
+  sleep 0.1
+done
+active=$(xdotool getactivewindow)
+[[ "$active" == "$viewer" ]] ||
+  fail "a click into the viewer did not activate it (active: $(xdotool getwindowname "$active"))"
 ok "a click into the viewer gives it the keyboard"
 
 xdotool windowactivate --sync "$window" 2>/dev/null || true

@@ -16,6 +16,19 @@ namespace {
 constexpr const char* viewer_class = "DbgWinClass";
 constexpr const char* viewer_title = "FPU SAMPLE trace";
 
+// Refusing activation lasts until the user clicks into the viewer, or this long after it
+// was shown.
+constexpr UINT_PTR activate_timer = 1;
+constexpr UINT refuse_activation_ms = 2000;
+
+// Lets the window be activated; false when it could be already.
+bool may_activate(HWND hwnd) {
+  const LONG_PTR style = GetWindowLongPtrA(hwnd, GWL_EXSTYLE);
+  if ((style & WS_EX_NOACTIVATE) == 0) return false;
+  SetWindowLongPtrA(hwnd, GWL_EXSTYLE, style & ~LONG_PTR{WS_EX_NOACTIVATE});
+  return true;
+}
+
 LRESULT CALLBACK viewer_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_CREATE: {
@@ -45,11 +58,22 @@ LRESULT CALLBACK viewer_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
     case WM_MOUSEACTIVATE:
       // A click into the viewer is the user asking for it: from now on it activates as any
       // window does.
-      if (GetWindowLongPtrA(hwnd, GWL_EXSTYLE) & WS_EX_NOACTIVATE) {
-        SetWindowLongPtrA(hwnd, GWL_EXSTYLE,
-                          GetWindowLongPtrA(hwnd, GWL_EXSTYLE) & ~LONG_PTR{WS_EX_NOACTIVATE});
-      }
+      may_activate(hwnd);
+      SetForegroundWindow(hwnd);
       return MA_ACTIVATE;
+    case WM_TIMER:
+      // By now a window manager has offered the new window the keyboard (and was refused);
+      // a click on its frame must work from here on.
+      if (wparam == activate_timer) {
+        KillTimer(hwnd, activate_timer);
+        if (may_activate(hwnd)) {
+          // Wine's X11 driver tells the window manager whether a window takes the keyboard
+          // only when WS_DISABLED changes: a moment's disabling passes the new style on.
+          EnableWindow(hwnd, FALSE);
+          EnableWindow(hwnd, TRUE);
+        }
+      }
+      return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
@@ -111,8 +135,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
       fpu::viewer::place_viewer(beside.frame, work, viewer_width, viewer_height);
   // Whatever show command the starter asked for, the viewer never takes the keyboard from
   // the program it serves: shown without activation, and not to be activated (a window
-  // manager offering it the focus is refused) until the user clicks into it. It keeps its
-  // taskbar button.
+  // manager offering it the focus is refused) until the user clicks into it or a moment
+  // passed. It keeps its taskbar button.
   HWND window = CreateWindowExA(WS_EX_NOACTIVATE | WS_EX_APPWINDOW, viewer_class, viewer_title,
                                 WS_OVERLAPPEDWINDOW, place.x, place.y, place.width, place.height,
                                 nullptr, nullptr, instance, nullptr);
@@ -121,6 +145,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   SetWindowPos(window, HWND_TOP, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
   UpdateWindow(window);
+  SetTimer(window, activate_timer, refuse_activation_ms, nullptr);
 
   MSG message{};
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
