@@ -81,7 +81,7 @@ struct TextView {
   std::string base_title;
   std::string highlight_path;
   ViewerModel model{[](const std::string& text, std::time_t when) {
-    return save_text(text, documents_dir(std::getenv), when);
+    return save_text(with_crlf_line_breaks(text), documents_dir(std::getenv), when);
   }};
 
   int text_left() const { return layout.text_left(model); }

@@ -29,6 +29,14 @@ bool may_activate(HWND hwnd) {
   return true;
 }
 
+// Wine's X11 driver tells the window manager whether a window takes the keyboard only when
+// WS_DISABLED changes: a moment's disabling passes the new style on.
+void tell_window_manager(HWND hwnd) {
+  EnableWindow(hwnd, FALSE);
+  EnableWindow(hwnd, TRUE);
+}
+constexpr UINT activate_message = WM_APP + 1;
+
 LRESULT CALLBACK viewer_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_CREATE: {
@@ -57,21 +65,19 @@ LRESULT CALLBACK viewer_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
     }
     case WM_MOUSEACTIVATE:
       // A click into the viewer is the user asking for it: from now on it activates as any
-      // window does.
-      may_activate(hwnd);
-      SetForegroundWindow(hwnd);
+      // window does (once the click is through).
+      if (may_activate(hwnd)) PostMessageA(hwnd, activate_message, 0, 0);
       return MA_ACTIVATE;
+    case activate_message:
+      tell_window_manager(hwnd);
+      SetForegroundWindow(hwnd);
+      return 0;
     case WM_TIMER:
       // By now a window manager has offered the new window the keyboard (and was refused);
       // a click on its frame must work from here on.
       if (wparam == activate_timer) {
         KillTimer(hwnd, activate_timer);
-        if (may_activate(hwnd)) {
-          // Wine's X11 driver tells the window manager whether a window takes the keyboard
-          // only when WS_DISABLED changes: a moment's disabling passes the new style on.
-          EnableWindow(hwnd, FALSE);
-          EnableWindow(hwnd, TRUE);
-        }
+        if (may_activate(hwnd)) tell_window_manager(hwnd);
       }
       return 0;
     case WM_DESTROY:
@@ -135,8 +141,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
       fpu::viewer::place_viewer(beside.frame, work, viewer_width, viewer_height);
   // Whatever show command the starter asked for, the viewer never takes the keyboard from
   // the program it serves: shown without activation, and not to be activated (a window
-  // manager offering it the focus is refused) until the user clicks into it or a moment
-  // passed. It keeps its taskbar button.
+  // manager offering it the focus when it maps the window is refused) until the user clicks
+  // into it or 2 s passed. It keeps its taskbar button.
   HWND window = CreateWindowExA(WS_EX_NOACTIVATE | WS_EX_APPWINDOW, viewer_class, viewer_title,
                                 WS_OVERLAPPEDWINDOW, place.x, place.y, place.width, place.height,
                                 nullptr, nullptr, instance, nullptr);
