@@ -355,6 +355,10 @@ std::unique_ptr<ViewerWindow> ViewerWindow::open(ViewerModel& model, std::string
                                                  const ProgramFrame* program) {
   // The viewer handles SIGINT and SIGTERM itself.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  // Text and rectangles need no GL: the software renderer draws into the window's surface,
+  // without loading a GL stack (a software one costs some 60 MB and seconds at exit).
+  SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     error = std::string("no display: ") + SDL_GetError();
     return nullptr;
@@ -389,7 +393,7 @@ std::unique_ptr<ViewerWindow> ViewerWindow::open(ViewerModel& model, std::string
     window = SDL_CreateWindow(kTitle, place.x, place.y, place.width, place.height,
                               SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
   }
-  SDL_Renderer* renderer = window == nullptr ? nullptr : SDL_CreateRenderer(window, -1, 0);
+  SDL_Renderer* renderer = window == nullptr ? nullptr : SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
   if (renderer == nullptr) {
     error = font == nullptr ? font_error : std::string("cannot open a window: ") + SDL_GetError();
     if (window != nullptr) SDL_DestroyWindow(window);
