@@ -2,6 +2,9 @@
 // desktop's scale, the viewer beside or below it and never over it.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdint>
+
 #include "app/window.h"
 #include "backends/sdl/sdl_display.h"
 #include "tools/viewer/viewer_placement.h"
@@ -47,6 +50,28 @@ TEST(Placement, ViewerGoesRightLeftBelowAboveElseWhereMostOfItFits) {
                                  << place.width << "x" << place.height;
     EXPECT_EQ(viewer::overlaps(place, c.program), !c.room) << c.name;
     EXPECT_TRUE(inside(place, c.work)) << c.name;
+  }
+}
+
+TEST(Placement, ExtremeFramesPlaceTheViewerInsideTheWorkArea) {
+  const ScreenRect work{0, 0, 1920, 1040};
+  constexpr std::int32_t big = INT32_MAX;
+  constexpr std::int32_t small = INT32_MIN;
+  const struct {
+    const char* name;
+    ScreenRect program;
+    std::int32_t want_width;
+  } cases[] = {
+      {"far right and wide", {big - 10, 0, big, big}, 722},
+      {"far left", {small, small, 702, 679}, 722},
+      {"wide from the far left", {small, 0, big, 100}, 722},
+      {"a huge wish", {300, 213, 702, 679}, big},
+  };
+  for (const auto& c : cases) {
+    const ScreenRect place = viewer::place_viewer(c.program, work, c.want_width, 505, big, big);
+    EXPECT_TRUE(inside(place, work))
+        << c.name << ": " << place.x << "," << place.y << " " << place.width << "x" << place.height;
+    EXPECT_GT(place.width, 0) << c.name;
   }
 }
 

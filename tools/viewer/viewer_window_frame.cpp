@@ -1,6 +1,7 @@
 #include "tools/viewer/viewer_window_frame.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "backends/sdl/sdl_display.h"
@@ -64,12 +65,17 @@ ScreenRect viewer_frame(const ProgramFrame* program, const ViewerSize& size) {
     if (SDL_GetDisplayBounds(0, &bounds) != 0) return {};
     beside.frame = program_rect(bounds.w, bounds.h, view_width, view_height, desktop_scale());
   }
-  const ScreenRect work = work_area_at(beside.frame.x + beside.frame.width / 2,
-                                       beside.frame.y + beside.frame.height / 2);
+  // Any numbers --beside brings: the sums are taken in 64 bits and bounded.
+  const auto middle = [](std::int32_t at, std::int32_t size) {
+    return static_cast<int>(
+        std::clamp<std::int64_t>(std::int64_t{at} + size / 2, INT32_MIN, INT32_MAX));
+  };
+  const ScreenRect work = work_area_at(middle(beside.frame.x, beside.frame.width),
+                                       middle(beside.frame.y, beside.frame.height));
   if (work.width <= 0 || work.height <= 0) return {};
   const FrameExtents& e = beside.extents;
-  const int frame_width = e.left + e.right;
-  const int frame_height = e.top + e.bottom;
+  const int frame_width = std::min(e.left, kFarOff) + std::min(e.right, kFarOff);
+  const int frame_height = std::min(e.top, kFarOff) + std::min(e.bottom, kFarOff);
   return place_viewer(beside.frame, work, size.want.x + frame_width, size.want.y + frame_height,
                       size.need.x + frame_width, size.need.y + frame_height);
 }
