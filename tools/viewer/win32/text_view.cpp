@@ -118,6 +118,8 @@ struct TextView {
     ReleaseDC(hwnd, dc);
     layout.line_height = std::max<int>(metrics.tmHeight, 1);
     layout.char_width = std::max<int>(metrics.tmAveCharWidth, 1);
+    // Margins grow with the font, as the desktop's scale grows it (13 pixels at 100 %).
+    layout.margin = 2 * std::max<int>(layout.line_height / 13, 1);
     resize();
   }
 

@@ -12,7 +12,7 @@ namespace fpu::viewer {
 // The text view's sizes in pixels; where its parts go for a model's state is the shared
 // layout's (viewer_layout.h).
 struct TextLayout {
-  static constexpr int margin = 2;
+  int margin = 2;  // grown with the desktop's scale
   int line_height = 16;
   int char_width = 8;
   int width = 0;

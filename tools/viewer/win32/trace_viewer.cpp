@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "app/info_options.h"
+#include "app/window.h"
 #include "tools/viewer/viewer_placement.h"
 #include "tools/viewer/win32/text_view.h"
 
@@ -15,6 +16,26 @@ namespace {
 
 constexpr const char* viewer_class = "DbgWinClass";
 constexpr const char* viewer_title = "FPU SAMPLE trace";
+
+// The desktop's whole-number scale (its dots per inch over 96): the viewer is DPI-aware (its
+// manifest), so Windows does not stretch it; it grows its font and window itself.
+int desktop_scale() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+  if (screen != nullptr) ReleaseDC(nullptr, screen);
+  return fpu::scale_for_dpi(dpi > 0 ? static_cast<std::uint32_t>(dpi) : fpu::unscaled_dpi);
+}
+
+// The text's font: the fixed system font at 100 %, else a fixed-pitch one as many times its
+// height as the desktop's scale (made once, kept for the process).
+HFONT text_font() {
+  const int scale = desktop_scale();
+  if (scale <= 1) return static_cast<HFONT>(GetStockObject(ANSI_FIXED_FONT));
+  static HFONT scaled = CreateFontA(-13 * scale, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                    ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                    DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, "Courier New");
+  return scaled != nullptr ? scaled : static_cast<HFONT>(GetStockObject(ANSI_FIXED_FONT));
+}
 
 // Refusing activation lasts until the user clicks into the viewer, or this long after it
 // was shown.
@@ -48,8 +69,7 @@ LRESULT CALLBACK viewer_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
       if (!edit) return -1;
       // A system edit control would silently drop lines past its default limit.
       SendMessageA(edit, EM_SETLIMITTEXT, 0, 0);
-      SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(ANSI_FIXED_FONT)),
-                   FALSE);
+      SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(text_font()), FALSE);
       return 0;
     }
     case WM_SIZE: {
@@ -88,7 +108,7 @@ LRESULT CALLBACK viewer_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
   }
 }
 
-constexpr int viewer_width = 480;
+constexpr int viewer_width = 480;  // at 100 %
 constexpr int viewer_height = 600;
 
 }  // namespace
@@ -134,11 +154,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
   const fpu::ScreenRect work{area.left, area.top, area.right - area.left, area.bottom - area.top};
   if (!have_beside) {
-    beside.frame =
-        fpu::viewer::program_rect(screen_width, screen_height, fpu::frame_width, fpu::frame_height);
+    beside.frame = fpu::viewer::program_rect(screen_width, screen_height, fpu::frame_width,
+                                             fpu::frame_height, desktop_scale());
   }
-  const fpu::viewer::ScreenRect place =
-      fpu::viewer::place_viewer(beside.frame, work, viewer_width, viewer_height);
+  const fpu::viewer::ScreenRect place = fpu::viewer::place_viewer(
+      beside.frame, work, viewer_width * desktop_scale(), viewer_height * desktop_scale());
   // Whatever show command the starter asked for, the viewer never takes the keyboard from
   // the program it serves: shown without activation, and not to be activated (a window
   // manager offering it the focus when it maps the window is refused) until the user clicks
