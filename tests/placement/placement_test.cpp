@@ -75,6 +75,30 @@ TEST(Placement, ExtremeFramesPlaceTheViewerInsideTheWorkArea) {
   }
 }
 
+TEST(Placement, ScaleIsTheLargestWholeOneWhoseWindowFits) {
+  const struct {
+    std::int32_t wanted;
+    std::int32_t extra_width, extra_height;  // frame and caption
+    std::int32_t work_width, work_height;
+    std::int32_t scale;
+  } cases[] = {
+      {2, 16, 39, 1920, 1040, 1},  // 200 % on 1920 x 1080: 1416 x 1347 does not fit
+      {3, 0, 0, 1920, 1080, 1},    // --scale 3: 2100 wide
+      {2, 16, 39, 3840, 2100, 2}, {3, 16, 39, 3840, 2100, 3},
+      {8, 0, 0, 3840, 2160, 3},                        // the largest that fits
+      {2, 0, 0, 1400, 1308, 2},                        // exactly
+      {2, 0, 1, 1400, 1308, 1},                        // a pixel short
+      {1, 16, 39, 640, 480, 1},                        // never below 1
+      {0, 0, 0, 1920, 1080, 1},   {4, 0, 0, 0, 0, 4},  // no work area known: as wanted
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(fitting_scale(c.wanted, 700, 654, c.extra_width, c.extra_height, c.work_width,
+                            c.work_height),
+              c.scale)
+        << c.wanted << " in " << c.work_width << "x" << c.work_height;
+  }
+}
+
 TEST(Placement, ProgramFrameTravelsAsTextAndBadTextIsRefused) {
   const ProgramFrame frame{{-5, 10, 702, 679}, {1, 20, 1, 5}};
   ProgramFrame back;
