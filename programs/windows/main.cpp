@@ -254,12 +254,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // No larger than the work area holds, frame and caption included: a taller window puts
   // its title bar off the screen.
   RECT area{};
-  const SIZE one = window_size(1, dpi);
+  // The frame and caption around a scaled client area (at 1 the window has its own size).
+  const SIZE two = window_size(2, dpi);
   const std::int32_t scale =
       SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0)
-          ? fpu::fitting_scale(wanted, fpu::view_width, fpu::view_height, one.cx - fpu::view_width,
-                               one.cy - fpu::view_height, area.right - area.left,
-                               area.bottom - area.top)
+          ? fpu::fitting_scale(wanted, fpu::view_width, fpu::view_height,
+                               two.cx - 2 * fpu::view_width, two.cy - 2 * fpu::view_height,
+                               area.right - area.left, area.bottom - area.top)
           : wanted;
   if (scale < wanted) {
     std::fprintf(stderr,
