@@ -283,7 +283,9 @@ bool ViewerModel::type(std::string_view typed) {
     return true;
   }
   if (!find_open_) return false;
+  const std::size_t had = find_typed_.size();
   add(find_typed_);
+  if (find_typed_.size() == had && !replace) return true;  // past the bound: nothing new
   new_query(find_.match_case());
   // Found as it is typed: from the current match on, else from the top of the view.
   const ViewerText& shown = shown_text();
