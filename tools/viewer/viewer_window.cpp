@@ -393,7 +393,8 @@ std::unique_ptr<ViewerWindow> ViewerWindow::open(ViewerModel& model, std::string
     window = SDL_CreateWindow(kTitle, place.x, place.y, place.width, place.height,
                               SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
   }
-  SDL_Renderer* renderer = window == nullptr ? nullptr : SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+  SDL_Renderer* renderer =
+      window == nullptr ? nullptr : SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
   if (renderer == nullptr) {
     error = font == nullptr ? font_error : std::string("cannot open a window: ") + SDL_GetError();
     if (window != nullptr) SDL_DestroyWindow(window);
