@@ -56,7 +56,6 @@ void tell_window_manager(HWND hwnd) {
   EnableWindow(hwnd, FALSE);
   EnableWindow(hwnd, TRUE);
 }
-constexpr UINT activate_message = WM_APP + 1;
 
 LRESULT CALLBACK viewer_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
@@ -85,13 +84,9 @@ LRESULT CALLBACK viewer_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
     }
     case WM_MOUSEACTIVATE:
       // A click into the viewer is the user asking for it: from now on it activates as any
-      // window does (once the click is through).
-      if (may_activate(hwnd)) PostMessageA(hwnd, activate_message, 0, 0);
+      // window does.
+      may_activate(hwnd);
       return MA_ACTIVATE;
-    case activate_message:
-      tell_window_manager(hwnd);
-      SetForegroundWindow(hwnd);
-      return 0;
     case WM_TIMER:
       // By now a window manager has offered the new window the keyboard (and was refused);
       // a click on its frame must work from here on.
