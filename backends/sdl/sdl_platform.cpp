@@ -247,8 +247,12 @@ class SdlPlatform::Loop final : public MessageSource {
   }
 
   // Until the next event or timer deadline, never spinning; the event stays queued.
+  // The trace sink may have lines lost to tell a viewer that answers again.
   void wait() override {
-    const int budget = window_.timers_.wait_budget(SDL_GetTicks());
+    int budget = window_.timers_.wait_budget(SDL_GetTicks());
+    if (const int sink = program_.trace->catch_up(); sink >= 0) {
+      budget = budget < 0 ? sink : std::min(budget, sink);
+    }
     if (budget < 0) {
       SDL_WaitEvent(nullptr);
     } else {
