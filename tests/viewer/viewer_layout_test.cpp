@@ -163,6 +163,34 @@ TEST(ViewerLayout, PointsMapToTextPositionsAndEdgesScroll) {
   }
 }
 
+TEST(ViewerLayout, SelectedBarTextIsMarked) {
+  struct Case {
+    ViewerKey bar;
+    int width;
+    int from, length;  // in characters; length 0: no mark
+  };
+  const Case cases[] = {
+      {ViewerKey::f, 800, 6, 4},  // "Find: " then "xopc"
+      {ViewerKey::i, 800, 8, 4},  // "Filter: "
+      {ViewerKey::f, 80, 6, 0},   // a narrow window: the text wraps below the first row
+  };
+  for (const auto& c : cases) {
+    ViewerModel model(no_save);
+    model.key(c.bar, true);
+    model.type("xopc");
+    model.key(ViewerKey::enter, false);
+    model.key(c.bar, true);  // opened again: its text selected
+    const ViewerLayout layout = lay_out(model, {c.width, 600, 20, 10, 4, 14});
+    ASSERT_TRUE(layout.bar);
+    if (c.length > 0) {
+      EXPECT_EQ(layout.bar->mark.x, layout.bar->text_x + c.from * 10) << c.width;
+    }
+    EXPECT_EQ(layout.bar->mark.width, c.length * 10) << c.width;
+    model.type("r");  // replaced: nothing selected
+    EXPECT_EQ(lay_out(model, {c.width, 600, 20, 10, 4, 14}).bar->mark.width, 0);
+  }
+}
+
 TEST(ViewerCommands, EveryChordHasOneCommandAndTheF1ListNamesIt) {
   std::set<std::pair<ViewerKey, unsigned>> seen;
   for (const CommandKey& row : kCommandKeys) {

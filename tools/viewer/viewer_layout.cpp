@@ -107,7 +107,17 @@ ViewerLayout lay_out(const ViewerModel& model, const LayoutMetrics& m) {
   };
   out.keys = band(keys);
   if (!status.empty()) out.status = band(status);
-  if (!bar.empty()) out.bar = band(bar);
+  if (!bar.empty()) {
+    out.bar = band(bar);
+    // The bar's selected text, as far as its first row shows it.
+    const std::size_t from = model.bar_label_size();
+    const std::size_t shown = out.bar->rows.front().size();
+    if (model.bar_selected() && from < shown) {
+      const std::size_t length = std::min(model.bar_text_size(), shown - from);
+      out.bar->mark = {out.bar->text_x + static_cast<int>(from) * out.char_width, out.bar->text_y,
+                       static_cast<int>(length) * out.char_width, out.line_height};
+    }
+  }
 
   const int text_height = std::max(bottom, 0);
   const int bar_width = std::clamp(m.scroll_bar, 0, m.width);

@@ -42,6 +42,7 @@ struct LayoutBox {
   int text_x = 0;  // where the first row's text begins
   int text_y = 0;
   std::vector<std::string> rows;
+  LayoutRect mark;  // behind selected text in it (the bar's, Ctrl+A); empty when none
 };
 
 struct ViewerLayout {

@@ -316,6 +316,9 @@ class SdlViewerWindow final : public ViewerWindow {
 
   void draw_band(const LayoutBox& band, SDL_Color background) {
     fill({band.box.x, band.box.y, band.box.width, band.box.height}, background);
+    if (band.mark.width > 0) {
+      fill({band.mark.x, band.mark.y, band.mark.width, band.mark.height}, {173, 214, 255, 255});
+    }
     for (std::size_t i = 0; i < band.rows.size(); ++i) {
       draw_string(band.rows[i], band.text_x, band.text_y + static_cast<int>(i) * skip_);
     }

@@ -29,6 +29,14 @@ struct Painter : TextLayout {
     HBRUSH brush = CreateSolidBrush(background);
     FillRect(dc, &box, brush);
     DeleteObject(brush);
+    if (band.mark.width > 0) {
+      const RECT mark{band.mark.x, band.mark.y, band.mark.x + band.mark.width,
+                      band.mark.y + band.mark.height};
+      HBRUSH selected = CreateSolidBrush(RGB(173, 214, 255));
+      FillRect(dc, &mark, selected);
+      DeleteObject(selected);
+    }
+    SetBkMode(dc, TRANSPARENT);
     SetBkColor(dc, background);
     SetTextColor(dc, RGB(0, 0, 0));
     for (std::size_t i = 0; i < band.rows.size(); ++i) {
