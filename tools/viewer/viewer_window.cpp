@@ -372,7 +372,7 @@ std::unique_ptr<ViewerWindow> ViewerWindow::open(ViewerModel& model, std::string
     return nullptr;
   }
   // Text as large as the program draws its picture on this desktop.
-  const int scale = desktop_scale();
+  const int scale = program_scale();
   std::string font_error;
   const std::string font_file = monospace_font_file(font_error);
   TTF_Font* font = font_file.empty() ? nullptr : TTF_OpenFont(font_file.c_str(), kFontSize * scale);

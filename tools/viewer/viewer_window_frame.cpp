@@ -51,6 +51,12 @@ ScreenRect work_area_at(int x, int y) {
 
 }  // namespace
 
+int program_scale() {
+  SDL_Rect usable{};
+  if (SDL_GetDisplayUsableBounds(0, &usable) != 0) return desktop_scale();
+  return fitting_scale(desktop_scale(), view_width, view_height, 0, 0, usable.w, usable.h);
+}
+
 ViewerSize viewer_size(TTF_Font* font, int scale) {
   const SDL_Point need = text_size(font, scale);
   return {{std::max(kWidth * scale, need.x), std::max(kHeight * scale, need.y)}, need};
@@ -63,7 +69,7 @@ ScreenRect viewer_frame(const ProgramFrame* program, const ViewerSize& size) {
   } else {
     SDL_Rect bounds;
     if (SDL_GetDisplayBounds(0, &bounds) != 0) return {};
-    beside.frame = program_rect(bounds.w, bounds.h, view_width, view_height, desktop_scale());
+    beside.frame = program_rect(bounds.w, bounds.h, view_width, view_height, program_scale());
   }
   // Any numbers --beside brings: the sums are taken in 64 bits and bounded.
   const auto middle = [](std::int32_t at, std::int32_t size) {

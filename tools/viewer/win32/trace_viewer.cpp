@@ -9,6 +9,7 @@
 
 #include "app/info_options.h"
 #include "app/window.h"
+#include "scene/scene_state.h"
 #include "tools/viewer/viewer_placement.h"
 #include "tools/viewer/win32/text_view.h"
 
@@ -17,13 +18,26 @@ namespace {
 constexpr const char* viewer_class = "DbgWinClass";
 constexpr const char* viewer_title = "FPU SAMPLE trace";
 
-// The desktop's whole-number scale (its dots per inch over 96): the viewer is DPI-aware (its
-// manifest), so Windows does not stretch it; it grows its font and window itself.
+// The scale the program shows its picture at: the desktop's whole-number scale (its dots per
+// inch over 96), lowered until the program's window fits the work area, as the program does.
+// The viewer is DPI-aware (its manifest), so Windows does not stretch it; it grows its font
+// and window itself.
 int desktop_scale() {
   HDC screen = GetDC(nullptr);
   const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
   if (screen != nullptr) ReleaseDC(nullptr, screen);
-  return fpu::scale_for_dpi(dpi > 0 ? static_cast<std::uint32_t>(dpi) : fpu::unscaled_dpi);
+  const std::int32_t wanted =
+      fpu::scale_for_dpi(dpi > 0 ? static_cast<std::uint32_t>(dpi) : fpu::unscaled_dpi);
+  RECT area{};
+  RECT frame{0, 0, 2 * fpu::view_width, 2 * fpu::view_height};
+  if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0) ||
+      !AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, FALSE, 0)) {
+    return wanted;
+  }
+  return fpu::fitting_scale(wanted, fpu::view_width, fpu::view_height,
+                            frame.right - frame.left - 2 * fpu::view_width,
+                            frame.bottom - frame.top - 2 * fpu::view_height, area.right - area.left,
+                            area.bottom - area.top);
 }
 
 // The text's font: the fixed system font at 100 %, else a fixed-pitch one as many times its
