@@ -45,6 +45,23 @@ constexpr std::int32_t scale_for_dpi(std::uint32_t dpi) {
   return integer_scale(static_cast<double>(dpi) / unscaled_dpi);
 }
 
+// The whole-pixel scale a window shows the picture at: the largest from `wanted` down (the
+// desktop's, or --scale) whose window, the picture at that scale and `frame_extra_width` x
+// `frame_extra_height` of frame and caption around it, fits a work area of `work_width` x
+// `work_height` (none known: 0, and `wanted` stands); never below 1.
+constexpr std::int32_t fitting_scale(std::int32_t wanted, std::int32_t picture_width,
+                                     std::int32_t picture_height, std::int32_t frame_extra_width,
+                                     std::int32_t frame_extra_height, std::int32_t work_width,
+                                     std::int32_t work_height) {
+  std::int32_t scale = wanted < 1 ? 1 : wanted;
+  if (work_width <= 0 || work_height <= 0) return scale;
+  while (scale > 1 && (std::int64_t{picture_width} * scale + frame_extra_width > work_width ||
+                       std::int64_t{picture_height} * scale + frame_extra_height > work_height)) {
+    --scale;
+  }
+  return scale;
+}
+
 // A screen position in picture pixels, rounding down (also left of and above the window,
 // where a captured drag goes).
 constexpr std::int32_t picture_coordinate(std::int32_t position, std::int32_t scale) {

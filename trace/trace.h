@@ -17,6 +17,10 @@ class TraceSink {
   // `text` is NUL-terminated, without a line terminator. Returns the delivery's result
   // (0 when no viewer could be found).
   virtual std::intptr_t send_trace_line(const char* text) = 0;
+  // Work between lines, called while the program waits for input: a sink that dropped
+  // lines tells a viewer that answers again how many, without waiting for a next line.
+  // Returns how many milliseconds until it wants to be called again, or -1 for never.
+  virtual int catch_up() { return -1; }
 };
 
 // Composes the line of `label` with `value` (ignored for the separator) and sends it.

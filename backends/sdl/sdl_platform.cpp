@@ -1,6 +1,7 @@
 #include "backends/sdl/sdl_platform.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "app/window.h"
@@ -16,7 +17,18 @@ SdlPlatform::~SdlPlatform() {
 bool SdlPlatform::open_window(std::string& error, std::int32_t chosen_scale) {
   // As Windows shows a program that does not declare itself DPI-aware: the same picture,
   // each pixel a square of scale x scale.
-  scale_ = chosen_scale > 0 ? chosen_scale : desktop_scale();
+  const std::int32_t wanted = chosen_scale > 0 ? chosen_scale : desktop_scale();
+  // No larger than the desktop's usable part holds: a window taller than it puts its title
+  // bar off the screen. (The frame is the window manager's, unknown yet: the client area
+  // must fit.)
+  SDL_Rect usable{};
+  scale_ = SDL_GetDisplayUsableBounds(0, &usable) == 0
+               ? fitting_scale(wanted, view_width, view_height, 0, 0, usable.w, usable.h)
+               : wanted;
+  if (scale_ < wanted) {
+    std::fprintf(stderr, "fpu-sample: scale %d lowered to %d: the window fits the %dx%d desktop\n",
+                 wanted, scale_, usable.w, usable.h);
+  }
   int x = SDL_WINDOWPOS_CENTERED;
   int y = SDL_WINDOWPOS_CENTERED;
   SDL_DisplayMode mode;
@@ -235,8 +247,12 @@ class SdlPlatform::Loop final : public MessageSource {
   }
 
   // Until the next event or timer deadline, never spinning; the event stays queued.
+  // The trace sink may have lines lost to tell a viewer that answers again.
   void wait() override {
-    const int budget = window_.timers_.wait_budget(window_.timer_clock_());
+    int budget = window_.timers_.wait_budget(window_.timer_clock_());
+    if (const int sink = program_.trace->catch_up(); sink >= 0) {
+      budget = budget < 0 ? sink : std::min(budget, sink);
+    }
     if (window_.timer_wait_) {
       window_.timer_wait_(budget);
     } else if (budget < 0) {

@@ -1,10 +1,12 @@
 // Find over a full viewer buffer (16 MiB of trace lines): the first match when it is the
-// last line (the longest a search for one match can take), the full count, and the window's
-// frames while that count runs with lines streaming in.
+// last line (the longest a search for one match can take), the full count, the window's
+// frames while that count runs with lines streaming in, and the frames while a long query is
+// typed into the find and filter bars over long lines that almost match it.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <string>
 
 #include "tools/viewer/viewer_find.h"
@@ -64,8 +66,8 @@ std::size_t paint_work(const fpu::viewer::ViewerModel& model) {
     if (number < text.first_number() || number - text.first_number() >= text.line_count()) break;
     const auto line = text.line(static_cast<std::size_t>(number - text.first_number()));
     if (model.highlights().match(line) != nullptr) ++marks;
-    for (auto at = model.find().find_in(line, 0); at; at = model.find().find_in(line, *at + 1)) {
-      marks += current && current->line == number && current->column == *at ? 2 : 1;
+    for (const std::size_t at : model.find().matches_in(line, fpu::viewer::kMaxDrawn)) {
+      marks += current && current->line == number && current->column == at ? 2 : 1;
     }
   }
   return marks;
@@ -128,11 +130,81 @@ void set_filter(benchmark::State& state) {
   }
 }
 
+// The thread's own time: on a busy machine the wall clock also counts other programs' turns.
+double thread_cpu_ms() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+// A full store of long lines of one letter, and a query of that letter and another at its end
+// typed into a bar a character a frame (8 characters as the baseline, the longest a bar
+// takes, which matches nothing, and 1,000, cut to that length): each frame is the character, the
+// model's work between frames and a paint. longest_frame_ms is how long the window can go
+// unanswered, longest_frame_cpu_ms the same in the viewer's own time.
+void long_query(benchmark::State& state, fpu::viewer::ViewerKey bar) {
+  const auto length = static_cast<int>(state.range(0));
+  using clock = std::chrono::steady_clock;
+  fpu::viewer::ViewerModel model(
+      [](const std::string&, std::time_t) { return fpu::viewer::SaveResult{}; });
+  const std::string line(4000, 'a');
+  while (model.text().text().size() + 2 * line.size() < fpu::viewer::kTextLimit) {
+    model.text().append(line);
+  }
+  model.text_changed();
+  model.view().set_rows(50);
+  double longest = 0;
+  double longest_cpu = 0;
+  std::size_t frames = 0;
+  for (auto _ : state) {
+    model.key(fpu::viewer::ViewerKey::escape, false);
+    model.set_filter("");
+    model.key(bar, true);
+    model.key(fpu::viewer::ViewerKey::a, true);  // the last query is replaced
+    const auto frame = [&](auto&& input) {
+      const auto start = clock::now();
+      const double cpu_start = thread_cpu_ms();
+      input();
+      model.work(fpu::viewer::kCountSlice);
+      benchmark::DoNotOptimize(paint_work(model));
+      longest = std::max(longest,
+                         std::chrono::duration<double, std::milli>(clock::now() - start).count());
+      longest_cpu = std::max(longest_cpu, thread_cpu_ms() - cpu_start);
+      ++frames;
+    };
+    for (int i = 0; i < length; ++i) frame([&] { model.type(i + 1 < length ? "a" : "b"); });
+    frame([&] { model.key(fpu::viewer::ViewerKey::enter, false); });
+    while (model.busy()) frame([] {});
+    // Lines flooding in until the oldest go: a filter looks at the lines left again.
+    for (int i = 0; i < 8; ++i) {
+      frame([&] {
+        for (int j = 0; j < 300; ++j) model.text().append(line);
+        model.text_changed();
+      });
+    }
+  }
+  state.counters["longest_frame_ms"] = longest;
+  state.counters["longest_frame_cpu_ms"] = longest_cpu;
+  state.counters["frames"] = static_cast<double>(frames);
+}
+
 BENCHMARK_CAPTURE(first_match, ignoring_case, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(first_match, matching_case, true)->Unit(benchmark::kMillisecond);
 BENCHMARK(full_count)->Unit(benchmark::kMillisecond);
 BENCHMARK(set_filter)->Unit(benchmark::kMillisecond);
 BENCHMARK(frames_while_counting)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(long_query, find, fpu::viewer::ViewerKey::f)
+    ->Arg(8)
+    ->Arg(fpu::viewer::kMaxQuery)
+    ->Arg(1000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
+BENCHMARK_CAPTURE(long_query, filter, fpu::viewer::ViewerKey::i)
+    ->Arg(8)
+    ->Arg(fpu::viewer::kMaxQuery)
+    ->Arg(1000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
 
 }  // namespace
 

@@ -269,7 +269,23 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
   // Centred on the primary monitor, at its scale; a move to another monitor rescales it.
   const UINT dpi = fpu::system_dpi();  // the primary monitor's when the program started
-  const std::int32_t scale = state.fixed_scale > 0 ? state.fixed_scale : fpu::scale_for_dpi(dpi);
+  const std::int32_t wanted = state.fixed_scale > 0 ? state.fixed_scale : fpu::scale_for_dpi(dpi);
+  // No larger than the work area holds, frame and caption included: a taller window puts
+  // its title bar off the screen.
+  RECT area{};
+  // The frame and caption around a scaled client area (at 1 the window has its own size).
+  const SIZE two = window_size(2, dpi);
+  const std::int32_t scale =
+      SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0)
+          ? fpu::fitting_scale(wanted, fpu::view_width, fpu::view_height,
+                               two.cx - 2 * fpu::view_width, two.cy - 2 * fpu::view_height,
+                               area.right - area.left, area.bottom - area.top)
+          : wanted;
+  if (scale < wanted) {
+    std::fprintf(stderr,
+                 "fpu-sample: scale %d lowered to %d: the window fits the %ldx%ld work area\n",
+                 wanted, scale, area.right - area.left, area.bottom - area.top);
+  }
   platform.set_scale(scale);
   const SIZE size = window_size(scale, dpi);
   const auto unsigned_scale = static_cast<std::uint32_t>(scale);

@@ -2,6 +2,9 @@
 // desktop's scale, the viewer beside or below it and never over it.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdint>
+
 #include "app/window.h"
 #include "backends/sdl/sdl_display.h"
 #include "tools/viewer/viewer_placement.h"
@@ -47,6 +50,52 @@ TEST(Placement, ViewerGoesRightLeftBelowAboveElseWhereMostOfItFits) {
                                  << place.width << "x" << place.height;
     EXPECT_EQ(viewer::overlaps(place, c.program), !c.room) << c.name;
     EXPECT_TRUE(inside(place, c.work)) << c.name;
+  }
+}
+
+TEST(Placement, ExtremeFramesPlaceTheViewerInsideTheWorkArea) {
+  const ScreenRect work{0, 0, 1920, 1040};
+  constexpr std::int32_t big = INT32_MAX;
+  constexpr std::int32_t small = INT32_MIN;
+  const struct {
+    const char* name;
+    ScreenRect program;
+    std::int32_t want_width;
+  } cases[] = {
+      {"far right and wide", {big - 10, 0, big, big}, 722},
+      {"far left", {small, small, 702, 679}, 722},
+      {"wide from the far left", {small, 0, big, 100}, 722},
+      {"a huge wish", {300, 213, 702, 679}, big},
+  };
+  for (const auto& c : cases) {
+    const ScreenRect place = viewer::place_viewer(c.program, work, c.want_width, 505, big, big);
+    EXPECT_TRUE(inside(place, work))
+        << c.name << ": " << place.x << "," << place.y << " " << place.width << "x" << place.height;
+    EXPECT_GT(place.width, 0) << c.name;
+  }
+}
+
+TEST(Placement, ScaleIsTheLargestWholeOneWhoseWindowFits) {
+  const struct {
+    std::int32_t wanted;
+    std::int32_t extra_width, extra_height;  // frame and caption
+    std::int32_t work_width, work_height;
+    std::int32_t scale;
+  } cases[] = {
+      {2, 16, 39, 1920, 1040, 1},  // 200 % on 1920 x 1080: 1416 x 1347 does not fit
+      {3, 0, 0, 1920, 1080, 1},    // --scale 3: 2100 wide
+      {2, 16, 39, 3840, 2100, 2}, {3, 16, 39, 3840, 2100, 3},
+      {8, 0, 0, 3840, 2160, 3},                        // the largest that fits
+      {2, 0, 0, 1400, 1308, 2},                        // exactly
+      {2, 0, 1, 1400, 1308, 1},                        // a pixel short
+      {1, 16, 39, 640, 480, 1},                        // never below 1
+      {0, 0, 0, 1920, 1080, 1},   {4, 0, 0, 0, 0, 4},  // no work area known: as wanted
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(fitting_scale(c.wanted, 700, 654, c.extra_width, c.extra_height, c.work_width,
+                            c.work_height),
+              c.scale)
+        << c.wanted << " in " << c.work_width << "x" << c.work_height;
   }
 }
 

@@ -231,6 +231,37 @@ TEST_F(ViewerDelivery, ViewerSaysHowManyLinesWereDroppedBeforeTheNextLine) {
   EXPECT_GE(sink.delivered_lines() + sink.dropped_lines(), sent + 1);
 }
 
+TEST_F(ViewerDelivery, ViewerIsToldOfDroppedLinesWhenItReadsAgainWithoutANextLine) {
+  int out = -1;
+  const pid_t pid = testing::start_headless_viewer(dir.path(), &out);
+  UnixViewerTraceSink sink("", dir.path());
+  ASSERT_NE(sink.send_trace_line("first"), 0);
+  ASSERT_TRUE(sink.wait_until_read(5s));
+  ASSERT_EQ(testing::read_lines(out, 1, 5s), std::vector<std::string>{"first"});
+  ::kill(pid, SIGSTOP);
+  for (int frame = 0; frame < 100 && sink.dropped_lines() < 1000; ++frame) {
+    for (int i = 0; i < 1400; ++i) emit_trace(sink, TraceLabel::rol1, i);
+  }
+  ASSERT_GT(sink.dropped_lines(), 0u);
+  EXPECT_EQ(sink.catch_up(), UnixViewerTraceSink::kCatchUpMs) << "the stopped viewer is not told";
+  ::kill(pid, SIGCONT);
+  // What the program's wait does: no new line, only the sink's catching up when it asks.
+  const std::string notice = dropped_lines_notice(sink.dropped_lines());
+  bool told = false;
+  std::vector<std::string> shown;
+  for (const auto deadline = Clock::now() + 10s; !told && Clock::now() < deadline;) {
+    const int again = sink.catch_up();
+    for (auto& line : testing::read_lines(out, 1, again < 0 ? 1000ms : 1ms * again)) {
+      told = told || line == notice;
+      shown.push_back(std::move(line));
+    }
+  }
+  EXPECT_TRUE(told) << "after " << shown.size() << " lines, the last "
+                    << (shown.empty() ? "" : shown.back());
+  EXPECT_EQ(sink.catch_up(), -1) << "nothing left to tell";
+  ::close(out);
+}
+
 // Demos on two displays each get a viewer of their own, in the same folder.
 TEST_F(ViewerDelivery, EachDisplayHasItsOwnViewer) {
   struct Display {

@@ -1,10 +1,12 @@
 #include "tools/viewer/viewer_highlight.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -99,6 +101,120 @@ TEST(Highlights, ConfigIsKeptAndABadOneSetAside) {
     EXPECT_FALSE(std::filesystem::exists(path + ".tmp")) << c.name;
   }
   std::filesystem::remove_all(dir);
+}
+
+TEST(Highlights, ConfigThatIsNoPlainFileIsSetAsideUnread) {
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("fpu-highlight-odd-" + std::to_string(::getpid()));
+  const std::string path = (dir / "highlight.conf").string();
+  struct Case {
+    const char* name;
+    void (*make)(const std::string& path);
+    const char* note;  // the note holds this
+    std::filesystem::file_type aside;
+  };
+  const Case cases[] = {
+      {"a FIFO with no writer",
+       [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, "not a regular file",
+       std::filesystem::file_type::fifo},
+      {"a link to /dev/zero",
+       [](const std::string& p) { std::filesystem::create_symlink("/dev/zero", p); },
+       "not a regular file", std::filesystem::file_type::symlink},
+      {"a folder", [](const std::string& p) { std::filesystem::create_directory(p); },
+       "not a regular file", std::filesystem::file_type::directory},
+      {"100 MB",
+       [](const std::string& p) {
+         std::ofstream(p, std::ios::binary) << "xopc yellow\n";
+         std::filesystem::resize_file(p, 100u << 20);
+       },
+       "larger than 65536 bytes", std::filesystem::file_type::regular},
+      {"one byte past the cap",
+       [](const std::string& p) {
+         std::ofstream(p, std::ios::binary) << "xopc yellow\n"
+                                            << std::string(kMaxHighlightConfig - 12, '#') << "\n";
+       },
+       "larger than", std::filesystem::file_type::regular},
+      {"rules and comments up to the cap: read",
+       [](const std::string& p) {
+         std::ofstream(p, std::ios::binary)
+             << "xopc yellow\n#" << std::string(kMaxHighlightConfig - 13, '#');
+       },
+       nullptr, std::filesystem::file_type::not_found},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    c.make(path);
+    Highlights loaded;
+    const std::string note = load_highlights(path, loaded);
+    const auto aside = std::filesystem::symlink_status(path + ".bad").type();
+    EXPECT_EQ(aside, c.aside) << c.name << ": " << note;
+    if (c.note == nullptr) {
+      EXPECT_EQ(note, "") << c.name;
+      EXPECT_EQ(loaded.rules().size(), 1u) << c.name;
+      continue;
+    }
+    EXPECT_NE(note.find(c.note), std::string::npos) << c.name << ": " << note;
+    EXPECT_EQ(loaded.rules().size(), 0u) << c.name;
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(path))) << c.name;
+  }
+  std::filesystem::remove_all(dir);
+}
+
+TEST(Highlights, SetAsideNeverReplacesAnEarlierOne) {
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("fpu-highlight-bad-" + std::to_string(::getpid()));
+  const std::string path = (dir / "highlight.conf").string();
+  struct Case {
+    int taken;          // .bad .. .bad.(taken - 1) exist
+    const char* aside;  // where the bad config goes, or nullptr: it stays
+  };
+  const Case cases[] = {{0, ".bad"}, {1, ".bad.1"}, {99, ".bad.99"}, {100, nullptr}};
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    for (int n = 0; n < c.taken; ++n) {
+      std::ofstream(path + ".bad" + (n == 0 ? "" : "." + std::to_string(n))) << "kept " << n;
+    }
+    std::ofstream(path) << "xopc mauve\n";
+    Highlights loaded;
+    const std::string note = load_highlights(path, loaded);
+    for (int n = 0; n < c.taken; ++n) {
+      EXPECT_EQ(read(path + ".bad" + (n == 0 ? "" : "." + std::to_string(n))),
+                "kept " + std::to_string(n))
+          << c.taken << " taken";
+    }
+    if (c.aside != nullptr) {
+      EXPECT_EQ(read(path + c.aside), "xopc mauve\n") << c.taken << " taken";
+      EXPECT_FALSE(std::filesystem::exists(path)) << c.taken << " taken";
+    } else {
+      EXPECT_EQ(read(path), "xopc mauve\n") << "the config stays when every name is taken";
+      EXPECT_NE(note.find("could not move it aside"), std::string::npos) << note;
+    }
+  }
+  std::filesystem::remove_all(dir);
+}
+
+TEST(Highlights, ConfigFolderFollowsTheXdgRules) {
+  struct Case {
+    const char* xdg;
+    const char* home;
+    const char* path;
+  };
+  const Case cases[] = {
+      {"/x/conf", "/home/u", "/x/conf/fpu-trace-viewer/highlight.conf"},
+      {"", "/home/u", "/home/u/.config/fpu-trace-viewer/highlight.conf"},
+      {nullptr, "/home/u", "/home/u/.config/fpu-trace-viewer/highlight.conf"},
+      {"conf", "/home/u", "/home/u/.config/fpu-trace-viewer/highlight.conf"},  // relative
+      {"./conf", nullptr, ""},
+      {nullptr, nullptr, ""},
+  };
+  for (const auto& c : cases) {
+    std::map<std::string, const char*> env{{"XDG_CONFIG_HOME", c.xdg}, {"HOME", c.home}};
+    const auto lookup = [&env](const char* name) { return env[name]; };
+    EXPECT_EQ(highlight_config_path(lookup, false), c.path)
+        << (c.xdg ? c.xdg : "(unset)") << " " << (c.home ? c.home : "(unset)");
+  }
 }
 
 }  // namespace

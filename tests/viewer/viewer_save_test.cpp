@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -133,6 +134,37 @@ TEST(ViewerSaveLineBreaks, EveryLineEndsWithOneLineFeedOnLinux) {
       {"cr\ralone\r\nx", "cr\ralone\nx\n"},  // a lone CR is a line's own text
   };
   for (const auto& c : cases) EXPECT_EQ(with_lf_line_breaks(c.text), c.expected) << c.text;
+}
+
+TEST(ViewerSaveLineBreaks, EveryLineEndsWithCrLfOnWindowsAndPathsKeepTheirSeparator) {
+  const struct {
+    std::string_view text;
+    std::string_view expected;
+  } breaks[] = {
+      {"", ""},
+      {"rot1 = 25", "rot1 = 25\r\n"},
+      {"a\r\nb", "a\r\nb\r\n"},
+      {"a\r\n", "a\r\n\r\n"},
+  };
+  for (const auto& c : breaks) {
+    EXPECT_EQ(with_crlf_line_breaks(c.text), c.expected) << c.text;
+    // As many lines as the Linux form has.
+    const std::string lf = with_lf_line_breaks(c.text);
+    EXPECT_EQ(std::count(c.expected.begin(), c.expected.end(), '\n'),
+              std::count(lf.begin(), lf.end(), '\n'))
+        << c.text;
+  }
+  const struct {
+    const char* dir;
+    const char* path;
+  } paths[] = {
+      {"C:\\users\\u\\Documents", "C:\\users\\u\\Documents\\f.txt"},
+      {"C:\\users\\u\\Documents\\", "C:\\users\\u\\Documents\\f.txt"},
+      {"/home/u/Documents", "/home/u/Documents/f.txt"},
+      {"/home/u/odd\\name", "/home/u/odd\\name/f.txt"},
+      {".", "./f.txt"},
+  };
+  for (const auto& c : paths) EXPECT_EQ(path_in(c.dir, "f.txt"), c.path) << c.dir;
 }
 
 }  // namespace

@@ -51,8 +51,9 @@ trap 'rm -f "$saved"; cleanup' EXIT
   fail "saved under $(basename "$saved")"
 [[ $(tr -d '\r' <"$saved") == "$text" ]] || fail "the saved text differs from the viewer's:
 $(cat "$saved")"
-[[ $(grep -c $'\r$' "$saved") == 8 ]] || fail "the saved lines do not end in CR LF"
-ok "Ctrl+S writes the viewer's text, CR LF kept, to the file its title names"
+[[ $(grep -c $'\r$' "$saved") == 9 ]] || fail "the saved lines do not each end in CR LF"
+[[ "$title" != *'/'* ]] || fail "the title's path mixes separators: $title"
+ok "Ctrl+S writes the viewer's text, CR LF after every line, to the file its title names"
 
 xdotool key Delete
 sleep 0.5

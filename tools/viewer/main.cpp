@@ -40,6 +40,19 @@ int main(int argc, char** argv) {
   std::string dir = line.dir;
   if (dir.empty()) dir = fpu::viewer::default_endpoint_dir();
 
+  fpu::viewer::ViewerModel model([](const std::string& text, std::time_t when) {
+    return fpu::viewer::save_text(fpu::viewer::with_lf_line_breaks(text),
+                                  fpu::viewer::documents_dir(std::getenv), when);
+  });
+  // Highlight rules kept from earlier runs; a bad config is set aside and said once. Read
+  // while SIGINT and SIGTERM still end the viewer.
+  const std::string highlight_path = fpu::viewer::highlight_config_path(std::getenv, false);
+  fpu::viewer::Highlights highlights;
+  if (const std::string note = fpu::viewer::load_highlights(highlight_path, highlights);
+      !note.empty()) {
+    std::fprintf(stderr, "fpu-trace-viewer: %s\n", fpu::masked(note).c_str());
+    model.note(note);
+  }
   // Signals arrive through a descriptor the poll loop watches; a reader that goes away must
   // not kill the viewer.
   sigset_t stop_signals;
@@ -50,18 +63,6 @@ int main(int argc, char** argv) {
   const int stop_fd = signalfd(-1, &stop_signals, SFD_CLOEXEC | SFD_NONBLOCK);
   signal(SIGPIPE, SIG_IGN);
 
-  fpu::viewer::ViewerModel model([](const std::string& text, std::time_t when) {
-    return fpu::viewer::save_text(fpu::viewer::with_lf_line_breaks(text),
-                                  fpu::viewer::documents_dir(std::getenv), when);
-  });
-  // Highlight rules kept from earlier runs; a bad config is set aside and said once.
-  const std::string highlight_path = fpu::viewer::highlight_config_path(std::getenv, false);
-  fpu::viewer::Highlights highlights;
-  if (const std::string note = fpu::viewer::load_highlights(highlight_path, highlights);
-      !note.empty()) {
-    std::fprintf(stderr, "fpu-trace-viewer: %s\n", fpu::masked(note).c_str());
-    model.note(note);
-  }
   model.set_highlights(highlights, [&highlight_path](const fpu::viewer::Highlights& rules) {
     return fpu::viewer::store_highlights(highlight_path, rules);
   });

@@ -9,7 +9,20 @@
 #include <system_error>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#endif
+
 #include "files/file_writer.h"
+#include "tools/viewer/viewer_limits.h"
 
 namespace fpu::viewer {
 
@@ -32,14 +45,6 @@ std::string_view trim(std::string_view s) {
   return s;
 }
 
-bool contains_ignoring_case(std::string_view line, std::string_view text) {
-  const auto same = [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) ==
-           std::tolower(static_cast<unsigned char>(b));
-  };
-  return std::search(line.begin(), line.end(), text.begin(), text.end(), same) != line.end();
-}
-
 }  // namespace
 
 std::string Highlights::apply(std::string_view line) {
@@ -47,6 +52,9 @@ std::string Highlights::apply(std::string_view line) {
   const std::size_t space = line.find_last_of(" \t");
   if (space == std::string_view::npos) return "want TEXT COLOUR, e.g. \"xopc yellow\"";
   const std::string text(trim(line.substr(0, space)));
+  if (text.size() > kMaxQuery) {
+    return "TEXT longer than " + std::to_string(kMaxQuery) + " characters";
+  }
   std::string colour(line.substr(space + 1));
   for (char& c : colour) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (colour == "gray") colour = "grey";
@@ -60,13 +68,14 @@ std::string Highlights::apply(std::string_view line) {
     return "unknown colour \"" + colour + "\" (" + known + ", or off)";
   }
   if (rules_.size() == kMaxHighlights) rules_.erase(rules_.begin());
-  rules_.push_back({text, colour, named->rgb});
+  rules_.push_back({text, colour, named->rgb, {}});
+  rules_.back().find.set_query(text, false);
   return {};
 }
 
 const HighlightRule* Highlights::match(std::string_view line) const {
   for (const HighlightRule& rule : rules_) {
-    if (contains_ignoring_case(line, rule.text)) return &rule;
+    if (rule.find.find_in(line, 0)) return &rule;
   }
   return nullptr;
 }
@@ -103,7 +112,9 @@ bool Highlights::from_config(std::string_view config, std::string& error) {
 std::string highlight_config_path(const EnvLookup& env, bool windows) {
   const char* base = env(windows ? "APPDATA" : "XDG_CONFIG_HOME");
   std::string dir;
-  if (base != nullptr && *base != '\0') {
+  // A relative XDG_CONFIG_HOME is to be ignored: it would name a different folder from
+  // each working directory.
+  if (base != nullptr && *base != '\0' && (windows || *base == '/')) {
     dir = base;
   } else if (const char* home = env("HOME"); !windows && home != nullptr && *home != '\0') {
     dir = std::string(home) + "/.config";
@@ -113,21 +124,137 @@ std::string highlight_config_path(const EnvLookup& env, bool windows) {
   return dir + "/fpu-trace-viewer/highlight.conf";
 }
 
-std::string load_highlights(const std::string& path, Highlights& highlights) {
+namespace {
+
+enum class Read { missing, read, bad };
+
+// Reads the config without ever waiting on it: a FIFO, a device or a file past the cap is
+// refused unread (`why` says so).
+Read read_config(const std::string& path, std::string& content, std::string& why) {
+#ifdef _WIN32
   std::error_code ec;
-  if (path.empty() || !std::filesystem::exists(path, ec)) return {};
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  std::string error = "cannot read it";
-  if (in && (content << in.rdbuf()) && highlights.from_config(content.str(), error)) return {};
-  // An earlier .bad file stays too: the next free name takes this one.
-  std::string aside = path + ".bad";
-  for (int n = 1; n < 100 && std::filesystem::exists(aside, ec); ++n) {
-    aside = path + ".bad." + std::to_string(n);
+  const auto status = std::filesystem::status(path, ec);
+  if (!std::filesystem::exists(status)) return Read::missing;
+  if (!std::filesystem::is_regular_file(status)) {
+    why = "not a regular file";
+    return Read::bad;
   }
-  std::filesystem::rename(path, aside, ec);
-  return "Highlight rules in " + path + " ignored (" + error + ")" +
-         (ec ? "; could not move it aside: " + ec.message() : "; kept as " + aside);
+  const auto size = std::filesystem::file_size(path, ec);
+  if (ec || size > kMaxHighlightConfig) {
+    why = ec ? "cannot read it" : "larger than " + std::to_string(kMaxHighlightConfig) + " bytes";
+    return Read::bad;
+  }
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream read;
+  if (!in || !(read << in.rdbuf())) {
+    why = "cannot read it";
+    return Read::bad;
+  }
+  content = read.str();
+  return content.size() > kMaxHighlightConfig ? (why = "grew past the cap", Read::bad) : Read::read;
+#else
+  // Opened without waiting: a FIFO with no writer would hold the viewer here for good.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    if (errno == ENOENT) return Read::missing;
+    why = std::string("cannot open it: ") + std::strerror(errno);
+    return Read::bad;
+  }
+  struct stat info {};
+  Read result = Read::read;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    why = "not a regular file";
+    result = Read::bad;
+  } else if (static_cast<std::uintmax_t>(info.st_size) > kMaxHighlightConfig) {
+    why = "larger than " + std::to_string(kMaxHighlightConfig) + " bytes";
+    result = Read::bad;
+  } else {
+    // One byte past the cap tells a file that grew since.
+    content.resize(kMaxHighlightConfig + 1);
+    std::size_t got = 0;
+    while (got < content.size()) {
+      const ssize_t n = ::read(fd, content.data() + got, content.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        if (n < 0) {
+          why = std::string("cannot read it: ") + std::strerror(errno);
+          result = Read::bad;
+        }
+        break;
+      }
+      got += static_cast<std::size_t>(n);
+    }
+    content.resize(got);
+    if (result == Read::read && got > kMaxHighlightConfig) {
+      why = "larger than " + std::to_string(kMaxHighlightConfig) + " bytes";
+      result = Read::bad;
+    }
+  }
+  ::close(fd);
+  return result;
+#endif
+}
+
+// Renames `from` to `to` unless `to` exists (then false, errno EEXIST).
+bool move_aside(const std::string& from, const std::string& to, std::string& error) {
+#ifdef _WIN32
+  if (MoveFileExA(from.c_str(), to.c_str(), 0)) return true;
+  error = "error " + std::to_string(GetLastError());
+  return false;
+#else
+  // Renamed only when the name is free; where the file system cannot promise that, a second
+  // name and then the first goes: link refuses to replace an existing name as well.
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+    return true;
+  }
+  if (errno != EINVAL && errno != ENOSYS) {
+    error = std::strerror(errno);
+    return false;
+  }
+  if (::link(from.c_str(), to.c_str()) != 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  if (::unlink(from.c_str()) != 0) {
+    error = std::strerror(errno);
+    ::unlink(to.c_str());
+    return false;
+  }
+  return true;
+#endif
+}
+
+}  // namespace
+
+std::string load_highlights(const std::string& path, Highlights& highlights) {
+  if (path.empty()) return {};
+  std::string content;
+  std::string error = "cannot read it";
+  switch (read_config(path, content, error)) {
+    case Read::missing:
+      return {};
+    case Read::read:
+      if (highlights.from_config(content, error)) return {};
+      break;
+    case Read::bad:
+      break;
+  }
+  // Earlier set-aside files stay: the next free name takes this one, and when all are taken
+  // the file stays where it is.
+  std::string why;
+  for (int n = 0; n < kMaxSetAside; ++n) {
+    const std::string aside = path + ".bad" + (n == 0 ? "" : "." + std::to_string(n));
+    std::error_code ec;
+    if (std::filesystem::symlink_status(aside, ec).type() !=
+        std::filesystem::file_type::not_found) {
+      continue;
+    }
+    if (move_aside(path, aside, why)) {
+      return "Highlight rules in " + path + " ignored (" + error + "); kept as " + aside;
+    }
+  }
+  return "Highlight rules in " + path + " ignored (" + error + "); could not move it aside" +
+         (why.empty() ? ": " + std::to_string(kMaxSetAside) + " set aside already" : ": " + why);
 }
 
 std::string store_highlights(const std::string& path, const Highlights& highlights) {

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/viewer/viewer_find.h"
 #include "tools/viewer/viewer_save.h"
 
 namespace fpu::viewer {
@@ -23,9 +24,14 @@ struct HighlightRule {
   std::string text;    // found with case ignored
   std::string colour;  // a name from the palette
   Rgb rgb;
+  ViewerFind find;  // finds `text`
 };
 
 inline constexpr std::size_t kMaxHighlights = 4;
+// A config larger than this is not read: four rules and their comments fit well within it.
+inline constexpr std::size_t kMaxHighlightConfig = std::size_t{64} << 10;
+// Bad configs set aside: ".bad", ".bad.1" ... ".bad.99"; past them a bad one stays put.
+inline constexpr int kMaxSetAside = 100;
 
 class Highlights {
  public:
@@ -44,13 +50,15 @@ class Highlights {
   std::vector<HighlightRule> rules_;
 };
 
-// Where the rules are kept: $XDG_CONFIG_HOME/fpu-trace-viewer/highlight.conf, else under
-// ~/.config; on Windows under %APPDATA%. Empty when none of these is set.
+// Where the rules are kept: $XDG_CONFIG_HOME/fpu-trace-viewer/highlight.conf (when it is an
+// absolute path), else under ~/.config; on Windows under %APPDATA%. Empty when none of these
+// is set.
 std::string highlight_config_path(const EnvLookup& env, bool windows);
 
-// Reads the rules from `path`; a missing file is no rules. A file that cannot be read or
-// understood is renamed to path + ".bad" (".bad.1" ... when that is taken) and the returned
-// message says so (else empty).
+// Reads the rules from `path`; a missing file is no rules. Only a regular file of at most
+// kMaxHighlightConfig bytes is read, never waiting on it. A file that cannot be read or
+// understood is renamed to path + ".bad" (".bad.1" ... when that is taken, never over one)
+// and the returned message says so (else empty).
 std::string load_highlights(const std::string& path, Highlights& highlights);
 // Writes the rules: a temporary file beside `path`, then a rename over it. Empty: done.
 std::string store_highlights(const std::string& path, const Highlights& highlights);

@@ -15,6 +15,9 @@ inline constexpr int kWheelLines = 3;
 // Bytes the find bar's count looks through between two frames, so the window keeps answering
 // while a full text is counted (bench/trace/viewer_find_bench.cpp measures the frames).
 inline constexpr std::size_t kCountSlice = std::size_t{2} << 20;
+// Longest text the find, filter and highlight bars take: searches cost the text's size
+// whatever the query, and a query longer than any line shown finds nothing worth the wait.
+inline constexpr std::size_t kMaxQuery = 256;
 // Longest part of a line drawn; the rest would be off the window anyway.
 inline constexpr std::size_t kMaxDrawn = 400;
 

@@ -2,35 +2,13 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <iterator>
 
 namespace fpu::viewer {
 
-namespace {
-
-constexpr KeyHelp kKeys[] = {
-    {"Wheel, Up, Down", "scroll by lines"},
-    {"Page Up, Page Down", "scroll by pages"},
-    {"Home", "go to the first line"},
-    {"End", "go to the last line and follow new lines"},
-    {"Mouse drag", "select (Shift+click extends)"},
-    {"Ctrl+A", "select all"},
-    {"Ctrl+C", "copy the selection"},
-    {"Ctrl+S", "save the text to the documents folder"},
-    {"Delete, Ctrl+L", "clear the text"},
-    {"Ctrl+F", "find: type the text, Escape closes the bar"},
-    {"Enter, F3", "find: next match (with Shift: previous)"},
-    {"Alt+C", "find: match case on or off"},
-    {"Ctrl+I", "filter: only lines with the text (!text: without), Enter sets, empty clears"},
-    {"Ctrl+H", "highlight: type TEXT COLOUR (e.g. xopc yellow; TEXT off removes), Enter"},
-    {"Space, Ctrl+P", "pause the view (lines keep coming), again resumes"},
-    {"Ctrl+T", "show or hide when each line came (saved too)"},
-    {"Ctrl+O", "keep the window on top of others, or not"},
-    {"F1, Escape", "close this list"},
-};
-
-}  // namespace
+namespace {}  // namespace
 
 ViewerModel::ViewerModel(Saver saver, std::size_t limit)
     : text_(limit),
@@ -48,16 +26,93 @@ ViewerModel::ViewerModel(Saver saver, std::size_t limit)
   });
 }
 
-std::span<const KeyHelp> ViewerModel::key_list() {
-  return kKeys;
+std::vector<KeyHelp> ViewerModel::key_list() {
+  std::vector<KeyHelp> list;
+  for (const CommandKey& row : kCommandKeys) {
+    if (!list.empty() && list.back().does == row.help) {
+      list.back().keys += std::string(", ") + row.chord;
+    } else {
+      list.push_back({row.chord, row.help});
+    }
+  }
+  return list;
 }
 
 const char* ViewerModel::key_line() {
-  // Short enough to fit the narrowest place the viewer takes beside the program; F1 lists all.
-  return "F1 keys  Ctrl+F find  Space pause  Ctrl+S save  Del clear  End follow";
+  return kKeyLine;
+}
+
+namespace {
+
+// The letter a key stands for, or 0.
+char letter_of(ViewerKey key) {
+  switch (key) {
+    case ViewerKey::a:
+      return 'a';
+    case ViewerKey::c:
+      return 'c';
+    case ViewerKey::l:
+      return 'l';
+    case ViewerKey::s:
+      return 's';
+    case ViewerKey::f:
+      return 'f';
+    case ViewerKey::p:
+      return 'p';
+    case ViewerKey::t:
+      return 't';
+    case ViewerKey::o:
+      return 'o';
+    case ViewerKey::i:
+      return 'i';
+    case ViewerKey::h:
+      return 'h';
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+std::string* ViewerModel::bar_text() {
+  return highlight_open_ ? &highlight_bar_
+         : filter_open_  ? &filter_bar_
+         : find_open_    ? &find_typed_
+                         : nullptr;
+}
+
+std::size_t ViewerModel::bar_label_size() const {
+  return highlight_open_ ? std::strlen(kHighlightLabel)
+         : filter_open_  ? std::strlen(kFilterLabel)
+                         : std::strlen(kFindLabel);
+}
+
+std::size_t ViewerModel::bar_text_size() const {
+  return highlight_open_ ? highlight_bar_.size()
+         : filter_open_  ? filter_bar_.size()
+         : find_open_    ? find_typed_.size()
+                         : 0;
 }
 
 KeyOutcome ViewerModel::key(ViewerKey key, bool ctrl, bool shift, bool alt) {
+  swallow_ = ctrl || alt ? letter_of(key) : 0;
+  const bool was_selected = bar_selected_;
+  // A key that brings a character keeps the bar's selection for the character to replace.
+  const bool typing =
+      !ctrl && !alt && (key == ViewerKey::other || key == ViewerKey::space || letter_of(key) != 0);
+  if (!typing) bar_selected_ = false;
+  if (std::string* bar = bar_text()) {
+    // In a bar Ctrl+A selects the bar's text, and what is typed next replaces it.
+    if (key == ViewerKey::a && ctrl) {
+      bar_selected_ = !bar->empty();
+      return KeyOutcome::handled;
+    }
+    if (key == ViewerKey::backspace && was_selected) {
+      bar->clear();
+      if (find_open_ && !highlight_open_ && !filter_open_) new_query(find_.match_case());
+      return KeyOutcome::handled;
+    }
+  }
   if (highlight_open_) {
     switch (key) {
       case ViewerKey::escape:
@@ -122,68 +177,72 @@ KeyOutcome ViewerModel::key(ViewerKey key, bool ctrl, bool shift, bool alt) {
         break;
     }
   }
-  switch (key) {
-    case ViewerKey::up:
+  const unsigned mods = (ctrl ? kCtrl : kNoMod) | (shift ? kShift : kNoMod) | (alt ? kAlt : kNoMod);
+  switch (command_of(key, mods)) {
+    case Command::line_up:
       view().scroll_by(-1);
       break;
-    case ViewerKey::down:
+    case Command::line_down:
       view().scroll_by(1);
       break;
-    case ViewerKey::page_up:
+    case Command::page_up:
       view().page_up();
       break;
-    case ViewerKey::page_down:
+    case Command::page_down:
       view().page_down();
       break;
-    case ViewerKey::home:
+    case Command::home:
       view().home();
       break;
-    case ViewerKey::end:
+    case Command::end:
       view().end();
       break;
-    case ViewerKey::f1:
+    case Command::help:
       help_shown_ = !help_shown_;
       break;
-    case ViewerKey::f3:
+    case Command::find_next:
+    case Command::find_previous:
+      // Enter steps only in the find bar (handled above); F3 anywhere.
+      if (key == ViewerKey::enter) return KeyOutcome::ignored;
       find_step(shift);
       break;
-    case ViewerKey::escape:
+    case Command::escape:
       help_shown_ = false;
       status_.clear();
+      title_note_.clear();
       view().clear_selection();
       break;
-    case ViewerKey::del:
+    case Command::clear:
       clear();
       break;
-    case ViewerKey::space:
+    case Command::pause:
       toggle_pause();
       break;
-    case ViewerKey::a:
-    case ViewerKey::c:
-    case ViewerKey::l:
-    case ViewerKey::s:
-    case ViewerKey::f:
-    case ViewerKey::p:
-    case ViewerKey::t:
-    case ViewerKey::o:
-    case ViewerKey::i:
-    case ViewerKey::h:
-      if (!ctrl) return KeyOutcome::ignored;
-      if (key == ViewerKey::i) open_bar(filter_open_);
-      if (key == ViewerKey::h) open_bar(highlight_open_);
-      if (key == ViewerKey::a) view().select_all();
-      if (key == ViewerKey::l) clear();
-      if (key == ViewerKey::s) save(std::time(nullptr));
-      if (key == ViewerKey::f) open_bar(find_open_);
-      if (key == ViewerKey::p) toggle_pause();
-      if (key == ViewerKey::t) time_shown_ = !time_shown_;
-      if (key == ViewerKey::o) on_top_ = !on_top_;
-      if (key == ViewerKey::c)
-        return view().has_selection() ? KeyOutcome::copy : KeyOutcome::handled;
+    case Command::filter:
+      open_bar(filter_open_);
       break;
-    case ViewerKey::enter:
-    case ViewerKey::backspace:
-    case ViewerKey::other:
+    case Command::highlight:
+      open_bar(highlight_open_);
+      break;
+    case Command::find:
+      open_bar(find_open_);
+      break;
+    case Command::select_all:
+      view().select_all();
+      break;
+    case Command::save:
+      save(std::time(nullptr));
+      break;
+    case Command::time_column:
+      time_shown_ = !time_shown_;
+      break;
+    case Command::on_top:
+      on_top_ = !on_top_;
+      break;
+    case Command::copy:
+      return view().has_selection() ? KeyOutcome::copy : KeyOutcome::handled;
+    case Command::match_case:  // only in the find bar (handled above)
+    case Command::none:
       return KeyOutcome::ignored;
   }
   return KeyOutcome::handled;
@@ -192,6 +251,8 @@ KeyOutcome ViewerModel::key(ViewerKey key, bool ctrl, bool shift, bool alt) {
 void ViewerModel::open_bar(bool& bar) {
   find_open_ = filter_open_ = highlight_open_ = false;
   bar = true;
+  // Opened again, the bar's last text is selected: typing replaces it, Enter takes it.
+  bar_selected_ = !bar_text()->empty();
 }
 
 void ViewerModel::set_highlights(const Highlights& rules, HighlightKeeper keeper) {
@@ -200,32 +261,42 @@ void ViewerModel::set_highlights(const Highlights& rules, HighlightKeeper keeper
 }
 
 bool ViewerModel::type(std::string_view typed) {
+  if (swallow_ != 0 && typed.size() == 1 &&
+      (typed[0] | 0x20) == swallow_) {  // the letter of an Alt or Ctrl command
+    swallow_ = 0;
+    return bar_open();
+  }
+  swallow_ = 0;
+  const bool replace = bar_selected_;
+  bar_selected_ = false;
+  // A bar's text is bounded: a search costs the text's size, not more, whatever is typed.
+  const auto add = [typed, replace](std::string& bar) {
+    if (replace) bar.clear();
+    bar += typed.substr(0, kMaxQuery - std::min(bar.size(), kMaxQuery));
+  };
   if (highlight_open_) {
-    highlight_bar_ += typed;
+    add(highlight_bar_);
     return true;
   }
   if (filter_open_) {
-    filter_bar_ += typed;
+    add(filter_bar_);
     return true;
   }
   if (!find_open_) return false;
-  find_typed_ += typed;
+  const std::size_t had = find_typed_.size();
+  add(find_typed_);
+  if (find_typed_.size() == had && !replace) return true;  // past the bound: nothing new
   new_query(find_.match_case());
   // Found as it is typed: from the current match on, else from the top of the view.
-  const std::size_t from =
-      match_ && *match_ >= shown_text().discarded_bytes()
-          ? static_cast<std::size_t>(*match_ - shown_text().discarded_bytes())
-      : view().top() >= shown_text().first_number() &&
-              view().top() - shown_text().first_number() < shown_text().line_count()
-          ? shown_text().line_start(
-                static_cast<std::size_t>(view().top() - shown_text().first_number()))
-          : 0;
-  match_.reset();
-  if (const auto at =
-          find_.next(shown_text().text(), std::min(from, shown_text().text().size()), false)) {
-    match_ = shown_text().discarded_bytes() + *at;
-    if (const auto shown = current_match()) view().show_line(shown->line);
-  }
+  const ViewerText& shown = shown_text();
+  const std::uint64_t base = shown.discarded_bytes();
+  const std::uint64_t top = view().top();
+  const std::uint64_t from =
+      match_ ? *match_
+      : top >= shown.first_number() && top - shown.first_number() < shown.line_count()
+          ? base + shown.line_start(static_cast<std::size_t>(top - shown.first_number()))
+          : base;
+  begin_search(from, false, false);
   return true;
 }
 
@@ -236,28 +307,57 @@ void ViewerModel::new_query(bool match_case) {
 }
 
 void ViewerModel::find_step(bool backward) {
-  const std::string& text = shown_text().text();
   const std::uint64_t base = shown_text().discarded_bytes();
-  const bool have = match_ && *match_ >= base && *match_ - base < text.size();
-  const std::size_t current = have ? static_cast<std::size_t>(*match_ - base) : 0;
-  const std::size_t from = !have ? 0 : backward ? current : current + 1;
-  match_.reset();
-  if (const auto at = find_.next(text, std::min(from, text.size()), backward)) {
-    match_ = base + *at;
-    if (const auto shown = current_match()) view().show_line(shown->line);
+  const bool have = match_ && *match_ >= base && *match_ - base < shown_text().text().size();
+  step_.reset();
+  if (have && counting_done_ && find_.counted(shown_text().text(), base)) {
+    step_ = Step{backward, static_cast<std::size_t>(*match_ - base), find_.before_current()};
   }
+  const std::uint64_t from = !have ? base : backward ? *match_ : *match_ + 1;
+  begin_search(from, backward, step_.has_value());
+}
+
+void ViewerModel::begin_search(std::uint64_t from, bool backward, bool step) {
+  if (!step) step_.reset();
+  find_.begin_next(from, backward);
+  search_on(kCountSlice);
+}
+
+bool ViewerModel::search_on(std::size_t budget) {
+  const ViewerText& shown = shown_text();
+  const std::uint64_t base = shown.discarded_bytes();
+  if (!find_.next_slice(shown.text(), base, budget)) return false;
+  match_ = find_.found();
+  const std::size_t current = match_ ? static_cast<std::size_t>(*match_ - base) : std::string::npos;
+  // A step within a finished count moves the current match by one place (or wraps).
+  if (step_ && match_ && find_.counted(shown.text(), base)) {
+    const std::size_t before = step_->backward
+                                   ? (current < step_->from ? step_->before - 1 : find_.count() - 1)
+                                   : (current > step_->from ? step_->before + 1 : 0);
+    find_.move_current(current, before);
+  } else {
+    counting_done_ = false;
+  }
+  step_.reset();
+  if (const auto at = current_match()) view().show_line(at->line);
+  return true;
+}
+
+bool ViewerModel::busy() const {
+  return find_.searching() || (find_open_ && !find_.query().empty() && !counting_done_);
 }
 
 bool ViewerModel::work(std::size_t budget) {
-  if (!find_open_ || find_.query().empty()) return false;
-  const std::size_t before = find_.count();
-  const std::uint64_t base = shown_text().discarded_bytes();
-  // Without a current match the count must not start over as lines arrive.
-  const std::size_t current =
-      match_ && *match_ >= base ? static_cast<std::size_t>(*match_ - base) : std::string::npos;
-  const bool was_done = counting_done_;
-  counting_done_ = find_.count_slice(shown_text().text(), base, current, budget);
-  return !was_done || !counting_done_ || find_.count() != before;
+  const std::string was = bar_line();
+  if (find_.searching() && !search_on(budget)) return true;
+  if (find_open_ && !find_.query().empty()) {
+    const std::uint64_t base = shown_text().discarded_bytes();
+    // Without a current match the count must not start over as lines arrive.
+    const std::size_t current =
+        match_ && *match_ >= base ? static_cast<std::size_t>(*match_ - base) : std::string::npos;
+    counting_done_ = find_.count_slice(shown_text().text(), base, current, budget);
+  }
+  return busy() || bar_line() != was;
 }
 
 std::optional<TextPosition> ViewerModel::current_match() const {
@@ -270,8 +370,9 @@ std::optional<TextPosition> ViewerModel::current_match() const {
 }
 
 std::string ViewerModel::find_line() const {
-  std::string line = "Find: " + find_typed_ + (find_.match_case() ? "   [match case]" : "");
+  std::string line = kFindLabel + find_typed_ + (find_.match_case() ? "   [match case]" : "");
   if (find_.query().empty()) return line;
+  if (find_.searching()) return line + "   searching...";
   if (!counting_done_) return line + "   counting...";
   if (find_.count() == 0) return line + "   no match";
   const std::size_t n = current_match() ? find_.before_current() + 1 : 0;
@@ -325,10 +426,10 @@ std::string ViewerModel::status() const {
 
 std::string ViewerModel::bar_line() const {
   if (highlight_open_) {
-    return "Highlight: " + highlight_bar_ +
+    return kHighlightLabel + highlight_bar_ +
            "   (TEXT COLOUR: yellow green blue red orange purple cyan grey; TEXT off removes)";
   }
-  if (filter_open_) return "Filter: " + filter_bar_ + "   (Enter sets, empty shows all)";
+  if (filter_open_) return kFilterLabel + filter_bar_ + "   (Enter sets, empty shows all)";
   return find_open_ ? find_line() : std::string();
 }
 
@@ -351,6 +452,9 @@ void ViewerModel::press(TextPosition at, bool shift) {
 }
 
 void ViewerModel::clear() {
+  // What was said about the text (where it was saved) goes with it.
+  status_.clear();
+  title_note_.clear();
   text_.clear();
   text_changed();
   view().end();

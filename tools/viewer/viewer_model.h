@@ -10,7 +10,9 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "tools/viewer/viewer_commands.h"
 #include "tools/viewer/viewer_edit.h"
 #include "tools/viewer/viewer_find.h"
 #include "tools/viewer/viewer_highlight.h"
@@ -21,33 +23,6 @@
 
 namespace fpu::viewer {
 
-enum class ViewerKey {
-  up,
-  down,
-  page_up,
-  page_down,
-  home,
-  end,
-  f1,
-  escape,
-  del,
-  a,
-  c,
-  l,
-  s,
-  f,  // with Ctrl: the find bar
-  p,  // with Ctrl: pause
-  t,  // with Ctrl: the time column
-  o,  // with Ctrl: always on top
-  i,  // with Ctrl: the filter bar
-  h,  // with Ctrl: the highlight bar
-  space,
-  enter,
-  backspace,
-  f3,
-  other,
-};
-
 // What a key asks of the platform beyond a redraw.
 enum class KeyOutcome {
   ignored,  // not a viewer key: the platform may handle it
@@ -55,9 +30,10 @@ enum class KeyOutcome {
   copy,  // put selected_text() on the clipboard
 };
 
+// A line of the F1 list: the chords (joined) and what they do.
 struct KeyHelp {
-  const char* keys;
-  const char* does;
+  std::string keys;
+  std::string does;
 };
 
 class ViewerModel {
@@ -84,9 +60,11 @@ class ViewerModel {
   KeyOutcome key(ViewerKey key, bool ctrl, bool shift = false, bool alt = false);
   // Typed text: goes to the find bar while it is open. Returns whether it was taken.
   bool type(std::string_view typed);
-  // Work done between frames: counts matches over at most `budget` bytes. Returns whether
-  // the count moved on (the status changed).
+  // Work done between frames: looks for the next match and counts matches over at most
+  // `budget` bytes. Returns whether there is more to do or the bar's line changed.
   bool work(std::size_t budget);
+  // Whether work() has something to do (a search or a count under way).
+  bool busy() const;
   // Wheel notches, positive away from the user (scrolls up).
   void wheel(int notches);
   // A click in the text (Shift extends the selection) and a drag from it.
@@ -117,6 +95,11 @@ class ViewerModel {
   // Whether a bar for typed text is open (find, filter or highlight), and its line.
   bool bar_open() const { return find_open_ || filter_open_ || highlight_open_; }
   std::string bar_line() const;
+  // Whether the open bar's text is selected (Ctrl+A, or the bar opened again), and where in
+  // bar_line() that text is.
+  bool bar_selected() const { return bar_selected_; }
+  std::size_t bar_label_size() const;
+  std::size_t bar_text_size() const;
   bool paused() const { return paused_; }
   // The time column: when each line arrived, in seconds since the viewer started.
   bool time_shown() const { return time_shown_; }
@@ -133,8 +116,8 @@ class ViewerModel {
   // The window title: `base`, and where the last save went.
   std::string title(std::string_view base) const;
 
-  // Every key the viewer knows, for the F1 list.
-  static std::span<const KeyHelp> key_list();
+  // Every key the viewer knows, for the F1 list (made from kCommandKeys).
+  static std::vector<KeyHelp> key_list();
   // The short key line under the text.
   static const char* key_line();
 
@@ -144,6 +127,11 @@ class ViewerModel {
   EditSelection edit_;
   Saver saver_;
   void find_step(bool backward);
+  // Starts looking for the next match from `from` (an offset counting discarded bytes) and
+  // looks through a first slice of the text.
+  void begin_search(std::uint64_t from, bool backward, bool step);
+  // Looks on; once the match is known it becomes the current one. Returns whether it is.
+  bool search_on(std::size_t budget);
   // The find bar's text or case changed.
   void new_query(bool match_case);
   void update_filter();
@@ -174,6 +162,12 @@ class ViewerModel {
   std::string highlight_bar_;
   // Opens one of the bars for typed text, closing the others.
   void open_bar(bool& bar);
+  // The open bar's text, or null.
+  std::string* bar_text();
+  bool bar_selected_ = false;
+  static constexpr const char* kFindLabel = "Find: ";
+  static constexpr const char* kFilterLabel = "Filter: ";
+  static constexpr const char* kHighlightLabel = "Highlight: ";
 
   bool help_shown_ = false;
   ViewerFind find_;
@@ -182,6 +176,17 @@ class ViewerModel {
   // The current match, counting discarded bytes (see ViewerText::discarded_bytes).
   std::optional<std::uint64_t> match_;
   bool counting_done_ = false;
+  // A step from a counted match to the next or previous one: its place among the matches is
+  // known without counting again.
+  struct Step {
+    bool backward = false;
+    std::size_t from = 0;
+    std::size_t before = 0;
+  };
+  std::optional<Step> step_;
+  // A letter taken as a command with Alt or Ctrl: its character, when the platform sends it
+  // as well, is not typed.
+  char swallow_ = 0;
   static constexpr std::size_t kTimeColumns = 12;
   bool time_shown_ = false;
   bool on_top_ = false;

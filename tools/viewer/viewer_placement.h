@@ -37,15 +37,31 @@ inline ScreenRect program_rect(std::int32_t screen_width, std::int32_t screen_he
 // fits, among the sides that hold at least `need_width` x `need_height` (what its text
 // needs) if any do. It never overlaps the program's frame unless the program leaves no
 // room at all.
-inline ScreenRect place_viewer(const ScreenRect& program, const ScreenRect& work,
+// Frames and sizes are bounded to this far off the work area (a frame farther out places
+// the viewer as one just beyond it does), so no sum here leaves 32 bits.
+inline constexpr std::int32_t kFarOff = 1 << 24;
+
+inline ScreenRect place_viewer(const ScreenRect& given, const ScreenRect& work,
                                std::int32_t want_width, std::int32_t want_height,
                                std::int32_t need_width = 1, std::int32_t need_height = 1) {
+  const ScreenRect program{std::clamp(given.x, work.x - kFarOff, work.x + kFarOff),
+                           std::clamp(given.y, work.y - kFarOff, work.y + kFarOff),
+                           std::clamp(given.width, 0, kFarOff),
+                           std::clamp(given.height, 0, kFarOff)};
+  want_width = std::min(want_width, kFarOff);
+  want_height = std::min(want_height, kFarOff);
   const std::int32_t work_right = work.x + work.width;
   const std::int32_t work_bottom = work.y + work.height;
   const std::int32_t width = std::clamp(want_width, 1, std::max(work.width, 1));
   const std::int32_t height = std::clamp(want_height, 1, std::max(work.height, 1));
-  const std::int32_t right_x = program.x + program.width + viewer_gap;
-  const std::int32_t below_y = program.y + program.height + viewer_gap;
+  // The program's edges as far as they lie in the work area: a frame partly or wholly off
+  // it leaves the room the work area has.
+  const std::int32_t left = std::clamp(program.x, work.x, work_right);
+  const std::int32_t right = std::clamp(program.x + program.width, work.x, work_right);
+  const std::int32_t top = std::clamp(program.y, work.y, work_bottom);
+  const std::int32_t bottom = std::clamp(program.y + program.height, work.y, work_bottom);
+  const std::int32_t right_x = right + viewer_gap;
+  const std::int32_t below_y = bottom + viewer_gap;
   // Beside the program at its height, or above and below it at its left edge, as far as
   // the work area lets a window of width w and height h go.
   const auto level_y = [&](std::int32_t h) {
@@ -55,13 +71,13 @@ inline ScreenRect place_viewer(const ScreenRect& program, const ScreenRect& work
     return std::clamp(program.x, work.x, std::max(work_right - w, work.x));
   };
   const std::int32_t room_right = work_right - right_x;
-  const std::int32_t room_left = program.x - viewer_gap - work.x;
+  const std::int32_t room_left = left - viewer_gap - work.x;
   const std::int32_t room_below = work_bottom - below_y;
-  const std::int32_t room_above = program.y - viewer_gap - work.y;
+  const std::int32_t room_above = top - viewer_gap - work.y;
   if (room_right >= width) return {right_x, level_y(height), width, height};
-  if (room_left >= width) return {program.x - viewer_gap - width, level_y(height), width, height};
+  if (room_left >= width) return {left - viewer_gap - width, level_y(height), width, height};
   if (room_below >= height) return {level_x(width), below_y, width, height};
-  if (room_above >= height) return {level_x(width), program.y - viewer_gap - height, width, height};
+  if (room_above >= height) return {level_x(width), top - viewer_gap - height, width, height};
 
   // Smaller than wanted, on the side with the most room; a side where the text fits
   // comes before one where it does not.

@@ -9,7 +9,7 @@ namespace fpu::viewer {
 SaveResult save_text(const std::string& text, const std::string& dir, std::time_t when) {
   SaveResult result;
   const std::string name = save_file_name(when);
-  const std::string base = dir + (dir.ends_with("/") || dir.ends_with("\\") ? "" : "/");
+  const std::string base = path_in(dir, "");
   result.path = base + name;
 
   // The final name is taken only if nothing has it yet.
@@ -42,6 +42,17 @@ std::string with_lf_line_breaks(std::string_view text) {
     if (crlf != std::string_view::npos && at == text.size()) out += '\n';  // an empty last line
   }
   return out;
+}
+
+std::string with_crlf_line_breaks(std::string_view text) {
+  return text.empty() ? std::string() : std::string(text) + "\r\n";
+}
+
+std::string path_in(const std::string& dir, const std::string& name) {
+  if (dir.ends_with("/") || dir.ends_with("\\")) return dir + name;
+  const bool backslashes =
+      dir.find('\\') != std::string::npos && dir.find('/') == std::string::npos;
+  return dir + (backslashes ? "\\" : "/") + name;
 }
 
 }  // namespace fpu::viewer

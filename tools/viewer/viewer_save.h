@@ -35,5 +35,10 @@ SaveResult save_text(const std::string& text, const std::string& dir, std::time_
 // The viewer's text (lines joined by "\r\n", as an edit control holds them) as Linux tools
 // count lines: "\n" between lines and after the last, so `wc -l` agrees with "Saved N lines".
 std::string with_lf_line_breaks(std::string_view text);
+// The same with CR LF, as Windows keeps text: every line, the last too, ends with one.
+std::string with_crlf_line_breaks(std::string_view text);
+// `name` in folder `dir`, joined with the separator the folder's own path uses (a Windows
+// folder given with backslashes gets one too).
+std::string path_in(const std::string& dir, const std::string& name);
 
 }  // namespace fpu::viewer

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "backends/sdl/sdl_display.h"
+#include "tools/viewer/viewer_layout.h"
 #include "tools/viewer/viewer_look.h"
 #include "tools/viewer/viewer_placement.h"
 #include "tools/viewer/viewer_window_frame.h"
@@ -103,10 +104,10 @@ class SdlViewerWindow final : public ViewerWindow {
     SDL_RenderClear(renderer_);
     draw_text_rows();
     draw_scroll_bar();
-    if (model_.bar_open()) draw_band(find_top(), model_.bar_line(), {210, 230, 255, 255});
-    if (!model_.status().empty()) draw_band(status_top(), model_.status(), {255, 248, 200, 255});
-    draw_band(help_top(), ViewerModel::key_line(), {225, 225, 225, 255});
-    if (model_.help_shown()) draw_help_overlay();
+    if (layout_.bar) draw_band(*layout_.bar, {210, 230, 255, 255});
+    if (layout_.status) draw_band(*layout_.status, {255, 248, 200, 255});
+    draw_band(layout_.keys, {225, 225, 225, 255});
+    if (layout_.help) draw_help_overlay(*layout_.help);
     SDL_RenderPresent(renderer_);
   }
 
@@ -116,20 +117,15 @@ class SdlViewerWindow final : public ViewerWindow {
   const ViewerView& view() const { return model_.view(); }
   const ViewerText& text() const { return model_.shown_text(); }
   int px(int size) const { return size * scale_; }
-  int band_height() const { return skip_ + px(2); }
-  int help_top() const { return height_ - band_height(); }
-  int status_top() const { return help_top() - (model_.status().empty() ? 0 : band_height()); }
-  int find_top() const { return status_top() - (model_.bar_open() ? band_height() : 0); }
-  int text_height() const { return std::max(find_top(), 0); }
-  // Where a line's text begins: after the time column when it is shown.
-  int text_left() const {
-    return px(kMargin) + static_cast<int>(model_.time_columns()) * char_width_;
-  }
-  int scroll_bar_left() const { return width_ - px(kScrollBarWidth); }
+  int text_height() const { return layout_.text.height; }
+  int text_left() const { return layout_.text_left; }
+  int scroll_bar_left() const { return layout_.scroll_bar.x; }
 
   void layout() {
     SDL_GetRendererOutputSize(renderer_, &width_, &height_);
-    view().set_rows(static_cast<std::size_t>(std::max(text_height() - px(kMargin), 0) / skip_));
+    layout_ =
+        lay_out(model_, {width_, height_, skip_, char_width_, px(kMargin), px(kScrollBarWidth)});
+    view().set_rows(layout_.rows);
   }
 
   static ViewerKey viewer_key(SDL_Keycode sym) {
@@ -204,11 +200,7 @@ class SdlViewerWindow final : public ViewerWindow {
     }
   }
 
-  TextPosition position_at(int x, int y) const {
-    const int row = std::max(y - px(kMargin), 0) / skip_;
-    const int column = std::max(x - text_left() + char_width_ / 2, 0) / char_width_;
-    return {view().top() + static_cast<std::uint64_t>(row), static_cast<std::size_t>(column)};
-  }
+  TextPosition position_at(int x, int y) const { return layout_.position_at(x, y, view().top()); }
 
   void press(int x, int y) {
     if (y >= text_height()) return;
@@ -247,9 +239,8 @@ class SdlViewerWindow final : public ViewerWindow {
     }
     if (!selecting_) return;
     // Dragging past the text's edge scrolls on.
-    if (y < 0) view().scroll_by(-1);
-    if (y >= text_height()) view().scroll_by(1);
-    model_.drag(position_at(x, std::clamp(y, 0, std::max(text_height() - 1, 0))));
+    view().scroll_by(layout_.edge_scroll(y));
+    model_.drag(position_at(x, y));
   }
 
   void draw_string(std::string_view text, int x, int y) {
@@ -281,7 +272,7 @@ class SdlViewerWindow final : public ViewerWindow {
       const std::uint64_t number = view().top() + row;
       if (number < first || number - first >= text().line_count()) break;
       const std::string_view line = text().line(static_cast<std::size_t>(number - first));
-      const int y = px(kMargin) + static_cast<int>(row) * skip_;
+      const int y = layout_.text.y + layout_.margin + static_cast<int>(row) * skip_;
       if (const HighlightRule* rule = model_.highlights().match(line)) {
         fill({0, y, scroll_bar_left(), skip_}, {rule->rgb.r, rule->rgb.g, rule->rgb.b, 255});
       }
@@ -295,7 +286,7 @@ class SdlViewerWindow final : public ViewerWindow {
       }
       draw_matches(number, line, y);
       if (model_.time_shown()) {
-        draw_string(model_.time_text(static_cast<std::size_t>(number - first)), px(kMargin), y);
+        draw_string(model_.time_text(static_cast<std::size_t>(number - first)), layout_.margin, y);
       }
       draw_string(line, text_left(), y);
     }
@@ -307,10 +298,9 @@ class SdlViewerWindow final : public ViewerWindow {
     if (!model_.find_open() || model_.find().query().empty()) return;
     const std::size_t length = model_.find().query().size();
     const auto current = model_.current_match();
-    for (auto at = model_.find().find_in(line, 0); at && *at < kMaxDrawn;
-         at = model_.find().find_in(line, *at + 1)) {
-      const bool is_current = current && current->line == number && current->column == *at;
-      fill({text_left() + static_cast<int>(*at) * char_width_, y,
+    for (const std::size_t at : model_.find().matches_in(line, kMaxDrawn)) {
+      const bool is_current = current && current->line == number && current->column == at;
+      fill({text_left() + static_cast<int>(at) * char_width_, y,
             static_cast<int>(length) * char_width_, skip_},
            is_current ? SDL_Color{255, 150, 50, 255} : SDL_Color{255, 240, 120, 255});
     }
@@ -324,23 +314,22 @@ class SdlViewerWindow final : public ViewerWindow {
          {150, 150, 150, 255});
   }
 
-  void draw_band(int top, std::string_view text, SDL_Color background) {
-    fill({0, top, width_, band_height()}, background);
-    draw_string(text, px(kMargin), top + px(1));
+  void draw_band(const LayoutBox& band, SDL_Color background) {
+    fill({band.box.x, band.box.y, band.box.width, band.box.height}, background);
+    if (band.mark.width > 0) {
+      fill({band.mark.x, band.mark.y, band.mark.width, band.mark.height}, {173, 214, 255, 255});
+    }
+    for (std::size_t i = 0; i < band.rows.size(); ++i) {
+      draw_string(band.rows[i], band.text_x, band.text_y + static_cast<int>(i) * skip_);
+    }
   }
 
-  void draw_help_overlay() {
-    const auto keys = ViewerModel::key_list();
-    const int rows = static_cast<int>(keys.size()) + 2;
-    const int box_width = std::min(width_ - px(2 * kMargin), 64 * char_width_);
-    const SDL_Rect box{px(kMargin), px(kMargin), box_width, rows * skip_ + px(2 * kMargin)};
+  void draw_help_overlay(const LayoutBox& help) {
+    const SDL_Rect box{help.box.x, help.box.y, help.box.width, help.box.height};
     fill(box, {60, 60, 60, 255});
-    fill({box.x + px(1), box.y + px(1), box.w - px(2), box.h - px(2)}, {250, 250, 250, 255});
-    draw_string("Keys of the trace viewer", box.x + px(kMargin), box.y + px(kMargin));
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-      char row[128];
-      std::snprintf(row, sizeof row, "%-20s %s", keys[i].keys, keys[i].does);
-      draw_string(row, box.x + px(kMargin), box.y + px(kMargin) + static_cast<int>(i + 2) * skip_);
+    fill({box.x + 1, box.y + 1, box.w - 2, box.h - 2}, {250, 250, 250, 255});
+    for (std::size_t i = 0; i < help.rows.size(); ++i) {
+      draw_string(help.rows[i], help.text_x, help.text_y + static_cast<int>(i) * skip_);
     }
   }
 
@@ -353,6 +342,7 @@ class SdlViewerWindow final : public ViewerWindow {
   int char_width_ = 1;
   int width_ = 0;
   int height_ = 0;
+  ViewerLayout layout_;
   bool selecting_ = false;
   std::pair<TextPosition, TextPosition> offered_selection_;  // last put in PRIMARY
   int thumb_grab_ = -1;  // where in the thumb the drag took it, or -1
@@ -368,6 +358,10 @@ std::unique_ptr<ViewerWindow> ViewerWindow::open(ViewerModel& model, std::string
                                                  const ProgramFrame* program) {
   // The viewer handles SIGINT and SIGTERM itself.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  // Text and rectangles need no GL: the software renderer draws into the window's surface,
+  // without loading a GL stack (a software one costs some 60 MB and seconds at exit).
+  SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     error = std::string("no display: ") + SDL_GetError();
     return nullptr;
@@ -378,7 +372,7 @@ std::unique_ptr<ViewerWindow> ViewerWindow::open(ViewerModel& model, std::string
     return nullptr;
   }
   // Text as large as the program draws its picture on this desktop.
-  const int scale = desktop_scale();
+  const int scale = program_scale();
   std::string font_error;
   const std::string font_file = monospace_font_file(font_error);
   TTF_Font* font = font_file.empty() ? nullptr : TTF_OpenFont(font_file.c_str(), kFontSize * scale);
@@ -402,7 +396,8 @@ std::unique_ptr<ViewerWindow> ViewerWindow::open(ViewerModel& model, std::string
     window = SDL_CreateWindow(kTitle, place.x, place.y, place.width, place.height,
                               SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
   }
-  SDL_Renderer* renderer = window == nullptr ? nullptr : SDL_CreateRenderer(window, -1, 0);
+  SDL_Renderer* renderer =
+      window == nullptr ? nullptr : SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
   if (renderer == nullptr) {
     error = font == nullptr ? font_error : std::string("cannot open a window: ") + SDL_GetError();
     if (window != nullptr) SDL_DestroyWindow(window);

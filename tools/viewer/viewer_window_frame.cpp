@@ -1,6 +1,7 @@
 #include "tools/viewer/viewer_window_frame.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "backends/sdl/sdl_display.h"
@@ -24,7 +25,9 @@ SDL_Point text_size(TTF_Font* font, int scale) {
   // The key list's rows are "%-20s %s" under a title and a blank row; the key line is a band.
   const auto keys = ViewerModel::key_list();
   std::size_t columns = std::strlen(ViewerModel::key_line());
-  for (const KeyHelp& k : keys) columns = std::max(columns, 21 + std::strlen(k.does) + 3);
+  std::size_t chords = 0;
+  for (const KeyHelp& k : keys) chords = std::max(chords, k.keys.size());
+  for (const KeyHelp& k : keys) columns = std::max(columns, chords + 1 + k.does.size() + 3);
   const int rows = static_cast<int>(keys.size()) + 3;
   const int width = static_cast<int>(columns) * advance + 3 * kMargin * scale;
   const int height = rows * skip + (3 * kMargin + 2) * scale;
@@ -48,6 +51,12 @@ ScreenRect work_area_at(int x, int y) {
 
 }  // namespace
 
+int program_scale() {
+  SDL_Rect usable{};
+  if (SDL_GetDisplayUsableBounds(0, &usable) != 0) return desktop_scale();
+  return fitting_scale(desktop_scale(), view_width, view_height, 0, 0, usable.w, usable.h);
+}
+
 ViewerSize viewer_size(TTF_Font* font, int scale) {
   const SDL_Point need = text_size(font, scale);
   return {{std::max(kWidth * scale, need.x), std::max(kHeight * scale, need.y)}, need};
@@ -60,14 +69,19 @@ ScreenRect viewer_frame(const ProgramFrame* program, const ViewerSize& size) {
   } else {
     SDL_Rect bounds;
     if (SDL_GetDisplayBounds(0, &bounds) != 0) return {};
-    beside.frame = program_rect(bounds.w, bounds.h, view_width, view_height, desktop_scale());
+    beside.frame = program_rect(bounds.w, bounds.h, view_width, view_height, program_scale());
   }
-  const ScreenRect work = work_area_at(beside.frame.x + beside.frame.width / 2,
-                                       beside.frame.y + beside.frame.height / 2);
+  // Any numbers --beside brings: the sums are taken in 64 bits and bounded.
+  const auto middle = [](std::int32_t at, std::int32_t size) {
+    return static_cast<int>(
+        std::clamp<std::int64_t>(std::int64_t{at} + size / 2, INT32_MIN, INT32_MAX));
+  };
+  const ScreenRect work = work_area_at(middle(beside.frame.x, beside.frame.width),
+                                       middle(beside.frame.y, beside.frame.height));
   if (work.width <= 0 || work.height <= 0) return {};
   const FrameExtents& e = beside.extents;
-  const int frame_width = e.left + e.right;
-  const int frame_height = e.top + e.bottom;
+  const int frame_width = std::min(e.left, kFarOff) + std::min(e.right, kFarOff);
+  const int frame_height = std::min(e.top, kFarOff) + std::min(e.bottom, kFarOff);
   return place_viewer(beside.frame, work, size.want.x + frame_width, size.want.y + frame_height,
                       size.need.x + frame_width, size.need.y + frame_height);
 }

@@ -19,6 +19,10 @@ struct ViewerSize {
 
 ViewerSize viewer_size(TTF_Font* font, int scale);
 
+// The scale the program shows its picture at on this desktop (the desktop's, lowered until
+// the picture fits the usable area, as the program does): the viewer's text follows it.
+int program_scale();
+
 // The viewer's frame for a client area of `size`, beside `program`; without it, beside
 // where the program puts its window at the desktop's scale. Empty when the display's size
 // is unknown.

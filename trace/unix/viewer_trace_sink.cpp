@@ -149,6 +149,18 @@ std::intptr_t UnixViewerTraceSink::send_trace_line(const char* text) {
   return 0;
 }
 
+int UnixViewerTraceSink::catch_up() {
+  if (unreported_ == 0) return -1;
+  // Only a viewer still connected is told here; any other learns it with the next line.
+  if (connection_.fd < 0 || starter_.active()) return -1;
+  if (watch_.changed() && !connected_endpoint_unchanged()) {
+    disconnect();
+    return -1;
+  }
+  if (report_drops()) return -1;
+  return connection_.fd >= 0 ? kCatchUpMs : -1;
+}
+
 bool UnixViewerTraceSink::wait_until_read(std::chrono::milliseconds timeout) {
   const auto deadline = Clock::now() + timeout;
   if (starter_.active()) {

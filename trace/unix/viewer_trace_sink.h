@@ -51,6 +51,10 @@ class UnixViewerTraceSink : public TraceSink {
   // Returns 1 when the line was handed to a viewer (or held for one that is starting),
   // 0 when it was dropped.
   std::intptr_t send_trace_line(const char* text) override;
+  // Lines dropped while the viewer did not read are told to it once it reads again,
+  // whether or not a line comes: tried every kCatchUpMs while some are untold.
+  int catch_up() override;
+  static constexpr int kCatchUpMs = 250;
 
   // Waits until the viewer has taken every line delivered so far (it answers a ping sent
   // behind them). False when there is no viewer or it did not answer within `timeout`.

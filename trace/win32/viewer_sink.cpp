@@ -161,13 +161,36 @@ void tell_lost_at_end(const ViewerSinkOptions& options, std::uint64_t lost, DWOR
   deliver(options, notice, nullptr, timeout);
 }
 
+// How often lines lost are offered to the viewer again while no line comes.
+constexpr DWORD kRetellMs = 500;
+
 DWORD WINAPI worker(void* param) {
   auto& s = *static_cast<ViewerSinkShared*>(param);
   // Lines the viewer window did not take (a message timed out), told with the next lines.
   std::uint64_t unreported = 0;
   AcquireSRWLockExclusive(&s.lock);
   for (;;) {
-    while (s.lines.empty() && !s.stopping) SleepConditionVariableSRW(&s.wake, &s.lock, INFINITE, 0);
+    while (s.lines.empty() && !s.stopping) {
+      const std::uint64_t lost = unreported + s.refused;
+      if (lost == 0) {
+        SleepConditionVariableSRW(&s.wake, &s.lock, INFINITE, 0);
+        continue;
+      }
+      // Lines were lost and none came since: the viewer is told as soon as it answers
+      // again, not only with a next line (no viewer is started for it).
+      if (SleepConditionVariableSRW(&s.wake, &s.lock, kRetellMs, 0) || !s.lines.empty() ||
+          s.stopping) {
+        continue;
+      }
+      s.refused = 0;
+      ReleaseSRWLockExclusive(&s.lock);
+      Batch notice;
+      notice.pieces.push_back(dropped_lines_notice(lost));
+      const bool told =
+          deliver(s.options, notice, nullptr, s.options.send_timeout_ms) == Outcome::delivered;
+      AcquireSRWLockExclusive(&s.lock);
+      unreported = told ? 0 : lost;
+    }
     if (s.stopping && (s.lines.empty() || deadline_passed(s.stop_deadline))) {
       // Lines never delivered: the ones not taken, those refused before them and at the end.
       std::uint64_t lost = unreported + s.refused + s.lines.size();

@@ -194,6 +194,18 @@ void dropped_lines_are_told_before_the_next_line() {
   check(settle(impatient), "the line after the time-outs is handled");
   check(viewer.text() == "[3 trace lines dropped]\r\nanswered",
         "lines that timed out are counted in the notice");
+
+  // Without a next line, a viewer that answers again is told within a second or so.
+  viewer.clear();
+  for (int i = 0; i < 2; ++i) impatient.send_trace_line("lost again");
+  for (int waited = 0; waited < 5000 && impatient.stats().failed < 5; waited += 50) Sleep(50);
+  const DWORD start = GetTickCount();
+  while (viewer.text().empty() && GetTickCount() - start < 3000) {
+    pump();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+  check(viewer.text() == "[2 trace lines dropped]",
+        "lines lost are told once the viewer answers, without a next line");
 }
 
 }  // namespace

@@ -13,7 +13,6 @@ namespace fpu::viewer {
 
 namespace {
 
-constexpr int margin = TextLayout::margin;
 // The find bar's count: a slice of text (kCountSlice) per timer tick.
 constexpr UINT_PTR count_timer = 1;
 constexpr UINT count_interval_ms = 15;
@@ -82,7 +81,7 @@ struct TextView {
   std::string base_title;
   std::string highlight_path;
   ViewerModel model{[](const std::string& text, std::time_t when) {
-    return save_text(text, documents_dir(std::getenv), when);
+    return save_text(with_crlf_line_breaks(text), documents_dir(std::getenv), when);
   }};
 
   int text_left() const { return layout.text_left(model); }
@@ -119,6 +118,8 @@ struct TextView {
     ReleaseDC(hwnd, dc);
     layout.line_height = std::max<int>(metrics.tmHeight, 1);
     layout.char_width = std::max<int>(metrics.tmAveCharWidth, 1);
+    // Margins grow with the font, as the desktop's scale grows it (13 pixels at 100 %).
+    layout.margin = 2 * std::max<int>(layout.line_height / 13, 1);
     resize();
   }
 
@@ -127,15 +128,12 @@ struct TextView {
     GetClientRect(hwnd, &client);
     layout.width = client.right;
     layout.height = client.bottom;
-    model.view().set_rows(
-        static_cast<std::size_t>(std::max(text_height() - 2 * margin, 0) / layout.line_height));
+    model.view().set_rows(layout.of(model).rows);
     sync();
   }
 
   TextPosition position_at(int x, int y) const {
-    const int row = std::max(y - margin, 0) / layout.line_height;
-    const int column = std::max((x - text_left() + layout.char_width / 2) / layout.char_width, 0);
-    return {model.view().top() + static_cast<std::uint64_t>(row), static_cast<std::size_t>(column)};
+    return layout.of(model).position_at(x, y, model.view().top());
   }
 
   void copy() const {
@@ -175,9 +173,9 @@ struct TextView {
     return true;
   }
 
-  // Keeps the count going while the find bar has one to finish.
+  // Keeps the search and the count going while the model has them to finish.
   void count_on() {
-    if (!model.find_open() || counting) return;
+    if (!model.busy() || counting) return;
     counting = SetTimer(hwnd, count_timer, count_interval_ms, nullptr) != 0;
   }
 
@@ -362,10 +360,8 @@ LRESULT CALLBACK text_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
       if (view->marking) {
         const int y = static_cast<short>(HIWORD(lparam));
         // Dragging past the edge scrolls on.
-        if (y < 0) model.view().scroll_by(-1);
-        if (y >= view->text_height()) model.view().scroll_by(1);
-        model.drag(view->position_at(static_cast<short>(LOWORD(lparam)),
-                                     std::clamp(y, 0, std::max(view->text_height() - 1, 0))));
+        model.view().scroll_by(view->layout.of(model).edge_scroll(y));
+        model.drag(view->position_at(static_cast<short>(LOWORD(lparam)), y));
         view->sync();
       }
       return 0;

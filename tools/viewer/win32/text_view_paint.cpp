@@ -14,22 +14,34 @@ struct Painter : TextLayout {
   const ViewerModel& model;
   bool matched_row_ = false;
 
-  int text_left() const { return TextLayout::text_left(model); }
-  int bands() const { return TextLayout::bands(model); }
-  int text_height() const { return TextLayout::text_height(model); }
+  ViewerLayout parts = of(model);
+
+  int text_left() const { return parts.text_left; }
+  int text_height() const { return parts.text.height; }
 
   void draw_string(HDC dc, std::string_view text, int x, int y) {
     TextOutA(dc, x, y, text.data(), static_cast<int>(std::min(text.size(), kMaxDrawn)));
   }
 
-  void draw_band(HDC dc, int top, std::string_view text, COLORREF background) {
-    const RECT band{0, top, width, top + band_height()};
+  void draw_band(HDC dc, const LayoutBox& band, COLORREF background) {
+    const RECT box{band.box.x, band.box.y, band.box.x + band.box.width,
+                   band.box.y + band.box.height};
     HBRUSH brush = CreateSolidBrush(background);
-    FillRect(dc, &band, brush);
+    FillRect(dc, &box, brush);
     DeleteObject(brush);
+    if (band.mark.width > 0) {
+      const RECT mark{band.mark.x, band.mark.y, band.mark.x + band.mark.width,
+                      band.mark.y + band.mark.height};
+      HBRUSH selected = CreateSolidBrush(RGB(173, 214, 255));
+      FillRect(dc, &mark, selected);
+      DeleteObject(selected);
+    }
+    SetBkMode(dc, TRANSPARENT);
     SetBkColor(dc, background);
     SetTextColor(dc, RGB(0, 0, 0));
-    draw_string(dc, text, margin, top + 1);
+    for (std::size_t i = 0; i < band.rows.size(); ++i) {
+      draw_string(dc, band.rows[i], band.text_x, band.text_y + static_cast<int>(i) * line_height);
+    }
   }
 
   void draw_rows(HDC dc) {
@@ -92,9 +104,9 @@ struct Painter : TextLayout {
     if (!model.find_open() || model.find().query().empty()) return;
     const int length = static_cast<int>(model.find().query().size());
     const auto current = model.current_match();
-    for (auto at = model.find().find_in(line, 0); at; at = model.find().find_in(line, *at + 1)) {
-      const bool is_current = current && current->line == number && current->column == *at;
-      const int x = text_left() + static_cast<int>(*at) * char_width;
+    for (const std::size_t at : model.find().matches_in(line, kMaxDrawn)) {
+      const bool is_current = current && current->line == number && current->column == at;
+      const int x = text_left() + static_cast<int>(at) * char_width;
       const RECT box{x, y, x + length * char_width, y + line_height};
       HBRUSH brush = CreateSolidBrush(is_current ? RGB(255, 150, 50) : RGB(255, 240, 120));
       FillRect(dc, &box, brush);
@@ -103,22 +115,16 @@ struct Painter : TextLayout {
     matched_row_ = true;
   }
 
-  void draw_key_list(HDC dc) {
-    const auto keys = ViewerModel::key_list();
-    const int rows = static_cast<int>(keys.size()) + 2;
-    const RECT box{margin, margin, margin + std::min(width - 2 * margin, 64 * char_width),
-                   margin + rows * line_height + 2 * margin};
+  void draw_key_list(HDC dc, const LayoutBox& help) {
+    const RECT box{help.box.x, help.box.y, help.box.x + help.box.width,
+                   help.box.y + help.box.height};
     FillRect(dc, &box, static_cast<HBRUSH>(GetStockObject(DKGRAY_BRUSH)));
     const RECT inside{box.left + 1, box.top + 1, box.right - 1, box.bottom - 1};
     FillRect(dc, &inside, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     SetBkColor(dc, RGB(255, 255, 255));
     SetTextColor(dc, RGB(0, 0, 0));
-    draw_string(dc, "Keys of the trace viewer", box.left + margin, box.top + margin);
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-      char row[128];
-      std::snprintf(row, sizeof row, "%-20s %s", keys[i].keys, keys[i].does);
-      draw_string(dc, row, box.left + margin,
-                  box.top + margin + static_cast<int>(i + 2) * line_height);
+    for (std::size_t i = 0; i < help.rows.size(); ++i) {
+      draw_string(dc, help.rows[i], help.text_x, help.text_y + static_cast<int>(i) * line_height);
     }
   }
 
@@ -134,14 +140,10 @@ struct Painter : TextLayout {
     IntersectClipRect(dc, clip.left, clip.top, clip.right, clip.bottom);
     draw_rows(dc);
     RestoreDC(dc, saved);
-    if (!model.status().empty()) {
-      draw_band(dc, height - 2 * band_height(), model.status(), RGB(255, 248, 200));
-    }
-    if (model.bar_open()) {
-      draw_band(dc, height - bands() * band_height(), model.bar_line(), RGB(210, 230, 255));
-    }
-    draw_band(dc, height - band_height(), ViewerModel::key_line(), RGB(225, 225, 225));
-    if (model.help_shown()) draw_key_list(dc);
+    if (parts.status) draw_band(dc, *parts.status, RGB(255, 248, 200));
+    if (parts.bar) draw_band(dc, *parts.bar, RGB(210, 230, 255));
+    draw_band(dc, parts.keys, RGB(225, 225, 225));
+    if (parts.help) draw_key_list(dc, *parts.help);
     SelectObject(dc, old);
     EndPaint(hwnd, &ps);
   }

@@ -4,30 +4,25 @@
 
 #include <windows.h>
 
+#include "tools/viewer/viewer_layout.h"
 #include "tools/viewer/viewer_model.h"
 
 namespace fpu::viewer {
 
-// The text view's sizes in pixels, and where its parts go for a model's state.
+// The text view's sizes in pixels; where its parts go for a model's state is the shared
+// layout's (viewer_layout.h).
 struct TextLayout {
-  static constexpr int margin = 2;
+  int margin = 2;  // grown with the desktop's scale
   int line_height = 16;
   int char_width = 8;
   int width = 0;
   int height = 0;
 
-  int band_height() const { return line_height + 2; }
-  // Where a line's text begins: after the time column when it is shown.
-  int text_left(const ViewerModel& model) const {
-    return margin + static_cast<int>(model.time_columns()) * char_width;
+  ViewerLayout of(const ViewerModel& model) const {
+    return lay_out(model, {width, height, line_height, char_width, margin, 0});
   }
-  // Bands under the text: the key line, the status, the find or filter bar.
-  int bands(const ViewerModel& model) const {
-    return 1 + (model.status().empty() ? 0 : 1) + (model.bar_open() ? 1 : 0);
-  }
-  int text_height(const ViewerModel& model) const {
-    return std::max(height - bands(model) * band_height(), 0);
-  }
+  int text_left(const ViewerModel& model) const { return of(model).text_left; }
+  int text_height(const ViewerModel& model) const { return of(model).text.height; }
 };
 
 // Answers WM_PAINT for the text view `hwnd`.

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/window.h"
+#include "scene/scene_state.h"
 #include "backends/win32/console.h"
 #include "tools/viewer/viewer_command_line.h"
 #include "tools/viewer/viewer_placement.h"
@@ -18,6 +20,59 @@
 namespace {
 
 constexpr const char* viewer_title = "FPU SAMPLE trace";
+
+// The scale the program shows its picture at: the desktop's whole-number scale (its dots per
+// inch over 96), lowered until the program's window fits the work area, as the program does.
+// The viewer is DPI-aware (its manifest), so Windows does not stretch it; it grows its font
+// and window itself.
+int desktop_scale() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+  if (screen != nullptr) ReleaseDC(nullptr, screen);
+  const std::int32_t wanted =
+      fpu::scale_for_dpi(dpi > 0 ? static_cast<std::uint32_t>(dpi) : fpu::unscaled_dpi);
+  RECT area{};
+  RECT frame{0, 0, 2 * fpu::view_width, 2 * fpu::view_height};
+  if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0) ||
+      !AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, FALSE, 0)) {
+    return wanted;
+  }
+  return fpu::fitting_scale(wanted, fpu::view_width, fpu::view_height,
+                            frame.right - frame.left - 2 * fpu::view_width,
+                            frame.bottom - frame.top - 2 * fpu::view_height, area.right - area.left,
+                            area.bottom - area.top);
+}
+
+// The text's font: the fixed system font at 100 %, else a fixed-pitch one as many times its
+// height as the desktop's scale (made once, kept for the process).
+HFONT text_font() {
+  const int scale = desktop_scale();
+  if (scale <= 1) return static_cast<HFONT>(GetStockObject(ANSI_FIXED_FONT));
+  static HFONT scaled = CreateFontA(-13 * scale, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                    ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                    DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, "Courier New");
+  return scaled != nullptr ? scaled : static_cast<HFONT>(GetStockObject(ANSI_FIXED_FONT));
+}
+
+// Refusing activation lasts until the user clicks into the viewer, or this long after it
+// was shown.
+constexpr UINT_PTR activate_timer = 1;
+constexpr UINT refuse_activation_ms = 2000;
+
+// Lets the window be activated; false when it could be already.
+bool may_activate(HWND hwnd) {
+  const LONG_PTR style = GetWindowLongPtrA(hwnd, GWL_EXSTYLE);
+  if ((style & WS_EX_NOACTIVATE) == 0) return false;
+  SetWindowLongPtrA(hwnd, GWL_EXSTYLE, style & ~LONG_PTR{WS_EX_NOACTIVATE});
+  return true;
+}
+
+// Wine's X11 driver tells the window manager whether a window takes the keyboard only when
+// WS_DISABLED changes: a moment's disabling passes the new style on.
+void tell_window_manager(HWND hwnd) {
+  EnableWindow(hwnd, FALSE);
+  EnableWindow(hwnd, TRUE);
+}
 
 LRESULT CALLBACK viewer_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
@@ -30,8 +85,7 @@ LRESULT CALLBACK viewer_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
       if (!edit) return -1;
       // A system edit control would silently drop lines past its default limit.
       SendMessageA(edit, EM_SETLIMITTEXT, 0, 0);
-      SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(ANSI_FIXED_FONT)),
-                   FALSE);
+      SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(text_font()), FALSE);
       return 0;
     }
     case WM_SIZE: {
@@ -45,6 +99,19 @@ LRESULT CALLBACK viewer_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
       if (edit) SetFocus(edit);
       return 0;
     }
+    case WM_MOUSEACTIVATE:
+      // A click into the viewer is the user asking for it: from now on it activates as any
+      // window does.
+      may_activate(hwnd);
+      return MA_ACTIVATE;
+    case WM_TIMER:
+      // By now a window manager has offered the new window the keyboard (and was refused);
+      // a click on its frame must work from here on.
+      if (wparam == activate_timer) {
+        KillTimer(hwnd, activate_timer);
+        if (may_activate(hwnd)) tell_window_manager(hwnd);
+      }
+      return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
@@ -53,7 +120,7 @@ LRESULT CALLBACK viewer_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
   }
 }
 
-constexpr int viewer_width = 480;
+constexpr int viewer_width = 480;  // at 100 %
 constexpr int viewer_height = 600;
 
 }  // namespace
@@ -97,19 +164,24 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
   const fpu::ScreenRect work{area.left, area.top, area.right - area.left, area.bottom - area.top};
   if (!have_beside) {
-    beside.frame =
-        fpu::viewer::program_rect(screen_width, screen_height, fpu::frame_width, fpu::frame_height);
+    beside.frame = fpu::viewer::program_rect(screen_width, screen_height, fpu::frame_width,
+                                             fpu::frame_height, desktop_scale());
   }
-  const fpu::viewer::ScreenRect place =
-      fpu::viewer::place_viewer(beside.frame, work, viewer_width, viewer_height);
-  HWND window =
-      CreateWindowExA(0, fpu::viewer_window_class, viewer_title, WS_OVERLAPPEDWINDOW, place.x,
-                      place.y, place.width, place.height, nullptr, nullptr, instance, nullptr);
-  if (!window) return 1;
+  const fpu::viewer::ScreenRect place = fpu::viewer::place_viewer(
+      beside.frame, work, viewer_width * desktop_scale(), viewer_height * desktop_scale());
   // Whatever show command the starter asked for, the viewer never takes the keyboard from
-  // the program it serves.
+  // the program it serves: shown without activation, and not to be activated (a window
+  // manager offering it the focus when it maps the window is refused) until the user clicks
+  // into it or 2 s passed. It keeps its taskbar button.
+  HWND window = CreateWindowExA(WS_EX_NOACTIVATE | WS_EX_APPWINDOW, fpu::viewer_window_class, viewer_title,
+                                WS_OVERLAPPEDWINDOW, place.x, place.y, place.width, place.height,
+                                nullptr, nullptr, instance, nullptr);
+  if (!window) return 1;
   ShowWindow(window, SW_SHOWNOACTIVATE);
+  SetWindowPos(window, HWND_TOP, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
   UpdateWindow(window);
+  SetTimer(window, activate_timer, refuse_activation_ms, nullptr);
 
   MSG message{};
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
