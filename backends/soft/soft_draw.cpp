@@ -44,9 +44,10 @@ void SoftPlatform::line_to(Handle dc, std::int32_t x, std::int32_t y) {
   FixedStepWalk f;
   const bool fixed = fixed_step_walk(w, f);
   if (fixed && (minor_step == 1 || minor_step == -1)) {
-    // A line steeper than 45 degrees: the index itself as a 32.32 number, whose fraction is
-    // the position's (mirrored when the minor step is -1, as the floor must go the other
-    // way). The true values are never negative, so wrapping unsigned arithmetic is exact.
+    // Minor steps of one column (lines steeper than 45 degrees): the index itself as a 32.32
+    // number, whose fraction is the position's (mirrored when the minor step is -1, as the
+    // floor must go the other way). The true values are never negative, so wrapping unsigned
+    // arithmetic is exact.
     const auto index = static_cast<std::uint64_t>(at);
     std::uint64_t at_fixed =
         minor_step > 0 ? (index << 32) + f.start : ((index + 1) << 32) - 1 - f.start;
