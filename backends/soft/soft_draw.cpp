@@ -34,20 +34,45 @@ void SoftPlatform::line_to(Handle dc, std::int32_t x, std::int32_t y) {
   if (d == nullptr) return;
   Surface& s = *d->surface;
   LineWalk w = clip_line(d->pos_x, d->pos_y, x, y, s.width, s.height);
-  // Walk by index: one add per pixel, one more when the minor coordinate steps.
+  // Walk by index into the pixels.
   std::uint32_t* const pixels = s.pixels.data();
   const std::uint32_t pixel = d->pen_pixel;
   const std::ptrdiff_t stride = s.width;
   const std::ptrdiff_t major_step = w.major_dy * stride + w.major_dx;
   const std::ptrdiff_t minor_step = w.minor_dy * stride + w.minor_dx;
   std::ptrdiff_t at = w.y * stride + w.x;
-  for (std::int64_t n = w.count; n > 0; --n) {
-    pixels[at] = pixel;
-    at += major_step;
-    w.r += w.two_small;
-    const bool minor = w.r >= w.two_big;
-    w.r -= minor ? w.two_big : 0;
-    at += minor ? minor_step : 0;
+  FixedStepWalk f;
+  const bool fixed = fixed_step_walk(w, f);
+  if (fixed && (minor_step == 1 || minor_step == -1)) {
+    // Minor steps of one column (lines steeper than 45 degrees): the index itself as a 32.32
+    // number, whose fraction is the position's (mirrored when the minor step is -1, as the
+    // floor must go the other way). The true values are never negative, so wrapping unsigned
+    // arithmetic is exact.
+    const auto index = static_cast<std::uint64_t>(at);
+    std::uint64_t at_fixed =
+        minor_step > 0 ? (index << 32) + f.start : ((index + 1) << 32) - 1 - f.start;
+    const std::uint64_t delta = (static_cast<std::uint64_t>(major_step) << 32) +
+                                (minor_step > 0 ? f.step : std::uint64_t{0} - f.step);
+    for (std::int64_t n = w.count; n > 0; --n) {
+      pixels[static_cast<std::size_t>(at_fixed >> 32)] = pixel;
+      at_fixed += delta;
+    }
+  } else if (fixed) {
+    std::uint64_t acc = f.start;
+    for (std::int64_t n = w.count; n > 0; --n) {
+      pixels[at + static_cast<std::ptrdiff_t>(acc >> 32) * minor_step] = pixel;
+      at += major_step;
+      acc += f.step;
+    }
+  } else {  // far lines: the carried remainder, one more add when the minor coordinate steps
+    for (std::int64_t n = w.count; n > 0; --n) {
+      pixels[at] = pixel;
+      at += major_step;
+      w.r += w.two_small;
+      const bool minor = w.r >= w.two_big;
+      w.r -= minor ? w.two_big : 0;
+      at += minor ? minor_step : 0;
+    }
   }
   d->pos_x = x;
   d->pos_y = y;

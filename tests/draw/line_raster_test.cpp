@@ -202,6 +202,70 @@ TEST(LineRaster, ExtremeEndPointsMatchTheClosedForm) {
   }
 }
 
+// Whether the 32.32 position gives the carried remainder's minor steps at every pixel.
+bool same_minor_steps(LineWalk w, const FixedStepWalk& f) {
+  std::int64_t minor = 0;
+  std::uint64_t acc = f.start;
+  for (std::int64_t n = 0; n < w.count; ++n, acc += f.step) {
+    if (static_cast<std::int64_t>(acc >> 32) != minor) return false;
+    w.r += w.two_small;
+    if (w.r >= w.two_big) {
+      w.r -= w.two_big;
+      ++minor;
+    }
+  }
+  return true;
+}
+
+struct FixedStepCase {
+  const char* name;
+  std::int64_t two_big, two_small, r, count;
+  bool taken;
+};
+
+// The longest walks 32 fraction bits take, with the remainders that leave the least room
+// before a step, and the first ones they refuse.
+TEST(LineRaster, FixedStepWalkMatchesTheRemainderWalk) {
+  constexpr std::int64_t one = std::int64_t{1} << 32;
+  const FixedStepCase cases[] = {
+      {"2D * count = 2^32, r just below a step", 1 << 22, (1 << 22) - 2, (1 << 22) - 1, 1024, true},
+      {"slope 1/3, the longest walk", 3 << 20, 1 << 20, (3 << 20) - 1, one / (3 << 20), true},
+      {"2D * count = 2^32, shallowest", 1 << 20, 2, (1 << 20) - 1, 4096, true},
+      {"2D * count just below 2^32", 6710886, 2469134, 6710885, 640, true},
+      {"diagonal", 1400, 1400, 699, 700, true},
+      {"no minor steps", 1400, 0, 699, 700, true},
+      {"one pixel, the widest 2D", one, one - 2, one - 1, 1, true},
+      {"2D * count just above 2^32", (1 << 22) + 2, 2, 0, 1024, false},
+      {"2D above 2^32", one + 2, 2, 0, 1, false},
+  };
+  for (const FixedStepCase& c : cases) {
+    LineWalk w;
+    w.two_big = c.two_big;
+    w.two_small = c.two_small;
+    w.r = c.r;
+    w.count = c.count;
+    FixedStepWalk f;
+    ASSERT_EQ(fixed_step_walk(w, f), c.taken) << c.name;
+    if (c.taken) {
+      EXPECT_TRUE(same_minor_steps(w, f)) << c.name;
+    }
+  }
+  // Clipped lines of every slope on a large bitmap, from near and from far.
+  std::mt19937 rng(32);
+  std::uniform_int_distribution<std::int32_t> near(-3000, 7000);
+  std::uniform_int_distribution<std::int32_t> far(-(1 << 22), 1 << 22);
+  int taken = 0;
+  for (int n = 0; n < 4000; ++n) {
+    auto& pick = n % 4 == 0 ? far : near;
+    const LineWalk w = clip_line(pick(rng), pick(rng), near(rng), near(rng), 4096, 4096);
+    FixedStepWalk f;
+    if (!fixed_step_walk(w, f)) continue;
+    ++taken;
+    ASSERT_TRUE(same_minor_steps(w, f)) << n;
+  }
+  EXPECT_GT(taken, 1500);
+}
+
 // Lines spanning the whole int32 range finish and draw the visible part.
 TEST(LineRaster, FullRangeLines) {
   Pixels h = clipped(int_min, 5, int_max, 5, 700, 654);
