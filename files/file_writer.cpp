@@ -44,10 +44,7 @@ FileWriter::~FileWriter() {
 }
 
 bool FileWriter::fail(Step step, const std::string& why) {
-  if (reason_.empty()) {
-    step_ = step;
-    reason_ = std::string(step_name(step)) + ": " + why;
-  }
+  if (reason_.empty()) reason_ = std::string(step_name(step)) + ": " + why;
   abandon();
   return false;
 }

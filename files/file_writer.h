@@ -46,9 +46,8 @@ class FileWriter {
 
   bool is_open() const { return fd_ >= 0 || !temp_.empty() || unnamed_; }
   bool name_taken() const { return name_taken_; }
-  // The path given to open() (or commit_as()), the failed step and the system's reason.
+  // The path given to open() (or commit_as()), and why it failed.
   const std::string& path() const { return path_; }
-  Step failed_step() const { return step_; }
   // "STEP: REASON", e.g. "write: No space left on device".
   const std::string& reason() const { return reason_; }
   // "cannot write 'PATH': STEP: REASON", the path masked for a terminal.
@@ -74,7 +73,6 @@ class FileWriter {
   bool name_taken_ = false;
   int cleanup_slot_ = -1;
   std::vector<std::uint8_t> buffer_;
-  Step step_ = Step::name;
   std::string reason_;
 };
 

@@ -17,7 +17,6 @@
 
 #include "app/command_line.h"
 #include "app/event_loop.h"
-#include "app/info_options.h"
 #include "app/program.h"
 #include "app/window.h"
 #include "app/window_frame.h"

@@ -80,7 +80,6 @@ class ViewerModel {
   std::optional<TextPosition> current_match() const;
   // "find: QUERY   N of M" while the bar is open.
   std::string find_line() const;
-  bool filter_open() const { return filter_open_; }
   // Shows only the lines containing `filter` (case-insensitive), or with a leading '!' those
   // not containing the rest; empty shows every line. Lines arriving meanwhile are kept.
   void set_filter(std::string_view filter);
@@ -89,7 +88,6 @@ class ViewerModel {
   using HighlightKeeper = std::function<std::string(const Highlights&)>;
   void set_highlights(const Highlights& rules, HighlightKeeper keeper);
   const Highlights& highlights() const { return highlights_; }
-  bool highlight_open() const { return highlight_open_; }
   // A note for the status line until Escape (e.g. a config that was set aside).
   void note(std::string text) { status_ = std::move(text); }
   // Whether a bar for typed text is open (find, filter or highlight), and its line.

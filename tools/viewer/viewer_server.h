@@ -32,7 +32,6 @@ class ViewerServer {
   // `stop_fd` became readable.
   bool serve(int timeout_ms, int stop_fd);
 
-  std::size_t client_count() const { return clients_.size(); }
 
  private:
   using Clock = std::chrono::steady_clock;

@@ -306,8 +306,6 @@ LRESULT CALLBACK text_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
       return TRUE;
     case EM_GETFIRSTVISIBLELINE:  // of the lines shown (only the kept ones while filtered)
       return static_cast<LRESULT>(model.view().top() - model.shown_text().first_number());
-    case EM_GETLINECOUNT:
-      return static_cast<LRESULT>(std::max<std::size_t>(model.text().line_count(), 1));
     case WM_COPY:
       view->copy();
       return 0;
