@@ -16,7 +16,7 @@
 
 namespace fpu {
 
-inline constexpr std::int32_t pen_style_solid = 0;  // PS_SOLID
+inline constexpr std::int32_t pen_style_solid = 0;      // PS_SOLID
 inline constexpr std::int32_t bk_mode_transparent = 1;  // TRANSPARENT
 
 class Platform {
@@ -43,8 +43,7 @@ class Platform {
                         std::int32_t count) = 0;
   // SRCCOPY without stretching.
   virtual void bit_blt(Handle dst, std::int32_t x, std::int32_t y, std::int32_t width,
-                       std::int32_t height, Handle src, std::int32_t src_x,
-                       std::int32_t src_y) = 0;
+                       std::int32_t height, Handle src, std::int32_t src_x, std::int32_t src_y) = 0;
 
   // --- window services (user32) ---
   virtual void fill_rect(Handle dc, const Rect& rect, Handle brush) = 0;

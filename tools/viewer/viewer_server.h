@@ -32,7 +32,6 @@ class ViewerServer {
   // `stop_fd` became readable.
   bool serve(int timeout_ms, int stop_fd);
 
-
  private:
   using Clock = std::chrono::steady_clock;
   struct Client {

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "app/window.h"
-#include "scene/scene_state.h"
 #include "backends/win32/console.h"
+#include "scene/scene_state.h"
 #include "tools/viewer/viewer_command_line.h"
 #include "tools/viewer/viewer_placement.h"
 #include "tools/viewer/win32/text_view.h"
@@ -173,9 +173,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // the program it serves: shown without activation, and not to be activated (a window
   // manager offering it the focus when it maps the window is refused) until the user clicks
   // into it or 2 s passed. It keeps its taskbar button.
-  HWND window = CreateWindowExA(WS_EX_NOACTIVATE | WS_EX_APPWINDOW, fpu::viewer_window_class, viewer_title,
-                                WS_OVERLAPPEDWINDOW, place.x, place.y, place.width, place.height,
-                                nullptr, nullptr, instance, nullptr);
+  HWND window = CreateWindowExA(WS_EX_NOACTIVATE | WS_EX_APPWINDOW, fpu::viewer_window_class,
+                                viewer_title, WS_OVERLAPPEDWINDOW, place.x, place.y, place.width,
+                                place.height, nullptr, nullptr, instance, nullptr);
   if (!window) return 1;
   ShowWindow(window, SW_SHOWNOACTIVATE);
   SetWindowPos(window, HWND_TOP, 0, 0, 0, 0,
