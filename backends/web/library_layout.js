@@ -24,7 +24,8 @@ mergeInto(LibraryManager.library, {
       const room = main.clientWidth;
       main.classList.add('beside');
       const gap = parseFloat(getComputedStyle(main).columnGap) || 0;
-      const besideScale = fit(room - side.offsetWidth - gap, height);
+      // The panel's own width: its column may be squeezed by what sits under the picture.
+      const besideScale = fit(room - Math.max(side.offsetWidth, panel.offsetWidth) - gap, height);
       const belowScale = fit(room, height);
       // Beside when the panel costs the picture nothing, or leaves it at least its own size.
       const beside = besideScale >= Math.min(1, belowScale);

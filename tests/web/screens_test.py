@@ -71,7 +71,8 @@ def check_screen(page, name, ratio, work):
     check(box["left"] >= 0 and box["top"] >= 0 and box["right"] <= width and
           box["bottom"] <= height and scroll_width <= width and
           abs(box["width"] / box["height"] - 700 / 654) < 0.01,
-          "%s: the picture %r is not whole in the window", name, box)
+          "%s: the picture %r is not whole in the %dx%d window (page %d wide)", name, box, width,
+          height, scroll_width)
     device = box["width"] * ratio
     drawn = page.js("return getComputedStyle(arguments[0]).imageRendering;", page.canvas)
     fills = max((panel if beside else box)["right"] / (width - 16), box["bottom"] / (height - 16))
