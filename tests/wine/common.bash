@@ -49,6 +49,11 @@ start_program() {
   fi
   (cd "$dir" && exec wine fpu-sample.exe) &
   program_pid=$!
+  wait_for_window
+}
+
+# wait_for_window: waits up to 20 s for the program's window and its first paint; sets window.
+wait_for_window() {
   window=""
   for _ in $(seq 100); do
     window=$(xdotool search --name "$TITLE_REGEX" 2>/dev/null | head -1 || true)

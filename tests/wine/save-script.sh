@@ -19,14 +19,7 @@ fi
 saved=$(winepath -w "$work/session.txt" 2>/dev/null | tr -d '\r')
 (cd "$WIN_BUILD" && exec wine fpu-sample.exe --trace none --save-script "$saved") &
 program_pid=$!
-window=""
-for _ in $(seq 100); do
-  window=$(xdotool search --name "$TITLE_REGEX" 2>/dev/null | head -1 || true)
-  [[ -n "$window" ]] && break
-  sleep 0.2
-done
-[[ -n "$window" ]] || fail "the program's window did not appear"
-sleep 0.5
+wait_for_window
 info=$(probe main-window 2000 | tr -d '\r')
 client=$(sed -n 's/^client=//p' <<<"$info")
 origin=$(sed -n 's/^client_origin=//p' <<<"$info")

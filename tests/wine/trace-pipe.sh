@@ -13,14 +13,7 @@ run_piped() {
   reader_pid=$!
   (cd "$WIN_BUILD" && exec wine fpu-sample.exe --trace stdout >"$work/$name.fifo" 2>"$work/$name.err") &
   program_pid=$!
-  window=""
-  for _ in $(seq 100); do
-    window=$(xdotool search --name "$TITLE_REGEX" 2>/dev/null | head -1 || true)
-    [[ -n "$window" ]] && break
-    sleep 0.2
-  done
-  [[ -n "$window" ]] || fail "$name: the program's window did not appear"
-  sleep 0.5
+  wait_for_window
   # String art between offset rings, every index traced, redrawn every 50 ms.
   for key in v v b b s 1 y t; do xdotool key "$key"; done
   sleep 3
