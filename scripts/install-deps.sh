@@ -8,7 +8,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-ttf-dev libfontconfig1-dev libx11-dev libpng-dev
-  libgif-dev scdoc fonts-dejavu-core)
+  scdoc fonts-dejavu-core)
 case "${1:-}" in
   --web) packages=(cmake ninja-build emscripten node-acorn) ;;
   --web-test) packages=(cmake ninja-build emscripten node-acorn chromium chromium-driver python3-selenium imagemagick) ;;
@@ -18,8 +18,9 @@ if [[ "${1:-}" == "--test" ]]; then
   # time and python3: the replay tool's hostile-input test measures memory with /usr/bin/time
   # and writes its largest scripts with python3 (neither is in a minimal Debian). openbox,
   # wmctrl and x11-utils: the viewer's placement beside a window a window manager moved.
-  # xclip: reads the selections the viewer offers.
-  packages+=(clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool xclip
+  # xclip: reads the selections the viewer offers. libgif-dev: giflib decodes the GIFs our own
+  # encoder writes, as a check from outside.
+  packages+=(libgif-dev clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool xclip
     x11-apps x11-utils openbox wmctrl imagemagick time python3 desktop-file-utils man-db)
 fi
 if [[ "${1:-}" == "--package" ]]; then

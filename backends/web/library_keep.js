@@ -171,6 +171,24 @@ mergeInto(LibraryManager.library, {
       }, 'image/png');
       canvas.focus({preventScroll: true});
     });
+    // The last 10 s (200 frames) replayed headless through the replay tool's GIF encoder.
+    api.gifs = 0;  // GIFs made or refused (tests wait on it)
+    document.getElementById('save-gif').addEventListener('click', () => {
+      canvas.focus({preventScroll: true});
+      say('Making the GIF of the last 10 seconds...');
+      // After the message is shown: a long session takes a moment to replay.
+      setTimeout(() => {
+        const at = Module._fpu_web_gif(demo);
+        if (at) {
+          const bytes = HEAPU8.slice(at, at + Module._fpu_web_gif_size());
+          api.download('fpu-sample-last-seconds.gif', new Blob([bytes], {type: 'image/gif'}));
+          say('GIF saved (' + bytes.length + ' bytes).');
+        } else {
+          say('No GIF: ' + UTF8ToString(Module._fpu_web_gif_error()) + '.');
+        }
+        api.gifs++;
+      }, 0);
+    });
     document.getElementById('save-session').addEventListener('click', () => {
       const text = api.sessionText();
       if (text === null) {

@@ -6,9 +6,11 @@
 #include <cstdlib>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "backends/web/web_input.h"
 #include "backends/web/web_platform.h"
+#include "tools/replay/last_frames_gif.h"
 #include "tools/replay/replay_runner.h"
 
 extern "C" {
@@ -43,6 +45,10 @@ class PageReplayHost final : public fpu::ReplayHost {
 };
 
 std::string replay_message;
+
+// The GIF of the session's last seconds: 10 s of the timer's 50 ms frames.
+constexpr std::size_t page_gif_frames = 200;
+std::vector<std::uint8_t> page_gif;
 
 // The page passes Shift, Ctrl, Alt and Meta as bits 0-3.
 fpu::web::Modifiers modifiers_from(int bits) {
@@ -114,6 +120,39 @@ EMSCRIPTEN_KEEPALIVE const char* fpu_web_replay(void* demo, const char* text, do
     std::ostream nowhere(nullptr);  // dumps and the quit line: the page shows neither
     return fpu::play_script(host, program, script, nowhere, options).error;
   });
+}
+
+// The session's last seconds as a GIF, replayed headless as fpu-sample-replay --record does:
+// its bytes' address (fpu_web_gif_size() of them), or null with the reason in
+// fpu_web_gif_error().
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* fpu_web_gif(void* demo) {
+  page_gif.clear();
+  const char* session = demo_at(demo).session_script();
+  if (session == nullptr) {
+    replay_message = "the session is longer than this page keeps (8 MiB)";
+    return nullptr;
+  }
+  fpu::replay::Script script;
+  std::istringstream in{std::string(session)};
+  fpu::ReplayOptions options;
+  options.allow_files = false;
+  options.max_steps = page_replay_steps;
+  if (std::string error = fpu::replay::read_script(in, page_script_limit, &script);
+      !error.empty() ||
+      !fpu::last_frames_gif(script, options, page_gif_frames, 1, &page_gif, &error)) {
+    replay_message = error;
+    page_gif.clear();
+    return nullptr;
+  }
+  return page_gif.data();
+}
+
+EMSCRIPTEN_KEEPALIVE double fpu_web_gif_size() {
+  return static_cast<double>(page_gif.size());
+}
+
+EMSCRIPTEN_KEEPALIVE const char* fpu_web_gif_error() {
+  return replay_message.c_str();
 }
 
 EMSCRIPTEN_KEEPALIVE int fpu_web_scale(double device_pixel_ratio) {

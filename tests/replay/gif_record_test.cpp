@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <span>
 #include <sstream>
 #include <string>
@@ -16,6 +17,8 @@
 
 #include "tools/replay/command_line.h"
 #include "tools/replay/gif_writer.h"
+#include "tools/replay/last_frames_gif.h"
+#include "tools/replay/script_reader.h"
 
 namespace fpu {
 namespace {
@@ -228,6 +231,86 @@ TEST(GifRecorder, RefusesAFrameWithMoreThan256Colours) {
   EXPECT_FALSE(recorder.finish(&error));
   EXPECT_NE(error.find("frame 1 has more than 256 colours"), std::string::npos) << error;
   EXPECT_FALSE(fs::exists(path));
+}
+
+// The encoder through an independent decoder, where LZW goes wrong: one colour, the widths
+// at each power of two, noise that fills the string table and clears it many times, scales.
+TEST(GifEncoder, DecodesToTheFramesItWasGiven) {
+  struct Case {
+    int colours;
+    int width, height, scale;
+  };
+  const Case cases[] = {{1, 7, 3, 1},      {2, 64, 64, 1},     {3, 33, 17, 2},    {5, 100, 90, 1},
+                        {17, 250, 200, 1}, {256, 300, 260, 1}, {256, 120, 100, 3}};
+  const fs::path path = fs::temp_directory_path() / "fpu-gif-encoder.gif";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.colours) + " colours, scale " + std::to_string(c.scale));
+    std::mt19937 noise(static_cast<unsigned>(c.colours));
+    const auto colour = [](unsigned i) { return i << 16 | (i * 7 & 0xFF) << 8 | (255 - i); };
+    GifEncoder encoder(c.scale);
+    std::vector<Image> expected;
+    std::string error;
+    // Noise; then a corner of it changed (a partial frame); then no change (one pixel).
+    Surface frame{c.width, c.height,
+                  std::vector<std::uint32_t>(static_cast<std::size_t>(c.width * c.height))};
+    for (int f = 0; f < 3; ++f) {
+      for (int y = 0; f < 2 && y < c.height / (f + 1); ++y) {
+        for (int x = 0; x < c.width / (f + 1); ++x) {
+          frame.pixels[static_cast<std::size_t>(y * c.width + x)] =
+              colour(noise() % static_cast<unsigned>(c.colours));
+        }
+      }
+      ASSERT_TRUE(encoder.add_frame(frame, &error)) << error;
+      Image shown{c.width * c.scale, c.height * c.scale, {}};
+      for (int y = 0; y < shown.height; ++y) {
+        for (int x = 0; x < shown.width; ++x)
+          shown.pixels.push_back(frame.at(x / c.scale, y / c.scale));
+      }
+      expected.push_back(shown);
+    }
+    ASSERT_TRUE(encoder.finish(&error)) << error;
+    const std::vector<std::uint8_t> bytes = encoder.take_bytes();
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    const Gif gif = read_gif(path);
+    ASSERT_EQ(gif.frames.size(), expected.size());
+    for (std::size_t f = 0; f < expected.size(); ++f)
+      EXPECT_TRUE(gif.frames[f] == expected[f]) << "frame " << f;
+  }
+  fs::remove(path);
+}
+
+// The page's last seconds: the replay tool's recording whole when the session is short,
+// else the same frames from `count` before the end.
+TEST_F(GifRecordTest, LastFramesAreTheRecordingsTail) {
+  std::string text = "key V\nkey B\nkey S\nkey T\n";
+  for (int i = 0; i < 6; ++i) text += "tick\npaint\n";
+  ASSERT_EQ(replay("--record " + (dir_ / "all.gif").string(), text), 0) << err_;
+  const Gif all = read_gif(dir_ / "all.gif");
+  ASSERT_EQ(all.frames.size(), 7u);  // the start-up frame and six painted
+  replay::Script script;
+  std::istringstream in(text);
+  ASSERT_EQ(replay::read_script(in, 1 << 20, &script), "");
+  for (const std::size_t count :
+       {std::size_t{7}, std::size_t{50}, std::size_t{3}, std::size_t{1}}) {
+    SCOPED_TRACE("last " + std::to_string(count));
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    ASSERT_TRUE(last_frames_gif(script, ReplayOptions{}, count, 1, &bytes, &error)) << error;
+    std::ofstream(dir_ / "tail.gif", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    if (count >= all.frames.size()) {
+      EXPECT_EQ(read_text(dir_ / "tail.gif"), read_text(dir_ / "all.gif"));
+      continue;
+    }
+    const Gif tail = read_gif(dir_ / "tail.gif");
+    ASSERT_EQ(tail.frames.size(), count);
+    for (std::size_t f = 0; f < count; ++f) {
+      EXPECT_TRUE(tail.frames[f] == all.frames[all.frames.size() - count + f]) << "frame " << f;
+    }
+  }
 }
 
 }  // namespace

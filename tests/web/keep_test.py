@@ -6,7 +6,7 @@
 Plays keys (random mode included: its ticks must carry what they used), a drag and string
 art, then saves the session and the frame through the page's buttons. The script, replayed
 natively, must end on the canvas' frame and print the panel's trace lines; the saved PNG
-must be that frame; the buttons must leave the keys with the canvas. The copied link,
+must be that frame and the saved GIF the replay tool's recording of the script; the buttons must leave the keys with the canvas. The copied link,
 opened in a fresh page, and the script opened as a file must replay to that frame and
 leave the keys to the user; damaged, cut and oversized links and a script with a bad line
 are refused with a message, and the page goes on.
@@ -116,10 +116,19 @@ def run(url, tool, work):
         differing = same_pixels(frame, expected)
         if differing != "0":
             raise Failure("the saved frame differs from the replay's in %s pixels" % differing)
+        gif = kept(page, "save-gif", "fpu-sample-last-seconds.gif")
+        recorded = os.path.join(work, "recorded.gif")
+        subprocess.run([tool, "--trace", "none", "--record", recorded, path], check=True,
+                       capture_output=True)
+        with open(recorded, "rb") as f:
+            if f.read() != gif:  # the session is shorter than the GIF's 10 s
+                raise Failure("the page's GIF (%d bytes) is not the replay tool's recording" %
+                              len(gif))
         if page.js("return document.activeElement.id") != "screen":
             raise Failure("the buttons took the keys from the canvas")
         print("the page's session (%d bytes, %d trace lines) replays natively to its canvas; "
-              "the saved frame is that frame" % (len(script), len(traced)))
+              "the saved frame is that frame, the saved GIF (%d bytes) its recording" %
+              (len(script), len(traced), len(gif)))
 
         page.js("document.getElementById('copy-link').click();")
         page.wait_for("return !document.getElementById('keep-link').hidden")

@@ -24,9 +24,11 @@ class SoftReplayHost : public ReplayHost {
   // Starts the recording to `path`; false with `error` set when it cannot be written.
   bool record(const std::string& path, std::string* error) {
     if (!recorder_.open(path, scale_, error)) return false;
-    platform_.recorder = &recorder_;
+    platform_.frames = &recorder_;
     return true;
   }
+  // Hands every painted frame to `frames` instead (the page's last seconds).
+  void send_frames_to(FrameSink* frames) { platform_.frames = frames; }
 
   Platform& platform() override { return platform_; }
   void set_tick_count(std::uint32_t ms) override { platform_.set_tick_count(ms); }
@@ -43,12 +45,12 @@ class SoftReplayHost : public ReplayHost {
     if (const Surface* live = platform_.dc_surface(back_buffer)) last_frame_ = *live;
   }
   bool output_failed(std::string* error) override {
-    if (platform_.recorder == nullptr || !recorder_.failed()) return false;
+    if (platform_.frames != &recorder_ || !recorder_.failed()) return false;
     *error = recorder_.error();
     return true;
   }
   bool finish(std::string* error) override {
-    return platform_.recorder == nullptr || recorder_.finish(error);
+    return platform_.frames != &recorder_ || recorder_.finish(error);
   }
 
  private:
@@ -58,9 +60,9 @@ class SoftReplayHost : public ReplayHost {
     Recording() : Drawing(view_width, view_height) {}
     void end_paint(WindowHandle window) override {
       Drawing::end_paint(window);
-      if (recorder != nullptr) recorder->add_frame(this->window_surface());
+      if (frames != nullptr) frames->add_frame(this->window_surface());
     }
-    GifRecorder* recorder = nullptr;
+    FrameSink* frames = nullptr;
   };
 
   Recording platform_;
