@@ -120,6 +120,38 @@ TEST(ViewerLayout, EveryStringFitsItsBoxAtAnyWidthAndScale) {
   }
 }
 
+TEST(ViewerLayout, LeastSizeShowsTheKeyLineAndTheF1ListUnwrapped) {
+  const std::size_t chords = ViewerModel::key_list().size();
+  for (const int scale : {1, 2, 3}) {
+    for (const int scroll_bar : {0, 14 * scale}) {
+      const std::string what =
+          "scale " + std::to_string(scale) + ", scroll bar " + std::to_string(scroll_bar);
+      ViewerModel model(no_save);
+      model.key(ViewerKey::f1, false);
+      LayoutMetrics m{0, 0, 17 * scale, 8 * scale, 4 * scale, scroll_bar};
+      const LayoutSize least = least_size(m);
+      m.width = least.width;
+      m.height = least.height;
+      const ViewerLayout fits = lay_out(model, m);
+      ASSERT_TRUE(fits.help) << what;
+      EXPECT_EQ(fits.keys.rows.size(), 1u) << what;
+      EXPECT_EQ(fits.help->rows.size(), chords + 2) << what;  // title, blank, a row each
+      expect_fits(*fits.help, fits, m, what);
+      EXPECT_LE(fits.help->box.x + fits.help->box.width, m.width - scroll_bar) << what;
+      // A character narrower (beside the scroll bar) and as high as needed, something wraps;
+      // a row lower, the list is cut.
+      LayoutMetrics narrower = m;
+      narrower.width -= m.char_width + scroll_bar;
+      narrower.height *= 2;
+      const ViewerLayout wrapped = lay_out(model, narrower);
+      EXPECT_TRUE(wrapped.keys.rows.size() > 1 || wrapped.help->rows.size() > chords + 2) << what;
+      LayoutMetrics lower = m;
+      lower.height -= m.line_height;
+      EXPECT_LT(lay_out(model, lower).help->rows.size(), chords + 2) << what;
+    }
+  }
+}
+
 TEST(ViewerLayout, WrapBreaksAtBlanksAndCutsLongWords) {
   struct Case {
     const char* text;

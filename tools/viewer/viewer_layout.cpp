@@ -1,6 +1,7 @@
 #include "tools/viewer/viewer_layout.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "tools/viewer/viewer_model.h"
 
@@ -56,6 +57,29 @@ TextPosition ViewerLayout::position_at(int x, int y, std::uint64_t top) const {
 
 int ViewerLayout::edge_scroll(int y) const {
   return y < text.y ? -1 : y >= text.y + text.height ? 1 : 0;
+}
+
+LayoutSize least_size(const LayoutMetrics& m) {
+  const std::int64_t margin = std::max(m.margin, 0);
+  const std::int64_t inset = margin + 1;
+  const auto keys = ViewerModel::key_list();
+  std::size_t chord_width = 0;
+  for (const KeyHelp& k : keys) chord_width = std::max(chord_width, k.keys.size());
+  std::size_t columns = std::string_view(kKeyListTitle).size();
+  for (const KeyHelp& k : keys) columns = std::max(columns, chord_width + 1 + k.does.size());
+  const std::int64_t char_width = std::max(m.char_width, 1);
+  // The list in its border, and the key line, clear of the scroll bar.
+  const std::int64_t width =
+      std::max(static_cast<std::int64_t>(columns) * char_width + 2 * inset,
+               static_cast<std::int64_t>(std::string_view(ViewerModel::key_line()).size()) *
+                   char_width) +
+      2 * margin + std::max(m.scroll_bar, 0);
+  // The list's title, a blank row and a row for each chord.
+  const std::int64_t height =
+      static_cast<std::int64_t>(keys.size() + 2) * std::max(m.line_height, 1) + 2 * margin +
+      2 * inset;
+  return {static_cast<int>(std::min<std::int64_t>(width, INT32_MAX)),
+          static_cast<int>(std::min<std::int64_t>(height, INT32_MAX))};
 }
 
 ViewerLayout lay_out(const ViewerModel& model, const LayoutMetrics& m) {
