@@ -68,7 +68,8 @@ struct ViewerLayout {
 ViewerLayout lay_out(const ViewerModel& model, const LayoutMetrics& metrics);
 
 // The least client area (metrics' own width and height aside) that shows the key line on
-// one row and the F1 list whole, chords beside what they do: the least window the text needs.
+// one row and the F1 list whole with its chords beside what they do, clear of the scroll
+// bar: the least window the text needs.
 struct LayoutSize {
   int width = 0;
   int height = 0;
