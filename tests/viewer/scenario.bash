@@ -68,6 +68,7 @@ run_scenario() {
   wait_lines 0
   printf '%s\n' "rol1 = 25" "xopc = 8" "rol2 = 7" "xopc = 8" "rol1 = 26" | send_lines
   wait_lines 5
+  ok "$at: Delete clears the text, new lines arrive after"
   xdotool key ctrl+f
   xdotool type "xopc = 8"
   read -r first _ <<<"$(find_bar)"
@@ -96,7 +97,7 @@ run_scenario() {
 
   # Lines the demo cannot deliver while the viewer is stopped are announced within 1 s of
   # the viewer answering again, with no line after them.
-  xdotool key Delete
+  xdotool key ctrl+l
   wait_lines 0
   xdotool windowactivate --sync "$DEMO" 2>/dev/null || true
   kill -STOP "$VIEWER_PID"
@@ -111,6 +112,7 @@ run_scenario() {
   save_text "$WORK/flood.txt"
   tail -1 "$WORK/flood.txt" | grep -Eqx '\[[0-9]+ trace lines dropped\]' ||
     fail "$at: 1 s after the viewer went on, its last line is not the dropped lines' count: $(tail -1 "$WORK/flood.txt")"
-  ok "$at: the count of dropped lines came within 1 s, no new line needed ($(tail -1 "$WORK/flood.txt"))"
+  ok "$at: Ctrl+L cleared the text; the count of dropped lines came within 1 s, no new line" \
+    "needed ($(tail -1 "$WORK/flood.txt"))"
   stop_demo
 }
