@@ -10,6 +10,7 @@
 #   wait_lines N        waits until the viewer holds N lines; fails after 10 s
 #   send_lines          each line of the input to the viewer as a trace line
 #   save_text FILE      Ctrl+S in the viewer; the file it wrote, copied to FILE (LF line breaks)
+#   highlight_rules     prints the viewer's kept highlight rules
 #   stop_demo           ends the demo (Escape) and the viewer
 here_scenario=$(dirname "${BASH_SOURCE[0]}")
 
@@ -32,6 +33,21 @@ expect_count() {
   [[ "${words[0]}" == "$mark" ]] || fail "$label: the mark is at y=${words[0]}, not on match $which (y=$mark)"
   [[ "$said" == "$which" ]] ||
     fail "$label: with the mark on match $which of 2 the counter says the other one (${words[*]})"
+}
+
+# lines FIRST COUNT: trace lines numbered from FIRST, every seventh an xopc line.
+lines() {
+  awk -v first="$1" -v count="$2" 'BEGIN { for (i = first; i < first + count; i++)
+    if (i % 7 == 3) printf "%05d xopc = %d\n", i, i % 251; else printf "%05d rot1 = %d\n", i, i * 37 % 1009 }'
+}
+# Saves until the save holds N lines (at most about 10 s); leaves it in all.txt.
+wait_saved() {
+  for _ in $(seq 20); do
+    save_text "$WORK/all.txt"
+    (($(wc -l <"$WORK/all.txt") == $1)) && return
+    sleep 0.5
+  done
+  fail "scale $SCALE: the viewer holds $(wc -l <"$WORK/all.txt") lines, not $1"
 }
 
 run_scenario() {
@@ -94,6 +110,51 @@ run_scenario() {
     fail "$at: Alt+C changed the query (words ${words[*]} -> ${after[*]})"
   xdotool key alt+c Escape
   ok "$at: Alt+C turns match case on and types nothing"
+
+  # A long stream: find near its start, a filter, a highlight, a pause while lines arrive.
+  xdotool key Delete
+  wait_lines 0
+  lines 0 20000 | tee "$WORK/sent.txt" | send_lines
+  wait_saved 20000
+  xdotool key ctrl+f
+  xdotool type "00042 rot"
+  read -r first _ <<<"$(find_bar)"
+  ((first >= 0)) || fail "$at: Ctrl+F did not bring line 42's match into view"
+  xdotool key Escape
+  ok "$at: Ctrl+F finds a line near the start of 20000 and shows it"
+  xdotool key ctrl+i
+  xdotool type "XOPC"
+  xdotool key Return
+  save_text "$WORK/filtered.txt"
+  grep -i xopc "$WORK/sent.txt" >"$WORK/expected.txt"
+  cmp -s "$WORK/filtered.txt" "$WORK/expected.txt" ||
+    fail "$at: the filter shows $(wc -l <"$WORK/filtered.txt") lines, not the $(wc -l <"$WORK/expected.txt") sent with xopc"
+  ok "$at: the filter shows exactly the $(wc -l <"$WORK/expected.txt") lines holding its text"
+  xdotool key ctrl+h
+  xdotool type "xopc yellow"
+  xdotool key Return
+  shot yellow
+  local yellow
+  yellow=$(python3 "$here_scenario/scenario_shot.py" colour "$WORK/yellow.ppm" 255 245 140)
+  ((yellow > 2000 * SCALE * SCALE)) || fail "$at: Ctrl+H xopc yellow coloured $yellow pixels"
+  highlight_rules | grep -qx "xopc yellow" || fail "$at: the rule was not kept"
+  xdotool key ctrl+h
+  xdotool type "xopc off"
+  xdotool key Return
+  sleep 0.5
+  ! highlight_rules | grep -q xopc || fail "$at: xopc off kept the rule"
+  ok "$at: Ctrl+H colours the matching lines and keeps the rule; TEXT off removes it"
+  xdotool key ctrl+i BackSpace BackSpace BackSpace BackSpace Return End space
+  shot paused
+  lines 20000 1000 | tee -a "$WORK/sent.txt" | send_lines
+  sleep 1
+  shot paused_after
+  python3 "$here_scenario/scenario_shot.py" same-text "$WORK/paused.ppm" "$WORK/paused_after.ppm" "$SCROLL_BAR" ||
+    fail "$at: the paused view moved"
+  xdotool key space
+  wait_saved 21000
+  cmp -s "$WORK/all.txt" "$WORK/sent.txt" || fail "$at: the save after the pause differs from what was sent"
+  ok "$at: paused while 1000 lines arrived, resumed: all 21000 lines kept"
 
   # Lines the demo cannot deliver while the viewer is stopped are announced within 1 s of
   # the viewer answering again, with no line after them.

@@ -67,6 +67,7 @@ save_text() {
   sleep 0.2
   mv "${files[0]}" "$1"
 }
+highlight_rules() { cat "$HOME/.config/fpu-trace-viewer/highlight.conf" 2>/dev/null || true; }
 stop_demo() {
   stop "$VIEWER_PID"
   xdotool windowactivate --sync "$DEMO" 2>/dev/null && xdotool key Escape

@@ -4,6 +4,10 @@
   scenario_shot.py bar SHOT SCALE
       the row of the current match (its top y, -1 for none), then a short signature of each
       word of the find bar, left to right
+  scenario_shot.py same-text A B SCROLL_BAR
+      fails (status 1) when the top half of the text, the scroll bar aside, differs
+  scenario_shot.py colour SHOT R G B
+      how many pixels have that colour
   scenario_shot.py box PLAIN LIST SCROLL_BAR
       "X Y WIDTH HEIGHT" of what the F1 list changed; fails (status 1) when the list is cut
       by the window, reaches the scroll bar, or text overflows its border
@@ -77,10 +81,23 @@ def box(plain_path, list_path, scroll_bar):
     return 0 if clear and border_right > 0.9 and border_bottom > 0.9 else 1
 
 
+def same_text(a_path, b_path, scroll_bar):
+    a, b = load(a_path), load(b_path)
+    width, height, _ = a
+    return 0 if all(at(a, x, y) == at(b, x, y)
+                    for y in range(height // 2) for x in range(width - scroll_bar)) else 1
+
+
 if __name__ == "__main__":
-    if sys.argv[1] == "bar":
+    if sys.argv[1] == "same-text":
+        sys.exit(same_text(sys.argv[2], sys.argv[3], int(sys.argv[4])))
+    elif sys.argv[1] == "colour":
+        colour = bytes(int(c) for c in sys.argv[3:6])
+        pixels = load(sys.argv[2])[2]
+        print(sum(pixels[i:i + 3] == colour for i in range(0, len(pixels), 3)))
+    elif sys.argv[1] == "bar":
         print(bar(sys.argv[2], int(sys.argv[3])))
     elif sys.argv[1] == "box":
         sys.exit(box(sys.argv[2], sys.argv[3], int(sys.argv[4])))
     else:
-        sys.exit("usage: scenario_shot.py bar SHOT SCALE | box PLAIN LIST SCROLL_BAR")
+        sys.exit("usage: scenario_shot.py bar|same-text|colour|box ...")

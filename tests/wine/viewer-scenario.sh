@@ -98,6 +98,9 @@ save_text() {
   tr -d '\r' <"$file" >"$1"
   rm -f "$file" # a later save is told by its file appearing again
 }
+highlight_rules() {
+  cat "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/fpu-trace-viewer/highlight.conf 2>/dev/null || true
+}
 stop_demo() {
   probe viewer-close 3000 >/dev/null || fail "the viewer cannot be closed"
   xdotool windowactivate --sync "$DEMO" 2>/dev/null || true
