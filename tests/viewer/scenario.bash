@@ -106,8 +106,9 @@ run_scenario() {
   local after
   read -r -a after <<<"$(find_bar)"
   # "[match case]" is two words more; the query's words ("xopc", "=", "8") are unchanged.
-  ((${#after[@]} == ${#words[@]} + 2)) && [[ "${after[*]:1:4}" == "${words[*]:1:4}" ]] ||
+  if ((${#after[@]} != ${#words[@]} + 2)) || [[ "${after[*]:1:4}" != "${words[*]:1:4}" ]]; then
     fail "$at: Alt+C changed the query (words ${words[*]} -> ${after[*]})"
+  fi
   xdotool key alt+c Escape
   ok "$at: Alt+C turns match case on and types nothing"
 

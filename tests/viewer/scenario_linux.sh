@@ -11,6 +11,7 @@ stop() { for pid in "$@"; do if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null ||
 trap 'stop "$VIEWER_PID" "$DEMO_PID" "$OPENBOX_PID"; stop_xvfb; rm -rf "$WORK"' EXIT
 # shellcheck source=../e2e/x_session.sh
 source "$here/../e2e/x_session.sh"
+# shellcheck source=scenario.bash
 source "$here/scenario.bash"
 load_names "$(dirname "$sample")"
 require_tools Xvfb openbox xdotool import python3

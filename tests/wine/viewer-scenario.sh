@@ -3,7 +3,9 @@
 # viewer it starts under openbox (Wine's windows managed by it), at 100 % on the shared
 # screen and at 200 % (LogPixels 192) on a screen and Wine server of its own. A click into
 # the viewer, once it stopped refusing the keyboard, gives it the keyboard.
+# shellcheck source=common.bash
 source "$(dirname "$0")/common.bash"
+# shellcheck source=../viewer/scenario.bash
 source "$(dirname "$0")/../viewer/scenario.bash"
 
 command -v openbox >/dev/null || fail "no openbox"
