@@ -7,8 +7,9 @@ cd "$(dirname "$0")/../.."
 source scripts/lib/apt.sh
 source scripts/lib/xvfb.sh
 source scripts/lib/wine.sh
+# openbox: the viewer scenario runs under a window manager.
 apt_install_missing cmake ninja-build g++ g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 \
-  fonts-wine xvfb xauth xdotool x11-utils imagemagick python3 nsis icoutils
+  fonts-wine xvfb xauth xdotool x11-utils imagemagick python3 nsis icoutils openbox
 # wine32 (needed to run the 32-bit build) comes from the i386 archive, apart: a mirror whose
 # i386 index is caught mid-sync cannot give it, and the 64-bit build's tests need none of it.
 # Without it the 32-bit runs are skipped below, visibly.

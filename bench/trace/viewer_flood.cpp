@@ -1,8 +1,9 @@
 // The headless viewer's resident memory under a flood of lines.
-//   viewer_flood empty|art SECONDS
+//   viewer_flood empty|art SECONDS [DIR]
 // Starts a headless viewer in a private folder, sends it lines of the kind named as fast as
 // it takes them for SECONDS, and prints the lines sent and the viewer's resident memory
-// (now and at its peak).
+// (now and at its peak). Given DIR, floods the viewer already answering there instead (a
+// windowed one, measured by its starter) and leaves it running.
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -37,16 +38,20 @@ std::string art_line(unsigned i) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3 || (std::strcmp(argv[1], "empty") != 0 && std::strcmp(argv[1], "art") != 0)) {
-    std::fprintf(stderr, "usage: viewer_flood empty|art SECONDS\n");
+  if ((argc != 3 && argc != 4) ||
+      (std::strcmp(argv[1], "empty") != 0 && std::strcmp(argv[1], "art") != 0)) {
+    std::fprintf(stderr, "usage: viewer_flood empty|art SECONDS [DIR]\n");
     return 2;
   }
   const bool empty = std::strcmp(argv[1], "empty") == 0;
   const auto seconds = std::chrono::seconds(std::atoi(argv[2]));
-  fpu::testing::prepare_process();
-  fpu::testing::PrivateDir dir;
-  const pid_t viewer = fpu::testing::start_headless_viewer(dir.path());
-  const int fd = fpu::testing::connect_viewer(dir.path());
+  const bool own = argc == 3;
+  if (own) fpu::testing::prepare_process();
+  fpu::testing::PrivateDir private_dir;
+  const std::string dir_path = own ? private_dir.path() : std::string(argv[3]);
+  const pid_t viewer = own ? fpu::testing::start_headless_viewer(dir_path)
+                           : fpu::testing::viewer_pid(dir_path).value_or(-1);
+  const int fd = fpu::testing::connect_viewer(dir_path);
   if (viewer <= 0 || fd < 0) {
     std::fprintf(stderr, "viewer_flood: no viewer\n");
     return 1;
@@ -68,11 +73,11 @@ int main(int argc, char** argv) {
     }
   }
   // The viewer takes what is queued before it is measured.
-  fpu::testing::viewer_text(dir.path());
+  fpu::testing::viewer_text(dir_path);
   std::printf("%s lines: %llu sent in %lld s, viewer RSS %ld kB, peak %ld kB\n", argv[1], sent,
               static_cast<long long>(seconds.count()), status_kb(viewer, "VmRSS:"),
               status_kb(viewer, "VmHWM:"));
   ::close(fd);
-  fpu::testing::stop_viewer(dir.path());
+  if (own) fpu::testing::stop_viewer(dir_path);
   return 0;
 }

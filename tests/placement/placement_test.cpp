@@ -19,8 +19,9 @@ bool inside(const ScreenRect& a, const ScreenRect& b) {
          a.y + a.height <= b.y + b.height;
 }
 
-TEST(Placement, ViewerGoesRightLeftBelowAboveElseWhereMostOfItFits) {
+TEST(Placement, ViewerTakesTheFirstSideItsTextFitsElseWhereMostOfItFits) {
   const ScreenRect full_hd{0, 0, 1920, 1040};  // a 40-pixel panel at the bottom
+  // The viewer would be 722 x 505; its text needs 600 x 300 unless a case says otherwise.
   const struct {
     const char* name;
     ScreenRect program, work;
@@ -28,20 +29,61 @@ TEST(Placement, ViewerGoesRightLeftBelowAboveElseWhereMostOfItFits) {
     bool room;
     ScreenRect expected;
   } cases[] = {
-      {"wide screen", {300, 213, 702, 679}, full_hd, 1, 1, true, {1010, 213, 722, 505}},
-      {"right edge", {1218, 213, 702, 679}, full_hd, 1, 1, true, {488, 213, 722, 505}},
-      {"top-left corner", {0, 0, 702, 679}, full_hd, 1, 1, true, {710, 0, 722, 505}},
-      {"low on the right", {1000, 900, 702, 679}, full_hd, 1, 1, true, {270, 535, 722, 505}},
-      // Neither side holds 722: above holds all of it.
-      {"narrow, low", {200, 600, 702, 400}, {0, 0, 1100, 1040}, 1, 1, true, {200, 87, 722, 505}},
-      {"narrow, high", {200, 20, 702, 400}, {0, 0, 1100, 1040}, 1, 1, true, {200, 428, 722, 505}},
-      // Nowhere whole: the left's 602 x 505 beats 722 x 353 above, unless the text needs
-      // 610 pixels of width.
-      {"bottom edge", {610, 361, 702, 679}, full_hd, 1, 1, true, {0, 361, 602, 505}},
-      {"bottom edge, text", {610, 361, 702, 679}, full_hd, 610, 240, true, {610, 0, 722, 353}},
+      {"wide screen", {300, 213, 702, 679}, full_hd, 600, 300, true, {1010, 213, 722, 505}},
+      {"right edge", {1218, 213, 702, 679}, full_hd, 600, 300, true, {488, 213, 722, 505}},
+      {"top-left corner", {0, 0, 702, 679}, full_hd, 600, 300, true, {710, 0, 722, 505}},
+      {"low on the right", {1000, 900, 702, 679}, full_hd, 600, 300, true, {270, 535, 722, 505}},
+      // 652 free on the right, short of 722 but enough for the text: narrowed there, though
+      // the left would hold all of it.
+      {"right holds the text",
+       {760, 213, 500, 679},
+       full_hd,
+       600,
+       300,
+       true,
+       {1268, 213, 652, 505}},
+      {"right holds the text exactly",
+       {760, 213, 500, 679},
+       full_hd,
+       652,
+       300,
+       true,
+       {1268, 213, 652, 505}},
+      {"left holds the text", {650, 213, 800, 679}, full_hd, 600, 300, true, {0, 213, 642, 505}},
+      // Neither side holds the text: above or below, lowered to the room.
+      {"narrow, low",
+       {200, 600, 702, 400},
+       {0, 0, 1100, 1040},
+       600,
+       300,
+       true,
+       {200, 87, 722, 505}},
+      {"narrow, high",
+       {200, 20, 702, 400},
+       {0, 0, 1100, 1040},
+       600,
+       300,
+       true,
+       {200, 428, 722, 505}},
+      {"narrow, below lowered",
+       {200, 20, 702, 700},
+       {0, 0, 1100, 1040},
+       600,
+       300,
+       true,
+       {200, 728, 722, 312}},
+      {"bottom edge, above lowered",
+       {610, 361, 702, 679},
+       full_hd,
+       610,
+       240,
+       true,
+       {610, 0, 722, 353}},
+      // The text fits nowhere: the left's 602 x 505 beats 600 x 505 right, 722 x 353 above.
+      {"bottom edge", {610, 361, 702, 679}, full_hd, 610, 400, true, {0, 361, 602, 505}},
       // A work area that starts below a top panel and right of a side panel.
-      {"panels", {1218, 30, 702, 679}, {48, 30, 1872, 1050}, 1, 1, true, {488, 30, 722, 505}},
-      {"no room at all", {0, 0, 1920, 1040}, full_hd, 1, 1, false, {1198, 535, 722, 505}},
+      {"panels", {1218, 30, 702, 679}, {48, 30, 1872, 1050}, 600, 300, true, {488, 30, 722, 505}},
+      {"no room at all", {0, 0, 1920, 1040}, full_hd, 600, 300, false, {1198, 535, 722, 505}},
   };
   for (const auto& c : cases) {
     const ScreenRect place =
@@ -66,6 +108,7 @@ TEST(Placement, ExtremeFramesPlaceTheViewerInsideTheWorkArea) {
       {"far left", {small, small, 702, 679}, 722},
       {"wide from the far left", {small, 0, big, 100}, 722},
       {"a huge wish", {300, 213, 702, 679}, big},
+      {"a negative wish", {300, 213, 702, 679}, small},
   };
   for (const auto& c : cases) {
     const ScreenRect place = viewer::place_viewer(c.program, work, c.want_width, 505, big, big);

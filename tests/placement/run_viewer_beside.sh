@@ -2,7 +2,8 @@
 # Under openbox (with a 40-pixel bottom panel margin per scale), at desktop scales 1 and 2,
 # the program is moved to the right edge, the bottom edge and the top-left corner, and a
 # traced key starts the viewer: its frame must miss the program's and lie in the work area,
-# and its key-hint line and key list (F1) must not be cut.
+# and its key-hint line and key list (F1) must not be cut. A viewer started without --beside,
+# or told of a frame far off the screen, stays in the work area.
 #   run_viewer_beside.sh FPU_SAMPLE
 set -euo pipefail
 sample=$(realpath "$1")
@@ -97,6 +98,22 @@ for scale in 1 2; do
     stop "$VIEWER_PID" "$SAMPLE_PID"
     wait "$SAMPLE_PID" 2>/dev/null || true
     VIEWER_PID='' SAMPLE_PID=''
+  done
+  # Started by hand (no --beside), or told of a frame far off any screen: inside the work area.
+  viewer_bin="$(dirname "$sample")/fpu-trace-viewer"
+  for beside in '' '2147483647,-2147483648,2147483647,2147483647,2147483647,0,2147483647,9'; do
+    rm -rf "$WORK/endpoint" && mkdir -m 700 "$WORK/endpoint"
+    GDK_SCALE=$scale "$viewer_bin" --dir "$WORK/endpoint" ${beside:+--beside "$beside"} &
+    VIEWER_PID=$!
+    viewer=$(timeout 10 xdotool search --sync --onlyvisible --pid "$VIEWER_PID" 2>/dev/null | head -1) ||
+      fail "scale $scale, --beside '$beside': no viewer window"
+    settled_frame "$viewer"
+    ((FX >= WX && FY >= WY && FX + FW <= WX + WW && FY + FH <= WY + WH)) ||
+      fail "scale $scale, --beside '$beside': ${FW}x$FH at ($FX, $FY) leaves the work area"
+    echo "scale $scale, --beside '$beside': viewer ${FW}x$FH at ($FX, $FY)"
+    stop "$VIEWER_PID"
+    wait "$VIEWER_PID" 2>/dev/null || true
+    VIEWER_PID=''
   done
   stop "$OPENBOX_PID"
   wait "$OPENBOX_PID" 2>/dev/null || true

@@ -120,6 +120,47 @@ TEST(ViewerLayout, EveryStringFitsItsBoxAtAnyWidthAndScale) {
   }
 }
 
+TEST(ViewerLayout, LeastSizeShowsTheKeyLineAndTheWholeF1ListBesideItsChords) {
+  const auto keys = ViewerModel::key_list();
+  // Each chord begins a row: the chords stand beside what they do.
+  const auto beside = [&](const LayoutBox& help) {
+    std::size_t found = 0;
+    for (const KeyHelp& k : keys) {
+      for (const std::string& row : help.rows) found += row.starts_with(k.keys + " ");
+    }
+    return found == keys.size();
+  };
+  for (const int scale : {1, 2, 3}) {
+    for (const int scroll_bar : {0, 14 * scale}) {
+      const std::string what =
+          "scale " + std::to_string(scale) + ", scroll bar " + std::to_string(scroll_bar);
+      ViewerModel model(no_save);
+      model.key(ViewerKey::f1, false);
+      LayoutMetrics m{0, 0, 17 * scale, 8 * scale, 4 * scale, scroll_bar};
+      const LayoutSize least = least_size(m);
+      m.width = least.width;
+      m.height = least.height;
+      const ViewerLayout fits = lay_out(model, m);
+      ASSERT_TRUE(fits.help) << what;
+      EXPECT_EQ(fits.keys.rows.size(), 1u) << what;
+      EXPECT_TRUE(beside(*fits.help)) << what;
+      expect_fits(*fits.help, fits, m, what);
+      EXPECT_LE(fits.help->box.x + fits.help->box.width, m.width - scroll_bar - m.margin) << what;
+      // As high as wanted, the list has no more rows: it was whole.
+      LayoutMetrics higher = m;
+      higher.height *= 2;
+      EXPECT_EQ(lay_out(model, higher).help->rows.size(), fits.help->rows.size()) << what;
+      // A character narrower, the key line wraps; a row lower, the list is cut.
+      LayoutMetrics narrower = higher;
+      narrower.width -= m.char_width;
+      EXPECT_GT(lay_out(model, narrower).keys.rows.size(), 1u) << what;
+      LayoutMetrics lower = m;
+      lower.height -= m.line_height;
+      EXPECT_LT(lay_out(model, lower).help->rows.size(), fits.help->rows.size()) << what;
+    }
+  }
+}
+
 TEST(ViewerLayout, WrapBreaksAtBlanksAndCutsLongWords) {
   struct Case {
     const char* text;

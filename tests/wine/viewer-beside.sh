@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The viewer opens beside the program wherever the program's window was moved (near the
 # right edge, in the top-left corner): its window never overlaps the program's and lies
-# inside the desktop's work area.
+# inside the desktop's work area. Started by hand (no --beside), it lies there too.
 source "$(dirname "$0")/common.bash"
 
 probe viewer-close 3000 >/dev/null || fail "a viewer from before cannot be closed"
@@ -34,3 +34,13 @@ for where in right-edge top-left; do
   wait_exit 10
   probe viewer-close 3000 >/dev/null || fail "$where: the viewer cannot be closed"
 done
+
+(cd "$WIN_BUILD" && exec wine fpu-trace-viewer.exe) &
+program_pid=$!
+read -r vx vy vw vh <<<"$(rect_of viewer "$(probe viewer-window 10000)")"
+[[ -n "$vh" ]] || fail "by hand: the viewer did not appear"
+if ((vx < wx || vy < wy || vx + vw > wx + ww || vy + vh > wy + wh)); then
+  fail "by hand: the viewer ${vw}x$vh at ($vx, $vy) is outside the work area ${ww}x$wh+$wx+$wy"
+fi
+ok "by hand: viewer ${vw}x$vh at ($vx, $vy)"
+probe viewer-close 3000 >/dev/null || fail "by hand: the viewer cannot be closed"

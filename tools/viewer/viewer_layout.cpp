@@ -1,6 +1,7 @@
 #include "tools/viewer/viewer_layout.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "tools/viewer/viewer_model.h"
 
@@ -22,6 +23,40 @@ void cut_rows(std::vector<std::string>& rows, std::size_t most, std::size_t colu
   std::string& last = rows.back();
   if (columns <= 3) return;
   last = last.substr(0, std::min(last.size(), columns - 3)) + "...";
+}
+
+// The F1 list needs this many columns for what a chord does beside the chords.
+constexpr std::size_t kLeastDoesColumns = 16;
+
+std::size_t chord_columns(const std::vector<KeyHelp>& keys) {
+  std::size_t width = 0;
+  for (const KeyHelp& k : keys) width = std::max(width, k.keys.size());
+  return width;
+}
+
+// The F1 list's rows in `columns` characters: a column of chords, then what they do, and
+// when that is too narrow, each chord above its wrapped line.
+std::vector<std::string> help_rows(const std::vector<KeyHelp>& keys, std::size_t columns) {
+  std::vector<std::string> rows = wrap_text(kKeyListTitle, columns);
+  rows.emplace_back();
+  const std::size_t chord_width = chord_columns(keys);
+  const bool side_by_side = chord_width + 1 + kLeastDoesColumns <= columns;
+  for (const KeyHelp& k : keys) {
+    if (side_by_side) {
+      const auto does = wrap_text(k.does, columns - chord_width - 1);
+      for (std::size_t i = 0; i < does.size(); ++i) {
+        std::string row = i == 0 ? k.keys : std::string();
+        row.resize(chord_width + 1, ' ');
+        rows.push_back(row + does[i]);
+      }
+    } else {
+      for (std::string& row : wrap_text(k.keys, columns)) rows.push_back(row);
+      for (std::string& row : wrap_text(k.does, columns > 2 ? columns - 2 : columns)) {
+        rows.push_back((columns > 2 ? "  " : "") + row);
+      }
+    }
+  }
+  return rows;
 }
 
 }  // namespace
@@ -56,6 +91,27 @@ TextPosition ViewerLayout::position_at(int x, int y, std::uint64_t top) const {
 
 int ViewerLayout::edge_scroll(int y) const {
   return y < text.y ? -1 : y >= text.y + text.height ? 1 : 0;
+}
+
+LayoutSize least_size(const LayoutMetrics& m) {
+  const std::int64_t margin = std::max(m.margin, 0);
+  const std::int64_t inset = margin + 1;
+  const std::int64_t char_width = std::max(m.char_width, 1);
+  const std::int64_t scroll_bar = std::max(m.scroll_bar, 0);
+  const auto keys = ViewerModel::key_list();
+  // The key line on one row; the F1 list with its chords beside what they do.
+  const std::int64_t list_chrome = 2 * inset + 3 * margin + scroll_bar;
+  const std::int64_t width = std::max(
+      static_cast<std::int64_t>(std::string_view(ViewerModel::key_line()).size()) * char_width +
+          2 * margin,
+      static_cast<std::int64_t>(chord_columns(keys) + 1 + kLeastDoesColumns) * char_width +
+          list_chrome);
+  const std::size_t rows =
+      help_rows(keys, static_cast<std::size_t>((width - list_chrome) / char_width)).size();
+  const std::int64_t height =
+      static_cast<std::int64_t>(rows) * std::max(m.line_height, 1) + 2 * margin + 2 * inset;
+  return {static_cast<int>(std::min<std::int64_t>(width, INT32_MAX)),
+          static_cast<int>(std::min<std::int64_t>(height, INT32_MAX))};
 }
 
 ViewerLayout lay_out(const ViewerModel& model, const LayoutMetrics& m) {
@@ -129,34 +185,12 @@ ViewerLayout lay_out(const ViewerModel& model, const LayoutMetrics& m) {
   if (model.help_shown()) {
     // The list's own text decides its width: a column of chords, then what they do, and
     // when the window is too narrow for that, each chord above its wrapped line.
-    const auto keys = ViewerModel::key_list();
     const int inset = margin + 1;  // inside the one-pixel border
-    const std::size_t columns = columns_in(m.width - 2 * margin - 2 * inset, out.char_width);
-    std::size_t chord_width = 0;
-    std::size_t widest = 0;
-    for (const KeyHelp& k : keys) {
-      chord_width = std::max(chord_width, k.keys.size());
-      widest = std::max(widest, k.keys.size() + 1 + k.does.size());
-    }
+    // Clear of the scroll bar by a margin.
+    const std::size_t columns =
+        columns_in(m.width - bar_width - 3 * margin - 2 * inset, out.char_width);
     LayoutBox help;
-    for (std::string& row : wrap_text(kKeyListTitle, columns)) help.rows.push_back(row);
-    help.rows.emplace_back();
-    const bool side_by_side = chord_width + 1 + 16 <= columns;
-    for (const KeyHelp& k : keys) {
-      if (side_by_side) {
-        const auto does = wrap_text(k.does, columns - chord_width - 1);
-        for (std::size_t i = 0; i < does.size(); ++i) {
-          std::string row = i == 0 ? k.keys : std::string();
-          row.resize(chord_width + 1, ' ');
-          help.rows.push_back(row + does[i]);
-        }
-      } else {
-        for (std::string& row : wrap_text(k.keys, columns)) help.rows.push_back(row);
-        for (std::string& row : wrap_text(k.does, columns > 2 ? columns - 2 : columns)) {
-          help.rows.push_back((columns > 2 ? "  " : "") + row);
-        }
-      }
-    }
+    help.rows = help_rows(ViewerModel::key_list(), columns);
     // Rows past the window's height would not be seen: the box ends with the last that fits.
     const std::size_t fit =
         static_cast<std::size_t>(std::max(m.height - 2 * margin - 2 * inset, 0) / out.line_height);

@@ -67,6 +67,15 @@ struct ViewerLayout {
 
 ViewerLayout lay_out(const ViewerModel& model, const LayoutMetrics& metrics);
 
+// The least client area (metrics' own width and height aside) that shows the key line on
+// one row and the F1 list whole with its chords beside what they do, clear of the scroll
+// bar: the least window the text needs.
+struct LayoutSize {
+  int width = 0;
+  int height = 0;
+};
+LayoutSize least_size(const LayoutMetrics& metrics);
+
 // `text` in rows of at most `columns` characters, broken at blanks where it can be.
 std::vector<std::string> wrap_text(std::string_view text, std::size_t columns);
 

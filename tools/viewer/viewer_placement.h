@@ -31,29 +31,29 @@ inline ScreenRect program_rect(std::int32_t screen_width, std::int32_t screen_he
           width * scale, height * scale};
 }
 
-// The viewer's frame, at most `want_width` x `want_height`, inside `work` (the screen less
-// the desktop's panels): to the right of the program's frame when it fits there whole,
-// else to the left, else below, else above; else on the side where the largest part of it
-// fits, among the sides that hold at least `need_width` x `need_height` (what its text
-// needs) if any do. It never overlaps the program's frame unless the program leaves no
-// room at all.
 // Frames and sizes are bounded to this far off the work area (a frame farther out places
 // the viewer as one just beyond it does), so no sum here leaves 32 bits.
 inline constexpr std::int32_t kFarOff = 1 << 24;
 
+// The viewer's frame, at most `want_width` x `want_height`, inside `work` (the screen less
+// the desktop's panels), never over the program's frame: to its right whenever at least
+// `need_width` (what the viewer's text needs) is free there, narrowed to the room; else on
+// its left by the same rule; else below it, else above it, whenever `need_height` is free
+// there, lowered to the room; else on the side where the largest part of it fits. Only a
+// program that leaves no room at all gets the viewer over it.
 inline ScreenRect place_viewer(const ScreenRect& given, const ScreenRect& work,
                                std::int32_t want_width, std::int32_t want_height,
-                               std::int32_t need_width = 1, std::int32_t need_height = 1) {
+                               std::int32_t need_width, std::int32_t need_height) {
   const ScreenRect program{std::clamp(given.x, work.x - kFarOff, work.x + kFarOff),
                            std::clamp(given.y, work.y - kFarOff, work.y + kFarOff),
                            std::clamp(given.width, 0, kFarOff),
                            std::clamp(given.height, 0, kFarOff)};
-  want_width = std::min(want_width, kFarOff);
-  want_height = std::min(want_height, kFarOff);
   const std::int32_t work_right = work.x + work.width;
   const std::int32_t work_bottom = work.y + work.height;
   const std::int32_t width = std::clamp(want_width, 1, std::max(work.width, 1));
   const std::int32_t height = std::clamp(want_height, 1, std::max(work.height, 1));
+  const std::int32_t least_width = std::clamp(need_width, 1, width);
+  const std::int32_t least_height = std::clamp(need_height, 1, height);
   // The program's edges as far as they lie in the work area: a frame partly or wholly off
   // it leaves the room the work area has.
   const std::int32_t left = std::clamp(program.x, work.x, work_right);
@@ -74,24 +74,28 @@ inline ScreenRect place_viewer(const ScreenRect& given, const ScreenRect& work,
   const std::int32_t room_left = left - viewer_gap - work.x;
   const std::int32_t room_below = work_bottom - below_y;
   const std::int32_t room_above = top - viewer_gap - work.y;
-  if (room_right >= width) return {right_x, level_y(height), width, height};
-  if (room_left >= width) return {left - viewer_gap - width, level_y(height), width, height};
-  if (room_below >= height) return {level_x(width), below_y, width, height};
-  if (room_above >= height) return {level_x(width), top - viewer_gap - height, width, height};
-
-  // Smaller than wanted, on the side with the most room; a side where the text fits
-  // comes before one where it does not.
+  if (room_right >= least_width) {
+    return {right_x, level_y(height), std::min(width, room_right), height};
+  }
+  if (room_left >= least_width) {
+    const std::int32_t w = std::min(width, room_left);
+    return {left - viewer_gap - w, level_y(height), w, height};
+  }
+  if (room_below >= least_height) {
+    return {level_x(width), below_y, width, std::min(height, room_below)};
+  }
+  if (room_above >= least_height) {
+    const std::int32_t h = std::min(height, room_above);
+    return {level_x(width), top - viewer_gap - h, width, h};
+  }
+  // The text fits nowhere: the side with the most room.
   ScreenRect best;
   std::int64_t best_area = 0;
-  bool best_fits = false;
   const auto consider = [&](const ScreenRect& r) {
     const std::int64_t area = std::int64_t{r.width} * r.height;
-    const bool fits = r.width >= need_width && r.height >= need_height;
-    if (r.width > 0 && r.height > 0 &&
-        (fits > best_fits || (fits == best_fits && area > best_area))) {
+    if (r.width > 0 && r.height > 0 && area > best_area) {
       best = r;
       best_area = area;
-      best_fits = fits;
     }
   };
   consider({right_x, level_y(height), room_right, height});

@@ -24,7 +24,6 @@ namespace {
 constexpr const char kTitle[] = "fpu trace viewer";
 // Sizes at scale 1, in pixels.
 constexpr int kFontSize = 14;
-constexpr int kScrollBarWidth = 14;
 constexpr int kMinThumb = 20;
 constexpr auto kFrameInterval = std::chrono::milliseconds(33);
 
@@ -383,17 +382,20 @@ std::unique_ptr<ViewerWindow> ViewerWindow::open(ViewerModel& model, std::string
   ViewerSize size{};
   if (font != nullptr) {
     size = viewer_size(font, scale);
-    ScreenRect place = viewer_frame(program, size);
-    if (place.width <= 0) {
-      place = {SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, size.want.x, size.want.y};
-    } else if (program != nullptr) {
-      // A window manager puts a new window's frame where the window asks to be; without
-      // one there is no frame.
-      const FrameExtents& e = program->extents;
-      place.width -= e.left + e.right;
-      place.height -= e.top + e.bottom;
+    // Beside the program, framed as the program is; a window manager puts a new window's
+    // frame where the window asks to be. Not told where the program is, the viewer's own
+    // frame is not known before it is shown: it goes there unframed and settles below.
+    ProgramFrame beside;
+    bool known = true;
+    if (program != nullptr) {
+      beside = *program;
+    } else {
+      known = default_program_frame(FrameExtents{}, &beside);
     }
-    window = SDL_CreateWindow(kTitle, place.x, place.y, place.width, place.height,
+    const ScreenRect frame = known ? viewer_frame(beside, size) : ScreenRect{};
+    SDL_Rect place{SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, size.want.x, size.want.y};
+    if (frame.width > 0) place = client_rect(frame, beside.extents);
+    window = SDL_CreateWindow(kTitle, place.x, place.y, place.w, place.h,
                               SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
   }
   SDL_Renderer* renderer =
@@ -408,7 +410,7 @@ std::unique_ptr<ViewerWindow> ViewerWindow::open(ViewerModel& model, std::string
   }
   // Shown without taking the keyboard: the program's keys must keep reaching the program.
   show_without_activation(window);
-  if (program != nullptr) settle_beside(window, *program, size);
+  settle_beside(window, program, size);
   return std::make_unique<SdlViewerWindow>(model, window, renderer, font, scale);
 }
 

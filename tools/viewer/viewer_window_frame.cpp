@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 
 #include "backends/sdl/sdl_display.h"
 #include "scene/scene_state.h"
+#include "tools/viewer/viewer_layout.h"
 #include "tools/viewer/viewer_model.h"
 #include "tools/viewer/viewer_placement.h"
 
@@ -16,23 +16,6 @@ namespace {
 // The client area at scale 1.
 constexpr int kWidth = 720;
 constexpr int kHeight = 480;
-
-// The client area the key-hint line and the key list need in this font.
-SDL_Point text_size(TTF_Font* font, int scale) {
-  int advance = 0;
-  TTF_GlyphMetrics(font, 'M', nullptr, nullptr, nullptr, nullptr, &advance);
-  const int skip = TTF_FontLineSkip(font);
-  // The key list's rows are "%-20s %s" under a title and a blank row; the key line is a band.
-  const auto keys = ViewerModel::key_list();
-  std::size_t columns = std::strlen(ViewerModel::key_line());
-  std::size_t chords = 0;
-  for (const KeyHelp& k : keys) chords = std::max(chords, k.keys.size());
-  for (const KeyHelp& k : keys) columns = std::max(columns, chords + 1 + k.does.size() + 3);
-  const int rows = static_cast<int>(keys.size()) + 3;
-  const int width = static_cast<int>(columns) * advance + 3 * kMargin * scale;
-  const int height = rows * skip + (3 * kMargin + 2) * scale;
-  return {width, height};
-}
 
 // The usable part of the display that holds the point (x, y), or of the first display.
 ScreenRect work_area_at(int x, int y) {
@@ -58,19 +41,36 @@ int program_scale() {
 }
 
 ViewerSize viewer_size(TTF_Font* font, int scale) {
-  const SDL_Point need = text_size(font, scale);
+  int advance = 0;
+  TTF_GlyphMetrics(font, 'M', nullptr, nullptr, nullptr, nullptr, &advance);
+  const LayoutSize least =
+      least_size({0, 0, TTF_FontLineSkip(font), advance, kMargin * scale, kScrollBarWidth * scale});
+  const SDL_Point need{least.width, least.height};
   return {{std::max(kWidth * scale, need.x), std::max(kHeight * scale, need.y)}, need};
 }
 
-ScreenRect viewer_frame(const ProgramFrame* program, const ViewerSize& size) {
-  ProgramFrame beside;
-  if (program != nullptr) {
-    beside = *program;
-  } else {
-    SDL_Rect bounds;
-    if (SDL_GetDisplayBounds(0, &bounds) != 0) return {};
-    beside.frame = program_rect(bounds.w, bounds.h, view_width, view_height, program_scale());
-  }
+bool default_program_frame(const FrameExtents& e, ProgramFrame* out) {
+  SDL_Rect bounds;
+  if (SDL_GetDisplayBounds(0, &bounds) != 0) return false;
+  // The program asks for its client area there; a window manager puts the frame's corner
+  // where a window asks to be.
+  const ScreenRect client =
+      program_rect(bounds.w, bounds.h, view_width, view_height, program_scale());
+  *out = {{client.x, client.y, client.width + e.left + e.right, client.height + e.top + e.bottom},
+          e};
+  return true;
+}
+
+SDL_Rect client_rect(const ScreenRect& frame, const FrameExtents& e) {
+  const auto inner = [](std::int32_t size, std::int32_t a, std::int32_t b) {
+    return static_cast<int>(
+        std::clamp<std::int64_t>(std::int64_t{size} - a - b, 1, std::max(size, 1)));
+  };
+  return {frame.x, frame.y, inner(frame.width, e.left, e.right),
+          inner(frame.height, e.top, e.bottom)};
+}
+
+ScreenRect viewer_frame(const ProgramFrame& beside, const ViewerSize& size) {
   // Any numbers --beside brings: the sums are taken in 64 bits and bounded.
   const auto middle = [](std::int32_t at, std::int32_t size) {
     return static_cast<int>(
@@ -97,8 +97,10 @@ ScreenRect current_frame(SDL_Window* window, FrameExtents* extents) {
   return {x - e.left, y - e.top, width + e.left + e.right, height + e.top + e.bottom};
 }
 
-void settle_beside(SDL_Window* window, const ProgramFrame& program, const ViewerSize& size) {
-  const bool framed = program.extents != FrameExtents{};
+void settle_beside(SDL_Window* window, const ProgramFrame* program, const ViewerSize& size) {
+  // A program that was framed, or one the viewer was not told of (a window manager is likely
+  // then): the wait is for the viewer's own frame.
+  const bool framed = program == nullptr || program->extents != FrameExtents{};
   FrameExtents extents;
   ScreenRect frame;
   for (int i = 0; i < 50; ++i) {
@@ -108,16 +110,19 @@ void settle_beside(SDL_Window* window, const ProgramFrame& program, const Viewer
       break;
     SDL_Delay(10);
   }
-  ProgramFrame own = program;
-  own.extents = extents;
-  const ScreenRect want = viewer_frame(&own, size);
-  if (want.width <= 0 || want == frame) return;
-  const int width = want.width - extents.left - extents.right;
-  const int height = want.height - extents.top - extents.bottom;
-  if (width != frame.width - extents.left - extents.right ||
-      height != frame.height - extents.top - extents.bottom) {
-    SDL_SetWindowSize(window, width, height);
+  ProgramFrame own;
+  if (program != nullptr) {
+    own = *program;
+  } else if (!default_program_frame(extents, &own)) {
+    return;
   }
+  own.extents = extents;
+  const ScreenRect want = viewer_frame(own, size);
+  if (want.width <= 0 || want == frame) return;
+  const SDL_Rect client = client_rect(want, extents);
+  int width = 0, height = 0;
+  SDL_GetWindowSize(window, &width, &height);
+  if (client.w != width || client.h != height) SDL_SetWindowSize(window, client.w, client.h);
   SDL_SetWindowPosition(window, want.x + extents.left, want.y + extents.top);
 }
 

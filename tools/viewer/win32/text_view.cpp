@@ -110,16 +110,10 @@ struct TextView {
 
   void set_font(HFONT f) {
     font = f;
-    HDC dc = GetDC(hwnd);
-    HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(ANSI_FIXED_FONT));
-    TEXTMETRICA metrics{};
-    GetTextMetricsA(dc, &metrics);
-    SelectObject(dc, old);
-    ReleaseDC(hwnd, dc);
-    layout.line_height = std::max<int>(metrics.tmHeight, 1);
-    layout.char_width = std::max<int>(metrics.tmAveCharWidth, 1);
-    // Margins grow with the font, as the desktop's scale grows it (13 pixels at 100 %).
-    layout.margin = 2 * std::max<int>(layout.line_height / 13, 1);
+    const LayoutMetrics m = text_metrics(font);
+    layout.line_height = m.line_height;
+    layout.char_width = m.char_width;
+    layout.margin = m.margin;
     resize();
   }
 
@@ -376,6 +370,21 @@ LRESULT CALLBACK text_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
 }
 
 }  // namespace
+
+LayoutMetrics text_metrics(HFONT font) {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(ANSI_FIXED_FONT));
+  TEXTMETRICA metrics{};
+  GetTextMetricsA(dc, &metrics);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  LayoutMetrics m;
+  m.line_height = std::max<int>(metrics.tmHeight, 1);
+  m.char_width = std::max<int>(metrics.tmAveCharWidth, 1);
+  // Margins grow with the font, as the desktop's scale grows it (13 pixels at 100 %).
+  m.margin = 2 * std::max<int>(m.line_height / 13, 1);
+  return m;
+}
 
 bool register_text_view(HINSTANCE instance) {
   WNDCLASSEXA window_class{};

@@ -8,7 +8,13 @@
 
 #include <windows.h>
 
+#include "tools/viewer/viewer_layout.h"
+
 namespace fpu::viewer {
+
+// The layout's measures of text in `font` (the stock fixed font when null), the window's
+// size aside.
+LayoutMetrics text_metrics(HFONT font);
 
 // Registers the class for `instance`; windows of class "Edit" that the viewer creates are
 // then text views.

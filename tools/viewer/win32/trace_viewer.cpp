@@ -4,6 +4,7 @@
 // (trace/win32/viewer_sink.h).
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -167,8 +168,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     beside.frame = fpu::viewer::program_rect(screen_width, screen_height, fpu::frame_width,
                                              fpu::frame_height, desktop_scale());
   }
+  // The window its text needs: the text view's least size, with its sunken edge and the
+  // system's scroll bar, in the window's frame.
+  fpu::viewer::LayoutMetrics metrics = fpu::viewer::text_metrics(text_font());
+  metrics.scroll_bar = GetSystemMetrics(SM_CXVSCROLL) + 2 * GetSystemMetrics(SM_CXEDGE);
+  const fpu::viewer::LayoutSize least = fpu::viewer::least_size(metrics);
+  RECT need{0, 0, least.width, least.height + 2 * GetSystemMetrics(SM_CYEDGE)};
+  AdjustWindowRectEx(&need, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_APPWINDOW);
+  const int need_width = need.right - need.left;
+  const int need_height = need.bottom - need.top;
   const fpu::viewer::ScreenRect place = fpu::viewer::place_viewer(
-      beside.frame, work, viewer_width * desktop_scale(), viewer_height * desktop_scale());
+      beside.frame, work, std::max(viewer_width * desktop_scale(), need_width),
+      std::max(viewer_height * desktop_scale(), need_height), need_width, need_height);
   // Whatever show command the starter asked for, the viewer never takes the keyboard from
   // the program it serves: shown without activation, and not to be activated (a window
   // manager offering it the focus when it maps the window is refused) until the user clicks
