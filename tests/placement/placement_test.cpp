@@ -154,6 +154,25 @@ TEST(Placement, ProgramFrameTravelsAsTextAndBadTextIsRefused) {
   }
 }
 
+// A viewer told where the program is follows the program's --scale, read from its frame.
+TEST(Placement, ViewerReadsTheProgramsScaleFromItsFrame) {
+  const struct {
+    ProgramFrame program;
+    std::int32_t scale;  // 0: the frame does not say
+  } cases[] = {
+      {{{0, 0, 702, 679}, {1, 20, 1, 5}}, 1},
+      {{{0, 0, 1402, 1333}, {1, 20, 1, 5}}, 2},
+      {{{0, 0, 2100, 1962}, {0, 0, 0, 0}}, 3},
+      {{{0, 0, 700 * 40, 654}, {0, 0, 0, 0}}, max_desktop_scale},  // no larger than ever shown
+      {{{0, 0, 1000, 679}, {1, 20, 1, 5}}, 0},                     // resized by its manager
+      {{{0, 0, 600, 679}, {0, 0, 0, 0}}, 0},                       // narrower than the picture
+      {{{0, 0, INT32_MAX, 10}, {INT32_MIN, 0, INT32_MIN, 0}}, 0},  // sums past 32 bits
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(viewer::picture_scale_of(c.program), c.scale) << format_program_frame(c.program);
+  }
+}
+
 TEST(Placement, DesktopScaleFromGdkScaleOrXftDpi) {
   const struct {
     const char* gdk_scale;

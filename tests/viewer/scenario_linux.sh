@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The viewer scenario (scenario.bash) on the Linux viewer: the demo and the viewer it starts
-# under openbox on a private Xvfb screen, at desktop scales 1 and 2.
+# under openbox on a private Xvfb screen, at scales 1 and 2: the second a demo started with
+# --scale 2 on a desktop at scale 1, whose viewer must follow the demo.
 #   scenario_linux.sh FPU_SAMPLE
 set -euo pipefail
 sample=$(realpath "$1")
@@ -22,7 +23,7 @@ mkdir "$XDG_DOCUMENTS_DIR"
 
 ok() { echo "ok   $*"; }
 start_demo() {
-  GDK_SCALE=$SCALE "$sample" 2>"$WORK/demo.err" &
+  GDK_SCALE=1 "$sample" --scale "$SCALE" 2>"$WORK/demo.err" &
   DEMO_PID=$!
   DEMO=$(find_window)
   xdotool windowactivate --sync "$DEMO" 2>/dev/null
@@ -31,6 +32,10 @@ find_viewer() {
   VIEWER=$(timeout 10 xdotool search --sync --onlyvisible --name "$(name_prefix "$FPU_VIEWER_TITLE")" |
     head -1) || fail "no viewer within 10 s"
   VIEWER_PID=$(xdotool getwindowpid "$VIEWER")
+  # Opened at its height for the demo's scale (480 pixels at 1), not the desktop's.
+  local height
+  height=$(xdotool getwindowgeometry "$VIEWER" | sed -n 's/.*Geometry: [0-9]*x\([0-9]*\).*/\1/p')
+  ((height >= 480 * SCALE)) || fail "scale $SCALE: the viewer is $height pixels tall, not at the demo's scale"
 }
 focus_viewer() { xdotool windowactivate --sync "$VIEWER" 2>/dev/null; }
 # The viewer's endpoint, talked to as the demo does: "send" sends each line of the input,

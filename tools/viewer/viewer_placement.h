@@ -35,6 +35,19 @@ inline ScreenRect program_rect(std::int32_t screen_width, std::int32_t screen_he
 // the viewer as one just beyond it does), so no sum here leaves 32 bits.
 inline constexpr std::int32_t kFarOff = 1 << 24;
 
+// The scale the program shows its picture at, read from the frame it gave (its client width
+// over the picture's), so that the viewer's text follows a --scale the program was started
+// with; 0 when the frame does not hold the picture at a whole scale (a window the window
+// manager resized), and the viewer goes by the desktop.
+inline std::int32_t picture_scale_of(const ProgramFrame& program,
+                                     std::int32_t picture_width = view_width) {
+  const std::int64_t client =
+      std::int64_t{program.frame.width} - program.extents.left - program.extents.right;
+  if (picture_width <= 0 || client < picture_width || client % picture_width != 0) return 0;
+  return static_cast<std::int32_t>(
+      std::min<std::int64_t>(client / picture_width, max_desktop_scale));
+}
+
 // The viewer's frame, at most `want_width` x `want_height`, inside `work` (the screen less
 // the desktop's panels), never over the program's frame: to its right whenever at least
 // `need_width` (what the viewer's text needs) is free there, narrowed to the room; else on

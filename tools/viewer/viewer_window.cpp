@@ -370,8 +370,10 @@ std::unique_ptr<ViewerWindow> ViewerWindow::open(ViewerModel& model, std::string
     SDL_Quit();
     return nullptr;
   }
-  // Text as large as the program draws its picture on this desktop.
-  const int scale = program_scale();
+  // Text as large as the program shows its picture: at the scale its frame says, else as
+  // the program would on this desktop.
+  const int told = program != nullptr ? picture_scale_of(*program) : 0;
+  const int scale = told > 0 ? told : program_scale();
   std::string font_error;
   const std::string font_file = monospace_font_file(font_error);
   TTF_Font* font = font_file.empty() ? nullptr : TTF_OpenFont(font_file.c_str(), kFontSize * scale);

@@ -44,10 +44,9 @@ int desktop_scale() {
                             area.bottom - area.top);
 }
 
-// The text's font: the fixed system font at 100 %, else a fixed-pitch one as many times its
-// height as the desktop's scale (made once, kept for the process).
-HFONT text_font() {
-  const int scale = desktop_scale();
+// The text's font: the fixed system font at 100 %, else a fixed-pitch one `scale` times its
+// height (made once, kept for the process, whose scale does not change).
+HFONT text_font(int scale) {
   if (scale <= 1) return static_cast<HFONT>(GetStockObject(ANSI_FIXED_FONT));
   static HFONT scaled = CreateFontA(-13 * scale, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                                     ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
@@ -86,7 +85,8 @@ LRESULT CALLBACK viewer_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
       if (!edit) return -1;
       // A system edit control would silently drop lines past its default limit.
       SendMessageA(edit, EM_SETLIMITTEXT, 0, 0);
-      SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(text_font()), FALSE);
+      const int scale = static_cast<int>(reinterpret_cast<std::intptr_t>(create->lpCreateParams));
+      SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(text_font(scale)), FALSE);
       return 0;
     }
     case WM_SIZE: {
@@ -164,13 +164,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   RECT area{0, 0, screen_width, screen_height};
   SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
   const fpu::ScreenRect work{area.left, area.top, area.right - area.left, area.bottom - area.top};
+  // Text as large as the program shows its picture: at the scale its frame says (it may
+  // have been started with --scale), else as the program would on this desktop.
+  const int told = have_beside ? fpu::viewer::picture_scale_of(beside) : 0;
+  const int scale = told > 0 ? told : desktop_scale();
   if (!have_beside) {
     beside.frame = fpu::viewer::program_rect(screen_width, screen_height, fpu::frame_width,
-                                             fpu::frame_height, desktop_scale());
+                                             fpu::frame_height, scale);
   }
   // The window its text needs: the text view's least size, with its sunken edge and the
   // system's scroll bar, in the window's frame.
-  fpu::viewer::LayoutMetrics metrics = fpu::viewer::text_metrics(text_font());
+  fpu::viewer::LayoutMetrics metrics = fpu::viewer::text_metrics(text_font(scale));
   metrics.scroll_bar = GetSystemMetrics(SM_CXVSCROLL) + 2 * GetSystemMetrics(SM_CXEDGE);
   const fpu::viewer::LayoutSize least = fpu::viewer::least_size(metrics);
   RECT need{0, 0, least.width, least.height + 2 * GetSystemMetrics(SM_CYEDGE)};
@@ -178,15 +182,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   const int need_width = need.right - need.left;
   const int need_height = need.bottom - need.top;
   const fpu::viewer::ScreenRect place = fpu::viewer::place_viewer(
-      beside.frame, work, std::max(viewer_width * desktop_scale(), need_width),
-      std::max(viewer_height * desktop_scale(), need_height), need_width, need_height);
+      beside.frame, work, std::max(viewer_width * scale, need_width),
+      std::max(viewer_height * scale, need_height), need_width, need_height);
   // Whatever show command the starter asked for, the viewer never takes the keyboard from
   // the program it serves: shown without activation, and not to be activated (a window
   // manager offering it the focus when it maps the window is refused) until the user clicks
   // into it or 2 s passed. It keeps its taskbar button.
   HWND window = CreateWindowExA(WS_EX_NOACTIVATE | WS_EX_APPWINDOW, fpu::viewer_window_class,
                                 viewer_title, WS_OVERLAPPEDWINDOW, place.x, place.y, place.width,
-                                place.height, nullptr, nullptr, instance, nullptr);
+                                place.height, nullptr, nullptr, instance,
+                                reinterpret_cast<void*>(static_cast<std::intptr_t>(scale)));
   if (!window) return 1;
   ShowWindow(window, SW_SHOWNOACTIVATE);
   SetWindowPos(window, HWND_TOP, 0, 0, 0, 0,
