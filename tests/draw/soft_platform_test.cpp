@@ -138,6 +138,30 @@ TEST(SoftPlatform, LineToLightsTheRasterisersPixels) {
   }
 }
 
+// Flat lines are drawn four pixels a turn and the rest one by one: every length up to
+// nine, each way a flat line can point and climb, must still light exactly its pixels.
+TEST(SoftPlatform, FlatLinesOfEveryShortLengthLightTheRasterisersPixels) {
+  struct Way {
+    int sx, sy;    // the directions along x and y
+    int num, den;  // the climb per step, below one
+  };
+  const Way ways[] = {{1, 1, 3, 7},  {1, -1, 3, 7}, {-1, 1, 3, 7}, {-1, -1, 3, 7},
+                      {1, -1, 4, 5}, {-1, 1, 4, 5}, {1, 1, 0, 1},  {-1, 1, 0, 1}};
+  Canvas c(40, 40);
+  c.platform.select_object(c.dc, c.platform.create_pen(pen_style_solid, 1, color::white));
+  for (const Way& way : ways) {
+    for (int length = 1; length <= 9; ++length) {
+      const int x1 = 20 + way.sx * length, y1 = 20 + way.sy * (length * way.num / way.den);
+      c.fill(color::black);
+      c.platform.move_to(c.dc, 20, 20);
+      c.platform.line_to(c.dc, x1, y1);
+      std::vector<std::uint32_t> want(40 * 40, 0);
+      raster_line(20, 20, x1, y1, 40, 40, [&](int x, int y) { want[y * 40 + x] = px_white; });
+      ASSERT_EQ(c.surface().pixels, want) << "(20,20)->(" << x1 << "," << y1 << ")";
+    }
+  }
+}
+
 struct FillCase {
   const char* name;
   Rect rect;
