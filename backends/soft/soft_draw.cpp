@@ -74,7 +74,7 @@ void SoftPlatform::line_to(Handle dc, std::int32_t x, std::int32_t y) {
     }
   } else if (fixed) {
     // Lines flatter than 45 degrees: most neighbours share a cache line, so the loop's own
-    // work is the cost. Four pixels a turn, each from its own position, halve it.
+    // work is the cost. Four pixels a turn, each from its own position, cut it by a quarter.
     std::uint64_t acc = f.start;
     std::int64_t n = w.count;
     std::uint32_t* row = pixels + at;
