@@ -59,16 +59,41 @@ void draw_dots_and_hub_lines(const FrameTarget& frame) {
   platform.line_to(dc, hub_x, hub_y);
 }
 
+// The ring entries' screen positions, each worked out once a frame: the angles and the
+// centre stay put while the string art walks the rings, and the walk comes back to the same
+// entries many times (every 51 steps on ring A with rotation 5).
+struct ProjectedRing {
+  std::array<std::int32_t, ring_ab_size> x{};
+  std::array<std::int32_t, ring_ab_size> y{};
+  std::array<bool, ring_ab_size> done{};
+};
+
+void project_entry(SceneState& scene, const std::array<Point, ring_ab_size>& ring,
+                   std::uint32_t index, ProjectedRing& projected) {
+  const Point& point = ring_entry(ring, index);
+  const auto i = static_cast<std::size_t>(&point - ring.data());
+  if (!projected.done[i]) {
+    project_point(scene, point);
+    projected.x[i] = scene.screen_x;
+    projected.y[i] = scene.screen_y;
+    projected.done[i] = true;
+  }
+  scene.screen_x = projected.x[i];
+  scene.screen_y = projected.y[i];
+}
+
 void draw_string_art(const FrameTarget& frame) {
   SceneState& scene = frame.scene;
   Platform& platform = frame.platform;
   const Handle dc = frame.draw.back_buffer;
+  ProjectedRing projected_a;
+  ProjectedRing projected_b;
   for (int k = 0; k < string_art_steps; ++k) {
     scene.rol1 = next_index(scene.rol1, scene.rot1);
     if (scene.trace_flag != 0) {
       emit_trace(frame.trace, TraceLabel::rol1, static_cast<std::int32_t>(scene.rol1));
     }
-    project_point(scene, ring_entry(scene.ring_a, scene.rol1));
+    project_entry(scene, scene.ring_a, scene.rol1, projected_a);
     if (k == 0) {
       platform.move_to(dc, scene.screen_x, scene.screen_y);
     } else {
@@ -78,7 +103,7 @@ void draw_string_art(const FrameTarget& frame) {
     if (scene.trace_flag != 0) {
       emit_trace(frame.trace, TraceLabel::rol2, static_cast<std::int32_t>(scene.rol2));
     }
-    project_point(scene, ring_entry(scene.ring_b, scene.rol2));
+    project_entry(scene, scene.ring_b, scene.rol2, projected_b);
     platform.line_to(dc, scene.screen_x, scene.screen_y);
   }
 }

@@ -16,10 +16,12 @@ using soft_detail::Kind;
 void SoftPlatform::set_pixel(Handle dc, std::int32_t x, std::int32_t y, ColorRef color) {
   Impl::Object* d = impl_->live_dc(dc, invalid_handle_calls_);
   if (d == nullptr) return;
-  Surface& s = *d->surface;
+  Canvas& s = *d->surface;
   if (x < 0 || y < 0 || x >= s.width || y >= s.height) return;
+  const std::uint32_t pixel = pixel_from_colorref(color);
+  s.lines.wrote(pixel);
   s.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(s.width) +
-           static_cast<std::size_t>(x)] = pixel_from_colorref(color);
+           static_cast<std::size_t>(x)] = pixel;
 }
 
 void SoftPlatform::move_to(Handle dc, std::int32_t x, std::int32_t y) {
@@ -32,11 +34,24 @@ void SoftPlatform::move_to(Handle dc, std::int32_t x, std::int32_t y) {
 void SoftPlatform::line_to(Handle dc, std::int32_t x, std::int32_t y) {
   Impl::Object* d = impl_->live_dc(dc, invalid_handle_calls_);
   if (d == nullptr) return;
-  Surface& s = *d->surface;
+  Canvas& s = *d->surface;
+  const std::uint32_t pixel = d->pen_pixel;
+  const LineMemo::Known known = s.lines.find(pixel, d->pos_x, d->pos_y, x, y);
+  s.lines.drew(pixel, d->pos_x, d->pos_y, x, y);
+  if (known != LineMemo::Known::no) {
+    // Only the start can be missing: the reverse line ends there.
+    if (known == LineMemo::Known::reverse && d->pos_x >= 0 && d->pos_y >= 0 && d->pos_x < s.width &&
+        d->pos_y < s.height) {
+      s.pixels[static_cast<std::size_t>(d->pos_y) * static_cast<std::size_t>(s.width) +
+               static_cast<std::size_t>(d->pos_x)] = pixel;
+    }
+    d->pos_x = x;
+    d->pos_y = y;
+    return;
+  }
   LineWalk w = clip_line(d->pos_x, d->pos_y, x, y, s.width, s.height);
   // Walk by index into the pixels.
   std::uint32_t* const pixels = s.pixels.data();
-  const std::uint32_t pixel = d->pen_pixel;
   const std::ptrdiff_t stride = s.width;
   const std::ptrdiff_t major_step = w.major_dy * stride + w.major_dx;
   const std::ptrdiff_t minor_step = w.minor_dy * stride + w.minor_dx;
@@ -58,11 +73,30 @@ void SoftPlatform::line_to(Handle dc, std::int32_t x, std::int32_t y) {
       at_fixed += delta;
     }
   } else if (fixed) {
+    // Lines flatter than 45 degrees: most neighbours share a cache line, so the loop's own
+    // work is the cost. Four pixels a turn, each from its own position, cut it by a quarter.
     std::uint64_t acc = f.start;
-    for (std::int64_t n = w.count; n > 0; --n) {
-      pixels[at + static_cast<std::ptrdiff_t>(acc >> 32) * minor_step] = pixel;
-      at += major_step;
-      acc += f.step;
+    std::int64_t n = w.count;
+    std::uint32_t* row = pixels + at;
+    const std::uint64_t step = f.step;
+    std::uint64_t acc1 = acc + step;
+    std::uint64_t acc2 = acc1 + step;
+    std::uint64_t acc3 = acc2 + step;
+    for (; n >= 4; n -= 4) {
+      row[static_cast<std::ptrdiff_t>(acc >> 32) * minor_step] = pixel;
+      row[major_step + static_cast<std::ptrdiff_t>(acc1 >> 32) * minor_step] = pixel;
+      row[2 * major_step + static_cast<std::ptrdiff_t>(acc2 >> 32) * minor_step] = pixel;
+      row[3 * major_step + static_cast<std::ptrdiff_t>(acc3 >> 32) * minor_step] = pixel;
+      row += 4 * major_step;
+      acc += 4 * step;
+      acc1 += 4 * step;
+      acc2 += 4 * step;
+      acc3 += 4 * step;
+    }
+    for (; n > 0; --n) {
+      row[static_cast<std::ptrdiff_t>(acc >> 32) * minor_step] = pixel;
+      row += major_step;
+      acc += step;
     }
   } else {  // far lines: the carried remainder, one more add when the minor coordinate steps
     for (std::int64_t n = w.count; n > 0; --n) {
@@ -83,7 +117,8 @@ void SoftPlatform::text_out(Handle dc, std::int32_t x, std::int32_t y, const cha
   Impl::Object* d = impl_->live_dc(dc, invalid_handle_calls_);
   if (d == nullptr) return;
   if (text == nullptr || count <= 0) return;
-  Surface& s = *d->surface;
+  Canvas& s = *d->surface;
+  s.lines.forget();
   const auto put = [&s](std::int64_t px, std::int64_t py, std::uint32_t pixel) {
     if (px < 0 || py < 0 || px >= s.width || py >= s.height) return;
     s.pixels[static_cast<std::size_t>(py) * static_cast<std::size_t>(s.width) +
@@ -119,7 +154,7 @@ void SoftPlatform::bit_blt(Handle dst, std::int32_t x, std::int32_t y, std::int3
   if (d == nullptr) return;
   Impl::Object* sr = impl_->live_dc(src, invalid_handle_calls_);
   if (sr == nullptr) return;
-  Surface& to = *d->surface;
+  Canvas& to = *d->surface;
   const Surface& from = *sr->surface;
   // Offsets i, j with 0 <= i < width whose destination and source pixels both exist.
   using i64 = std::int64_t;
@@ -128,6 +163,7 @@ void SoftPlatform::bit_blt(Handle dst, std::int32_t x, std::int32_t y, std::int3
   const i64 j_lo = std::max<i64>({0, -i64{y}, -i64{src_y}});
   const i64 j_hi = std::min<i64>({height, i64{to.height} - y, i64{from.height} - src_y});
   if (i_lo >= i_hi || j_lo >= j_hi) return;
+  to.lines.forget();
   const std::size_t row_bytes = static_cast<std::size_t>(i_hi - i_lo) * sizeof(std::uint32_t);
   const auto copy_row = [&](i64 j) {
     std::memmove(&to.pixels[static_cast<std::size_t>((y + j) * to.width + x + i_lo)],
@@ -150,12 +186,13 @@ void SoftPlatform::fill_rect(Handle dc, const Rect& rect, Handle brush) {
     ++invalid_handle_calls_;
     return;
   }
-  Surface& s = *d->surface;
+  Canvas& s = *d->surface;
   const std::int32_t left = std::max(rect.left, 0);
   const std::int32_t top = std::max(rect.top, 0);
   const std::int32_t right = std::min(rect.right, s.width);
   const std::int32_t bottom = std::min(rect.bottom, s.height);
   if (left >= right || top >= bottom) return;
+  s.lines.wrote(b->pixel);
   // Fill the first row, then copy it: memcpy is much faster than a per-pixel loop.
   std::uint32_t* const first = s.pixels.data() + static_cast<std::ptrdiff_t>(top) * s.width + left;
   std::fill(first, first + (right - left), b->pixel);

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "backends/soft/line_memo.h"
 #include "backends/soft/soft_platform.h"
 
 namespace fpu::soft_detail {
@@ -26,6 +27,11 @@ enum class Kind : std::uint8_t { free, window_dc, memory_dc, bitmap, pen, brush 
 
 namespace fpu {
 
+// A bitmap's pixels and the lines known to be drawn on them.
+struct Canvas : Surface {
+  LineMemo lines;
+};
+
 struct SoftPlatform::Impl {
   using Kind = soft_detail::Kind;
   struct Object {
@@ -34,7 +40,7 @@ struct SoftPlatform::Impl {
     std::uintptr_t generation = 1;
     // Bitmaps: the pixels. DCs: the selected bitmap's pixels (shared, so a bitmap deleted
     // while selected stays valid until something else is selected).
-    std::shared_ptr<Surface> surface;
+    std::shared_ptr<Canvas> surface;
     std::uint32_t pixel = 0;  // pens and brushes: their colour as a pixel
     // DCs.
     Handle bitmap = 0;

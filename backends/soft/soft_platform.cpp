@@ -11,8 +11,8 @@ namespace {
 using soft_detail::Kind;
 using soft_detail::max_bitmap_pixels;
 
-std::shared_ptr<Surface> make_surface(std::int32_t width, std::int32_t height) {
-  auto surface = std::make_shared<Surface>();
+std::shared_ptr<Canvas> make_surface(std::int32_t width, std::int32_t height) {
+  auto surface = std::make_shared<Canvas>();
   surface->width = width;
   surface->height = height;
   surface->pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);

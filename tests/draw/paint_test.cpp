@@ -218,6 +218,64 @@ TEST(PaintFrame, StringArtIndexBeyondTheRingDrawsTheLastSpareEntry) {
   EXPECT_EQ(huge.platform.invalid_handle_calls(), 0u);
 }
 
+// Ring entries are projected once a frame however often the walk comes back to them: the
+// segments drawn must be those of projecting every step, whatever the indices do.
+TEST(PaintFrame, StringArtDrawsEachStepsProjection) {
+  class Recording : public SoftPlatform {
+   public:
+    using SoftPlatform::SoftPlatform;
+    void move_to(Handle dc, std::int32_t x, std::int32_t y) override {
+      points.emplace_back(x, y);
+      SoftPlatform::move_to(dc, x, y);
+    }
+    void line_to(Handle dc, std::int32_t x, std::int32_t y) override {
+      points.emplace_back(x, y);
+      SoftPlatform::line_to(dc, x, y);
+    }
+    std::vector<Pixel> points;
+  };
+  struct Case {
+    std::uint32_t rot1, rol1, rot2, rol2;
+  };
+  const Case cases[] = {{5, 0, 23, 0}, {1, 63, 2, 0}, {0, 3, 0, 9}, {7, 70 * 64, 63, 69 * 64}};
+  for (const Case& c : cases) {
+    Recording platform{view_width, view_height};
+    CollectingSink sink;
+    Program program{platform, sink};
+    start_program(program, window);
+    SceneState& scene = program.scene;
+    scene.string_art = 1;
+    scene.axes_flag = 0;
+    scene.angle_x = 0.3f;  // no axis left unturned
+    scene.angle_y = 1.1f;
+    scene.angle_z = -0.7f;
+    scene.rot1 = c.rot1;
+    scene.rol1 = c.rol1;
+    scene.rot2 = c.rot2;
+    scene.rol2 = c.rol2;
+    SceneState reference = scene;
+    std::vector<Pixel> expected;
+    for (int k = 0; k < 700; ++k) {
+      reference.rol1 = next_index(reference.rol1, reference.rot1);
+      project_point(reference, reference.ring_a[std::min<std::uint32_t>(reference.rol1, 69)]);
+      expected.emplace_back(reference.screen_x, reference.screen_y);
+      reference.rol2 = next_index(reference.rol2, reference.rot2);
+      project_point(reference, reference.ring_b[std::min<std::uint32_t>(reference.rol2, 69)]);
+      expected.emplace_back(reference.screen_x, reference.screen_y);
+    }
+    platform.points.clear();
+    paint_frame(program.frame(), window);
+    ASSERT_GE(platform.points.size(), expected.size()) << c.rot1 << "/" << c.rot2;
+    // Ring C and the hub lines draw no lines in string-art mode; the axes come after.
+    const std::vector<Pixel> drawn(
+        platform.points.begin(),
+        platform.points.begin() + static_cast<std::ptrdiff_t>(expected.size()));
+    EXPECT_EQ(drawn, expected) << c.rot1 << "/" << c.rot2;
+    EXPECT_EQ(scene.screen_x, reference.screen_x) << c.rot1 << "/" << c.rot2;
+    EXPECT_EQ(scene.screen_y, reference.screen_y) << c.rot1 << "/" << c.rot2;
+  }
+}
+
 // Axes: per-frame pens, each deleted after the next is selected, white pen back at the end.
 TEST(PaintFrame, AxesUseFramePensAndReleaseThem) {
   Fixture f;

@@ -138,6 +138,123 @@ TEST(SoftPlatform, LineToLightsTheRasterisersPixels) {
   }
 }
 
+// Flat lines are drawn four pixels a turn and the rest one by one: every length up to
+// nine, each way a flat line can point and climb, must still light exactly its pixels.
+TEST(SoftPlatform, FlatLinesOfEveryShortLengthLightTheRasterisersPixels) {
+  struct Way {
+    int sx, sy;    // the directions along x and y
+    int num, den;  // the climb per step, below one
+  };
+  const Way ways[] = {{1, 1, 3, 7},  {1, -1, 3, 7}, {-1, 1, 3, 7}, {-1, -1, 3, 7},
+                      {1, -1, 4, 5}, {-1, 1, 4, 5}, {1, 1, 0, 1},  {-1, 1, 0, 1}};
+  Canvas c(40, 40);
+  c.platform.select_object(c.dc, c.platform.create_pen(pen_style_solid, 1, color::white));
+  for (const Way& way : ways) {
+    for (int length = 1; length <= 9; ++length) {
+      const int x1 = 20 + way.sx * length, y1 = 20 + way.sy * (length * way.num / way.den);
+      c.fill(color::black);
+      c.platform.move_to(c.dc, 20, 20);
+      c.platform.line_to(c.dc, x1, y1);
+      std::vector<std::uint32_t> want(40 * 40, 0);
+      raster_line(20, 20, x1, y1, 40, 40, [&](int x, int y) { want[y * 40 + x] = px_white; });
+      ASSERT_EQ(c.surface().pixels, want) << "(20,20)->(" << x1 << "," << y1 << ")";
+    }
+  }
+}
+
+// A line drawn again, either way, over pixels nothing else has written since is skipped or
+// reduced to its start. Lines are repeated and reversed among pen changes, pixels, fills and
+// copies into the bitmap, near and far; the bitmap must always match plain drawing.
+TEST(SoftPlatform, RepeatedLinesMatchDrawingEveryPixel) {
+  constexpr int w = 48, h = 40;
+  std::mt19937 rng(32);
+  std::uniform_int_distribution<int> near(-10, 57);
+  std::uniform_int_distribution<int> far(std::numeric_limits<int>::min(),
+                                         std::numeric_limits<int>::max());
+  std::uniform_int_distribution<int> pick(0, 99);
+  const ColorRef colors[] = {color::white, color::red, color::black};
+  Canvas c(w, h);
+  Handle pens[3];
+  for (int i = 0; i < 3; ++i) pens[i] = c.platform.create_pen(pen_style_solid, 1, colors[i]);
+  const Handle source_dc = c.platform.create_compatible_dc(c.platform.window_dc());
+  c.platform.select_object(source_dc, c.platform.create_compatible_bitmap(source_dc, w, h));
+  const Handle blue = c.platform.create_solid_brush(color::blue);
+  c.platform.fill_rect(source_dc, Rect{0, 0, w, h}, blue);
+
+  std::vector<std::uint32_t> want(w * h, 0);
+  struct Line {
+    int x0, y0, x1, y1;
+  };
+  std::vector<Line> drawn;
+  int pen = 0;
+  c.platform.select_object(c.dc, pens[pen]);
+  for (int n = 0; n < 4000; ++n) {
+    const int what = pick(rng);
+    Line line{};
+    if (what < 30 && !drawn.empty()) {  // again, the same way
+      line = drawn[static_cast<std::size_t>(pick(rng)) % drawn.size()];
+    } else if (what < 60 && !drawn.empty()) {  // again, the other way
+      const Line& l = drawn[static_cast<std::size_t>(pick(rng)) % drawn.size()];
+      line = {l.x1, l.y1, l.x0, l.y0};
+    } else if (what < 75) {
+      const bool outside = what < 64;
+      line = {outside ? far(rng) : near(rng), near(rng), near(rng), outside ? far(rng) : near(rng)};
+    } else if (what < 83) {
+      pen = pick(rng) % 3;
+      c.platform.select_object(c.dc, pens[pen]);
+      continue;
+    } else if (what < 91) {
+      const int x = near(rng), y = near(rng);
+      const ColorRef color = colors[pick(rng) % 3];
+      c.platform.set_pixel(c.dc, x, y, color);
+      if (x >= 0 && y >= 0 && x < w && y < h) want[y * w + x] = pixel_from_colorref(color);
+      continue;
+    } else if (what < 96) {
+      const int x = near(rng) / 2, y = near(rng) / 2;
+      const ColorRef color = colors[pick(rng) % 3];
+      const Handle brush = c.platform.create_solid_brush(color);
+      c.platform.fill_rect(c.dc, Rect{x, y, x + 5, y + 4}, brush);
+      c.platform.delete_object(brush);
+      for (int j = std::max(y, 0); j < std::min(y + 4, h); ++j) {
+        for (int i = std::max(x, 0); i < std::min(x + 5, w); ++i) {
+          want[j * w + i] = pixel_from_colorref(color);
+        }
+      }
+      continue;
+    } else {
+      const int x = near(rng) / 2, y = near(rng) / 2;
+      c.platform.bit_blt(c.dc, x, y, 6, 3, source_dc, 0, 0);
+      for (int j = std::max(y, 0); j < std::min(y + 3, h); ++j) {
+        for (int i = std::max(x, 0); i < std::min(x + 6, w); ++i) want[j * w + i] = 0x0000FF;
+      }
+      continue;
+    }
+    c.platform.move_to(c.dc, line.x0, line.y0);
+    c.platform.line_to(c.dc, line.x1, line.y1);
+    raster_line(line.x0, line.y0, line.x1, line.y1, w, h,
+                [&](int x, int y) { want[y * w + x] = pixel_from_colorref(colors[pen]); });
+    drawn.push_back(line);
+    if (drawn.size() > 12) drawn.erase(drawn.begin());  // recent lines come back most
+    ASSERT_EQ(c.surface().pixels, want) << "step " << n;
+  }
+}
+
+// Text written over a line hides part of it; drawing the line again shows it whole.
+TEST(SoftPlatform, LineDrawnAgainOverTextIsWhole) {
+  Canvas c(40, 20);
+  c.platform.select_object(c.dc, c.platform.create_pen(pen_style_solid, 1, color::white));
+  c.platform.move_to(c.dc, 0, 5);
+  c.platform.line_to(c.dc, 39, 9);
+  c.platform.set_text_color(c.dc, color::silver);
+  c.platform.text_out(c.dc, 0, 0, "88", 2);  // opaque: its cells are painted white and silver
+  ASSERT_GT(c.count(px_silver), 0u);
+  std::vector<std::uint32_t> want = c.surface().pixels;
+  raster_line(0, 5, 39, 9, 40, 20, [&](int x, int y) { want[y * 40 + x] = px_white; });
+  c.platform.move_to(c.dc, 0, 5);
+  c.platform.line_to(c.dc, 39, 9);
+  EXPECT_EQ(c.surface().pixels, want);
+}
+
 struct FillCase {
   const char* name;
   Rect rect;
