@@ -66,25 +66,25 @@ void BM_DotFrameWithAxes(benchmark::State& state) {
 }
 BENCHMARK(BM_DotFrameWithAxes);
 
-void BM_StringArtFrameWithAxes(benchmark::State& state) {
+// String art and axes at these ring offsets.
+void run_string_art_frames(benchmark::State& state, std::uint32_t rot1, std::uint32_t rot2) {
   Setup s;
   s.program.scene.string_art = 1;
   s.program.scene.axes_flag = 1;
-  s.program.scene.rot1 = 5;
-  s.program.scene.rot2 = 23;
+  s.program.scene.rot1 = rot1;
+  s.program.scene.rot2 = rot2;
   run_frames(state, s);
+}
+
+void BM_StringArtFrameWithAxes(benchmark::State& state) {
+  run_string_art_frames(state, 5, 23);
 }
 BENCHMARK(BM_StringArtFrameWithAxes);
 
 // Rotations whose index pairs do not come back within a frame: all 1,399 segments differ,
 // none is another drawn the other way (the median setting has 384 distinct segments).
 void BM_StringArtFrameNoRepeats(benchmark::State& state) {
-  Setup s;
-  s.program.scene.string_art = 1;
-  s.program.scene.axes_flag = 1;
-  s.program.scene.rot1 = 62;
-  s.program.scene.rot2 = 13;
-  run_frames(state, s);
+  run_string_art_frames(state, 62, 13);
 }
 BENCHMARK(BM_StringArtFrameNoRepeats);
 

@@ -81,6 +81,18 @@ wait_exit() {
 }
 
 # shot FILE: a screenshot of the program's window.
+# A screen of this test's own, SIZE (e.g. 3840x2160), at 200 % (LogPixels 192) in the
+# current prefix: sets DISPLAY and xvfb_pid (the test stops it).
+start_screen_at_200() {
+  Xvfb -displayfd 3 -screen 0 "$1x24" -noreset -nolisten tcp 3>"$work/display" \
+    >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 50); do [[ -s "$work/display" ]] || sleep 0.1; done
+  [[ -s "$work/display" ]] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+  export DISPLAY=":$(cat "$work/display")"
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 192 /f >/dev/null
+}
+
 shot() { import -window "$window" "$1"; }
 
 # changes_after ACTION...: runs the action and succeeds if the window's picture changes

@@ -22,13 +22,7 @@ restore() {
 }
 trap restore EXIT
 
-Xvfb -displayfd 3 -screen 0 "${desktop}x24" -noreset -nolisten tcp 3>"$work/display" \
-  >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do [[ -s "$work/display" ]] || sleep 0.1; done
-[[ -s "$work/display" ]] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(cat "$work/display")"
-wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 192 /f >/dev/null
+start_screen_at_200 "$desktop"
 
 start_program "$WIN_BUILD"
 info=$(probe main-window 2000 | tr -d '\r')

@@ -122,13 +122,7 @@ managed N
 cp -al "$shared_prefix" "$work/prefix" 2>/dev/null || cp -a "$shared_prefix" "$work/prefix"
 for registry in "$work/prefix"/*.reg; do cp --remove-destination "$shared_prefix/${registry##*/}" "$registry"; done
 export WINEPREFIX="$work/prefix"
-Xvfb -displayfd 3 -screen 0 3840x2160x24 -noreset -nolisten tcp 3>"$work/display" \
-  >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do [[ -s "$work/display" ]] || sleep 0.1; done
-[[ -s "$work/display" ]] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(cat "$work/display")"
-wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 192 /f >/dev/null
+start_screen_at_200 3840x2160
 SCALE=2 SCROLL_BAR=40
 start_wm
 run_scenario
