@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The viewer opens beside the program wherever the program's window was moved (near the
 # right edge, in the top-left corner): its window never overlaps the program's and lies
-# inside the desktop's work area. Started by hand (no --beside), it lies there too.
+# inside the desktop's work area. Started by hand (no --beside), it lies there too; told of
+# a program at scale 2, its text follows.
 source "$(dirname "$0")/common.bash"
 
 probe viewer-close 3000 >/dev/null || fail "a viewer from before cannot be closed"
@@ -44,3 +45,13 @@ if ((vx < wx || vy < wy || vx + vw > wx + ww || vy + vh > wy + wh)); then
 fi
 ok "by hand: viewer ${vw}x$vh at ($vx, $vy)"
 probe viewer-close 3000 >/dev/null || fail "by hand: the viewer cannot be closed"
+
+# Told of a program whose picture is at scale 2 (a demo started with --scale 2 gives such a
+# frame) on this desktop at 100 %: the viewer's text, and so its window, is at scale 2.
+(cd "$WIN_BUILD" && exec wine fpu-trace-viewer.exe --beside -1300,0,1410,1335,5,27,5,8) &
+program_pid=$!
+read -r vx vy vw vh <<<"$(rect_of viewer "$(probe viewer-window 10000)")"
+[[ -n "$vh" ]] || fail "--scale 2: the viewer did not appear"
+((vw >= 2 * 480)) || fail "--scale 2: the viewer is ${vw}x$vh, not at the program's scale"
+ok "--scale 2: viewer ${vw}x$vh at ($vx, $vy)"
+probe viewer-close 3000 >/dev/null || fail "--scale 2: the viewer cannot be closed"
