@@ -18,7 +18,7 @@ void SoftPlatform::set_pixel(Handle dc, std::int32_t x, std::int32_t y, ColorRef
   if (d == nullptr) return;
   Canvas& s = *d->surface;
   if (x < 0 || y < 0 || x >= s.width || y >= s.height) return;
-  const std::uint32_t pixel = pixel_from_colorref(color);
+  const std::uint32_t pixel = pixel_of(color);
   s.lines.wrote(pixel);
   s.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(s.width) +
            static_cast<std::size_t>(x)] = pixel;
@@ -125,7 +125,7 @@ void SoftPlatform::text_out(Handle dc, std::int32_t x, std::int32_t y, const cha
              static_cast<std::size_t>(px)] = pixel;
   };
   // The default background colour of a DC is white; only an opaque mode paints it.
-  const std::uint32_t background = pixel_from_colorref(color::white);
+  const std::uint32_t background = pixel_of(color::white);
   std::int64_t cell_x = x;
   for (std::int32_t i = 0; i < count; ++i, cell_x += font_cell_width) {
     if (cell_x >= s.width) break;

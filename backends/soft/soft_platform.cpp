@@ -11,32 +11,35 @@ namespace {
 using soft_detail::Kind;
 using soft_detail::max_bitmap_pixels;
 
-std::shared_ptr<Canvas> make_surface(std::int32_t width, std::int32_t height) {
+std::shared_ptr<Canvas> make_surface(std::int32_t width, std::int32_t height, std::uint32_t black) {
   auto surface = std::make_shared<Canvas>();
   surface->width = width;
   surface->height = height;
-  surface->pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+  surface->pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), black);
   return surface;
 }
 
 }  // namespace
 
-SoftPlatform::SoftPlatform(std::int32_t window_width, std::int32_t window_height)
-    : impl_(std::make_unique<Impl>()) {
+SoftPlatform::SoftPlatform(std::int32_t window_width, std::int32_t window_height,
+                           PixelLayout layout)
+    : layout_(layout), impl_(std::make_unique<Impl>()) {
   Impl& im = *impl_;
   im.window_dc = im.allocate(Kind::window_dc);
-  im.find(im.window_dc)->surface = make_surface(window_width, window_height);
+  im.find(im.window_dc)->surface =
+      make_surface(window_width, window_height, pixel_of(color::black));
   // What a new memory DC starts with: a 1 x 1 bitmap, a black pen, a white brush.
   im.stock_bitmap = im.allocate(Kind::bitmap);
-  im.find(im.stock_bitmap)->surface = make_surface(1, 1);
+  im.find(im.stock_bitmap)->surface = make_surface(1, 1, pixel_of(color::black));
   im.stock_pen = im.allocate(Kind::pen);
-  im.find(im.stock_pen)->pixel = pixel_from_colorref(color::black);
+  im.find(im.stock_pen)->pixel = pixel_of(color::black);
   im.stock_brush = im.allocate(Kind::brush);
-  im.find(im.stock_brush)->pixel = pixel_from_colorref(color::white);
+  im.find(im.stock_brush)->pixel = pixel_of(color::white);
   for (Handle h : {im.stock_bitmap, im.stock_pen, im.stock_brush}) im.find(h)->stock = true;
   Impl::Object& window = *im.find(im.window_dc);
   window.pen = im.stock_pen;
   window.brush = im.stock_brush;
+  window.pen_pixel = window.text_pixel = pixel_of(color::black);
 }
 
 SoftPlatform::~SoftPlatform() = default;
@@ -53,6 +56,7 @@ Handle SoftPlatform::create_compatible_dc(Handle dc) {
   o.surface = impl_->find(impl_->stock_bitmap)->surface;
   o.pen = impl_->stock_pen;
   o.brush = impl_->stock_brush;
+  o.pen_pixel = o.text_pixel = pixel_of(color::black);  // the stock pen, black text
   return h;
 }
 
@@ -62,20 +66,20 @@ Handle SoftPlatform::create_compatible_bitmap(Handle dc, std::int32_t width, std
   const Handle h = impl_->allocate(Kind::bitmap);
   if (h == 0) return 0;
   // New bitmaps are black.
-  impl_->find(h)->surface = make_surface(width, height);
+  impl_->find(h)->surface = make_surface(width, height, pixel_of(color::black));
   return h;
 }
 
 Handle SoftPlatform::create_solid_brush(ColorRef color) {
   const Handle h = impl_->allocate(Kind::brush);
-  if (h != 0) impl_->find(h)->pixel = pixel_from_colorref(color);
+  if (h != 0) impl_->find(h)->pixel = pixel_of(color);
   return h;
 }
 
 // Every pen draws as a solid 1-pixel cosmetic pen: the only kind the program creates.
 Handle SoftPlatform::create_pen(std::int32_t, std::int32_t, ColorRef color) {
   const Handle h = impl_->allocate(Kind::pen);
-  if (h != 0) impl_->find(h)->pixel = pixel_from_colorref(color);
+  if (h != 0) impl_->find(h)->pixel = pixel_of(color);
   return h;
 }
 
@@ -156,7 +160,7 @@ void SoftPlatform::set_bk_mode(Handle dc, std::int32_t mode) {
 void SoftPlatform::set_text_color(Handle dc, ColorRef color) {
   Impl::Object* d = impl_->live_dc(dc, invalid_handle_calls_);
   if (d == nullptr) return;
-  d->text_pixel = pixel_from_colorref(color);
+  d->text_pixel = pixel_of(color);
 }
 
 // --- window services ---

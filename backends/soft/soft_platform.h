@@ -12,7 +12,12 @@
 
 namespace fpu {
 
-// A 32-bit pixel buffer; each pixel is 0x00RRGGBB (the layout of a 32-bpp Windows DIB).
+// How a platform's surfaces hold a colour. xrgb: 0x00RRGGBB, the layout of a 32-bpp Windows
+// DIB. rgba_bytes: the bytes R, G, B, 255 that a canvas takes, so that the page shows a
+// picture with a plain copy instead of converting every pixel of every frame.
+enum class PixelLayout : std::uint8_t { xrgb, rgba_bytes };
+
+// A 32-bit pixel buffer in its platform's PixelLayout.
 struct Surface {
   std::int32_t width = 0;
   std::int32_t height = 0;
@@ -23,15 +28,17 @@ struct Surface {
   }
 };
 
-// COLORREF 0x00BBGGRR <-> pixel 0x00RRGGBB.
-constexpr std::uint32_t pixel_from_colorref(ColorRef c) {
+// COLORREF 0x00BBGGRR -> pixel 0x00RRGGBB, or 0xFFBBGGRR (bytes R, G, B, 255).
+constexpr std::uint32_t pixel_from_colorref(ColorRef c, PixelLayout layout = PixelLayout::xrgb) {
+  if (layout == PixelLayout::rgba_bytes) return 0xFF000000u | (c & 0xFFFFFFu);
   return ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
 }
 
 class SoftPlatform : public Platform {
  public:
   // The window DC draws on a window_width x window_height surface.
-  SoftPlatform(std::int32_t window_width, std::int32_t window_height);
+  SoftPlatform(std::int32_t window_width, std::int32_t window_height,
+               PixelLayout layout = PixelLayout::xrgb);
   ~SoftPlatform() override;
   SoftPlatform(const SoftPlatform&) = delete;
   SoftPlatform& operator=(const SoftPlatform&) = delete;
@@ -70,6 +77,7 @@ class SoftPlatform : public Platform {
 
   // --- inspection and control (tools, tests, the SDL backend) ---
   void set_tick_count(std::uint32_t ms) { tick_count_ = ms; }
+  PixelLayout pixel_layout() const { return layout_; }
   // The surface the window shows (700 x 654, black at first); begin_paint returns its DC.
   const Surface& window_surface() const;
   // The bitmap selected into a live memory DC, or nullptr.
@@ -97,7 +105,10 @@ class SoftPlatform : public Platform {
   Handle selected_pen(Handle dc) const;
 
  private:
+  std::uint32_t pixel_of(ColorRef color) const { return pixel_from_colorref(color, layout_); }
+
   struct Impl;
+  PixelLayout layout_;
   std::unique_ptr<Impl> impl_;  // object table; a pointer so the header stays light
   std::uint32_t tick_count_ = 0;
   bool invalidated_ = false;

@@ -3,6 +3,7 @@
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "app/session_recorder.h"
 #include "app/window.h"
@@ -38,16 +39,12 @@ void WebPlatform::bit_blt(Handle dst, std::int32_t x, std::int32_t y, std::int32
   const std::int32_t j_lo = std::max({0, -y, -src_y});
   const std::int32_t j_hi = std::min({height, view_height - y, from->height - src_y});
   if (i_lo >= i_hi || j_lo >= j_hi) return;
+  const std::size_t row_bytes = static_cast<std::size_t>(i_hi - i_lo) * sizeof(std::uint32_t);
   for (std::int32_t j = j_lo; j < j_hi; ++j) {
-    const std::uint32_t* source =
-        from->pixels.data() + static_cast<std::size_t>(src_y + j) * from->width + (src_x + i_lo);
-    std::uint32_t* target =
-        rgba_.data() + static_cast<std::size_t>(y + j) * view_width + (x + i_lo);
-    // 0x00RRGGBB -> bytes R, G, B, 255 (little-endian words).
-    for (std::int32_t n = i_hi - i_lo; n > 0; --n) {
-      const std::uint32_t p = *source++;
-      *target++ = 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
-    }
+    std::memcpy(
+        rgba_.data() + static_cast<std::size_t>(y + j) * view_width + (x + i_lo),
+        from->pixels.data() + static_cast<std::size_t>(src_y + j) * from->width + (src_x + i_lo),
+        row_bytes);
   }
 }
 

@@ -25,17 +25,17 @@ namespace fpu::web {
 class WebPlatform final : public SoftPlatform {
  public:
   // `owner` is handed back to the page's timer callbacks.
-  // The window's pixels are kept as the canvas takes them (rgba_ below), so the window DC
-  // keeps none of its own: only copies to the window (BitBlt) show, the one way the program
-  // draws on it.
+  // Surfaces hold pixels as the canvas takes them. The window's pixels are kept in rgba_
+  // below, so the window DC keeps none of its own: only copies to the window (BitBlt) show,
+  // the one way the program draws on it.
   WebPlatform(void* owner, std::uint32_t tick_offset)
-      : SoftPlatform(0, 0),
+      : SoftPlatform(0, 0, PixelLayout::rgba_bytes),
         owner_(owner),
         tick_offset_(tick_offset),
         rgba_(static_cast<std::size_t>(view_width) * view_height, 0xFF000000u) {}
   ~WebPlatform() override;
 
-  // A copy to the window DC converts its pixels into the canvas' bytes as it goes.
+  // A copy to the window DC is a copy of rows into the canvas' bytes.
   void bit_blt(Handle dst, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
                Handle src, std::int32_t src_x, std::int32_t src_y) override;
   // One putImageData of the whole bitmap per paint.

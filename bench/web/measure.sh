@@ -76,7 +76,7 @@ print("  navigation -> first frame: first visit median %.1f ms over %d fresh pro
     [t for w in webs for t in w["first_visit_ms_all"]],
     web["first_frame_ms"], sum(len(w["first_frame_ms_all"]) for w in webs),
     [t for w in webs for t in w["first_frame_ms_all"]]))
-print("  string-art frame with axes: web paint median %.3f ms (target <= 3), native %.3f ms, "
+print("  string-art frame with axes: web paint %.3f ms (median of 10-frame means) (target <= 3), native %.3f ms, "
       "ratio %.2f" % (web["string_art_axes_paint_ms"], art, web["string_art_axes_paint_ms"] / art))
 print("  native string-art frame with axes %.3f ms, clear+copy floor %.3f ms, ratio %.2f" % (
     art, floor, art / floor))

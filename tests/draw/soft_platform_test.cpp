@@ -76,6 +76,42 @@ TEST(SoftPlatform, ColorsAreStoredAsRgbPixels) {
   EXPECT_EQ(c.count(px_white), 0u);
 }
 
+// The page's layout holds the same colours as bytes R, G, B, 255, whichever way a pixel is
+// written, black included (new bitmaps, the stock pen, the default text colour).
+TEST(SoftPlatform, EachLayoutHoldsTheSameColours) {
+  const auto draw = [](SoftPlatform& p) {
+    const Handle dc = p.create_compatible_dc(p.window_dc());
+    p.select_object(dc, p.create_compatible_bitmap(dc, 16, 12));
+    const Handle other = p.create_compatible_dc(p.window_dc());
+    p.select_object(other, p.create_compatible_bitmap(other, 4, 4));
+    p.fill_rect(other, Rect{1, 1, 3, 3}, p.create_solid_brush(color::green));
+    p.fill_rect(dc, Rect{0, 0, 8, 12}, p.create_solid_brush(0x00336699));
+    p.set_pixel(dc, 9, 1, color::red);
+    p.move_to(dc, 0, 11);
+    p.line_to(dc, 15, 0);  // the stock pen: black over the fill
+    p.select_object(dc, p.create_pen(pen_style_solid, 1, color::blue));
+    p.line_to(dc, 15, 11);
+    p.text_out(dc, 1, 2, "ab", 2);  // black text on white cells
+    p.set_text_color(dc, color::silver);
+    p.text_out(dc, 8, 4, "c", 1);
+    p.bit_blt(dc, 12, 8, 4, 4, other, 0, 0);
+    return *p.dc_surface(dc);
+  };
+  SoftPlatform dib(window_width, window_height);
+  SoftPlatform canvas(window_width, window_height, PixelLayout::rgba_bytes);
+  const Surface want = draw(dib);
+  const Surface got = draw(canvas);
+  ASSERT_EQ(got.pixels.size(), want.pixels.size());
+  std::size_t colours = 0;
+  for (std::size_t i = 0; i < want.pixels.size(); ++i) {
+    const std::uint32_t p = want.pixels[i];
+    const std::uint32_t bytes = 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | (p >> 16);
+    ASSERT_EQ(got.pixels[i], bytes) << "pixel " << i % 16 << ", " << i / 16;
+    colours += p != 0 ? 1 : 0;
+  }
+  EXPECT_GT(colours, want.pixels.size() / 2);
+}
+
 TEST(SoftPlatform, SelectReturnsPreviousObjectOfThatKind) {
   Canvas c;
   SoftPlatform& p = c.platform;
