@@ -3,9 +3,8 @@
 navigation to the first frame, on a first visit (a fresh profile, nothing cached) and warm
 (loaded again in the same browser), and the paint of a string-art frame with axes, untraced
 and traced (1,400 trace lines appended to the panel, and the panel's layout after it).
-Chromium's performance.now() steps in 0.1 ms here, as long as a whole frame: each paint
-figure is the median of the means of 10 frames in a row, not of single frames, whose
-steps would round the figure to a whole 0.1 ms.
+The page must be served cross-origin isolated (serve_folder ... isolated): otherwise
+performance.now() steps in 0.1 ms, as long as a whole frame.
 
   measure.py URL [LOADS] [FRAMES] [VISITS]
 """
@@ -40,13 +39,6 @@ requestAnimationFrame(() => done({paint: paint, layout: layout}));
 """
 
 
-def batch_median(values, size=10):
-    """The median of the means of `size` values in a row (any short tail left out)."""
-    means = [statistics.fmean(values[i:i + size])
-             for i in range(0, len(values) - size + 1, size)]
-    return statistics.median(means) if means else statistics.median(values)
-
-
 def keys(text):
     codes = {" ": ("Space", " "), ",": ("Comma", ",")}
     return [codes.get(c, ("Key" + c.upper(), c)) for c in text]
@@ -73,6 +65,9 @@ def main():
             page = Page(driver, url)
             first_frames.append(page.js("return Module.fpuPage.stats.firstFrame"))
         first_visits.append(first_frames.pop(0))
+        if not page.js("return self.crossOriginIsolated"):
+            sys.exit("measure.py: the page is not cross-origin isolated, so its clock steps "
+                     "in 0.1 ms; serve it with the isolation headers")
         # rot1 5, rot2 23, axes, string art: the native benchmark's frame.
         page.driver.execute_async_script(FRAMES_SCRIPT, keys("v" * 5 + "b" * 23 + "ps"))
         page.driver.execute_async_script(FRAMES_SCRIPT, keys(" " * frames))  # warm-up: tier-up
@@ -84,10 +79,10 @@ def main():
             "first_frame_ms_all": [round(t, 1) for t in first_frames],
             "first_visit_ms": statistics.median(first_visits),
             "first_visit_ms_all": [round(t, 1) for t in first_visits],
-            "string_art_axes_paint_ms": batch_median(untraced["paint"]),
-            "traced_paint_ms": batch_median(traced["paint"]),
-            "traced_panel_layout_ms": batch_median(traced["layout"]),
-            "untraced_layout_ms": batch_median(untraced["layout"]),
+            "string_art_axes_paint_ms": statistics.median(untraced["paint"]),
+            "traced_paint_ms": statistics.median(traced["paint"]),
+            "traced_panel_layout_ms": statistics.median(traced["layout"]),
+            "untraced_layout_ms": statistics.median(untraced["layout"]),
             "frames": len(untraced["paint"]),
         }
         print(json.dumps(result))

@@ -31,7 +31,7 @@ trap 'stop_web_server; rm -rf "$work"' EXIT
 
 measure_tree() {  # measure_tree INDEX TREE: appends one result file per figure source
   local i=$1 tree=$2 round=$3
-  serve_folder "$tree/build/web/site" "$work/server.log"
+  serve_folder "$tree/build/web/site" "$work/server.log" isolated
   /usr/bin/python3 "$here/bench/web/measure.py" "$web_url" "$loads" "$frames" "$visits" \
     >"$work/web.$i.$round.json"
   stop_web_server
@@ -76,7 +76,7 @@ print("  navigation -> first frame: first visit median %.1f ms over %d fresh pro
     [t for w in webs for t in w["first_visit_ms_all"]],
     web["first_frame_ms"], sum(len(w["first_frame_ms_all"]) for w in webs),
     [t for w in webs for t in w["first_frame_ms_all"]]))
-print("  string-art frame with axes: web paint %.3f ms (median of 10-frame means) (target <= 3), native %.3f ms, "
+print("  string-art frame with axes: web paint median %.3f ms (target <= 3), native %.3f ms, "
       "ratio %.2f" % (web["string_art_axes_paint_ms"], art, web["string_art_axes_paint_ms"] / art))
 print("  native string-art frame with axes %.3f ms, clear+copy floor %.3f ms, ratio %.2f" % (
     art, floor, art / floor))
