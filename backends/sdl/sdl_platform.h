@@ -86,6 +86,17 @@ class SdlPlatform final : public SoftPlatform {
   int changed_top_ = 0;                  // screen rows [top, bottom) changed since shown
   int changed_bottom_ = 0;
   bool resend_all_ = true;  // the display lost what it showed (exposed, resized)
+  // The last copy of the whole picture to the window, and where its bitmap had ink then.
+  struct LastCopy {
+    const Surface* source = nullptr;  // none: the window may differ from every bitmap
+    const SDL_Surface* screen = nullptr;
+    std::uint32_t plain = 0;
+    std::int32_t band_height = 0;
+    std::uint64_t bands = 0;
+    std::int32_t left = 0;
+    std::int32_t right = 0;
+  };
+  LastCopy last_copy_;
   TimerQueue timers_;
   std::function<std::uint32_t()> timer_clock_ = [] { return SDL_GetTicks(); };
   std::function<void(int)> timer_wait_;  // empty: SDL's

@@ -12,6 +12,8 @@
 
 namespace fpu {
 
+class InkBounds;
+
 // A 32-bit pixel buffer; each pixel is 0x00RRGGBB (the layout of a 32-bpp Windows DIB).
 struct Surface {
   std::int32_t width = 0;
@@ -74,6 +76,8 @@ class SoftPlatform : public Platform {
   const Surface& window_surface() const;
   // The bitmap selected into a live memory DC, or nullptr.
   const Surface* dc_surface(Handle dc) const;
+  // Where that bitmap may hold pixels other than its plain value (ink_bounds.h), or nullptr.
+  const InkBounds* dc_ink(Handle dc) const;
   // A live bitmap's pixels, or nullptr.
   const Surface* bitmap_surface(Handle bitmap) const;
   bool invalidated() const { return invalidated_; }
