@@ -1,0 +1,245 @@
+// A surface's ink bounds (where it may hold pixels other than its plain value) let fills in
+// the plain colour skip rows and columns. Random drawing must leave exactly the pixels of a
+// twin platform whose plain fills write every pixel, and no non-plain pixel may lie outside
+// the bounds at any point.
+#include "backends/soft/ink_bounds.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "backends/soft/soft_platform.h"
+
+namespace fpu {
+namespace {
+
+// Two memory DCs on one platform: the one drawn on most, and a second one copied from and
+// sometimes drawn on too.
+struct Rig {
+  Rig(std::int32_t w, std::int32_t h) {
+    for (Handle& dc : dcs) {
+      dc = p.create_compatible_dc(p.window_dc());
+      p.select_object(dc, p.create_compatible_bitmap(p.window_dc(), w, h));
+    }
+  }
+  SoftPlatform p{8, 8};
+  Handle dcs[2] = {};
+};
+
+constexpr ColorRef palette[] = {color::black, color::white, color::red, 0xC0C0C0};
+
+// Every pixel other than the plain value lies in a marked band and the column range.
+::testing::AssertionResult inside_bounds(const SoftPlatform& p, Handle dc) {
+  const Surface& s = *p.dc_surface(dc);
+  const InkBounds& ink = *p.dc_ink(dc);
+  for (std::int32_t y = 0; y < s.height; ++y) {
+    for (std::int32_t x = 0; x < s.width; ++x) {
+      if (s.at(x, y) == ink.plain()) continue;
+      if (!ink.band_marked(y) || x < ink.left() || x >= ink.right()) {
+        return ::testing::AssertionFailure()
+               << "pixel (" << x << "," << y << ") = " << std::hex << s.at(x, y)
+               << " outside the bounds (plain " << ink.plain() << ", bands " << ink.bands()
+               << std::dec << ", columns " << ink.left() << ".." << ink.right() << ")";
+      }
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+struct RandomCase {
+  const char* name;
+  std::int32_t width, height;  // band heights 1 (up to 64 rows), 2, 3, 11 (the demo's)
+  unsigned seed;
+  int steps;
+};
+
+TEST(InkBounds, RandomDrawingMatchesFillingEveryPixel) {
+  const RandomCase cases[] = {
+      {"small, one row a band", 16, 12, 1, 3000},
+      {"64 rows, one band each", 20, 64, 2, 3000},
+      {"two rows a band, last one short", 70, 65, 3, 3000},
+      {"three rows a band, narrow", 5, 130, 4, 3000},
+      {"one pixel", 1, 1, 5, 500},
+      {"the demo's size", 700, 654, 6, 250},
+  };
+  for (const RandomCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::int32_t w = c.width, h = c.height;
+    Rig tested(w, h), twin(w, h);
+    std::mt19937 rng(c.seed);
+    const auto uniform = [&rng](std::int64_t lo, std::int64_t hi) {
+      return std::uniform_int_distribution<std::int64_t>(lo, hi)(rng);
+    };
+    const auto coord = [&](std::int32_t extent) {
+      const std::int64_t pick = uniform(0, 9);
+      if (pick == 0) {
+        return static_cast<std::int32_t>(uniform(std::numeric_limits<std::int32_t>::min(),
+                                                 std::numeric_limits<std::int32_t>::max()));
+      }
+      if (pick == 1) return static_cast<std::int32_t>(uniform(-5000, 5000));
+      return static_cast<std::int32_t>(uniform(-3, extent + 2));
+    };
+    for (int step = 0; step < c.steps; ++step) {
+      const int on = uniform(0, 3) == 0 ? 1 : 0;  // the second DC a quarter of the time
+      const ColorRef colour = palette[uniform(0, 3)];
+      const std::int64_t op = uniform(0, 99);
+      std::string what;
+      // Each operation is done alike on both platforms.
+      const auto both = [&](auto&& draw) {
+        draw(tested.p, tested.dcs[on]);
+        draw(twin.p, twin.dcs[on]);
+      };
+      if (op < 20) {
+        const std::int32_t x = coord(w), y = coord(h);
+        what = "pixel";
+        both([&](SoftPlatform& p, Handle dc) { p.set_pixel(dc, x, y, colour); });
+      } else if (op < 50) {
+        const std::int32_t x0 = coord(w), y0 = coord(h), x1 = coord(w), y1 = coord(h);
+        const bool again = uniform(0, 3) == 0;  // drawn twice, the second time the other way
+        what = "line";
+        both([&](SoftPlatform& p, Handle dc) {
+          const Handle pen = p.create_pen(0, 1, colour);
+          const Handle old = p.select_object(dc, pen);
+          p.move_to(dc, x0, y0);
+          p.line_to(dc, x1, y1);
+          if (again) p.line_to(dc, x0, y0);
+          p.select_object(dc, old);
+          p.delete_object(pen);
+        });
+      } else if (op < 60) {
+        const std::int32_t x = coord(w), y = coord(h);
+        const std::int32_t count = static_cast<std::int32_t>(uniform(1, 8));
+        const std::int32_t mode = static_cast<std::int32_t>(uniform(1, 2));
+        what = "text";
+        both([&](SoftPlatform& p, Handle dc) {
+          p.set_bk_mode(dc, mode);
+          p.set_text_color(dc, colour);
+          p.text_out(dc, x, y, "Ag0#|_W.", count);
+        });
+      } else if (op < 88) {
+        // Half the fills in the plain colour; a third of them over everything and beyond.
+        const bool plain = uniform(0, 1) == 0;
+        const bool all = uniform(0, 2) == 0;
+        const Rect rect =
+            all ? Rect{-1, -2, w + 3, h + 1} : Rect{coord(w), coord(h), coord(w), coord(h)};
+        const std::uint32_t plain_pixel = tested.p.dc_ink(tested.dcs[on])->plain();
+        const ColorRef fill =
+            plain ? ((plain_pixel & 0xFFu) << 16) | (plain_pixel & 0xFF00u) | (plain_pixel >> 16)
+                  : colour;
+        what = plain ? "plain fill" : "fill";
+        const Handle brush = tested.p.create_solid_brush(fill);
+        tested.p.fill_rect(tested.dcs[on], rect, brush);
+        tested.p.delete_object(brush);
+        // The twin's rect first takes another colour: the fill then writes all of it.
+        for (ColorRef first : {ColorRef{0x123456}, fill}) {
+          const Handle b = twin.p.create_solid_brush(first);
+          twin.p.fill_rect(twin.dcs[on], rect, b);
+          twin.p.delete_object(b);
+        }
+      } else {
+        const int from = uniform(0, 2) == 0 ? on : 1 - on;  // within one bitmap a third
+        const std::int32_t x = coord(w), y = coord(h), sx = coord(w), sy = coord(h);
+        const std::int32_t cw = static_cast<std::int32_t>(uniform(0, w + 2));
+        const std::int32_t ch = static_cast<std::int32_t>(uniform(0, h + 2));
+        what = "copy";
+        tested.p.bit_blt(tested.dcs[on], x, y, cw, ch, tested.dcs[from], sx, sy);
+        twin.p.bit_blt(twin.dcs[on], x, y, cw, ch, twin.dcs[from], sx, sy);
+      }
+      for (int dc = 0; dc < 2; ++dc) {
+        ASSERT_TRUE(inside_bounds(tested.p, tested.dcs[dc])) << "step " << step << ": " << what;
+        ASSERT_EQ(tested.p.dc_surface(tested.dcs[dc])->pixels,
+                  twin.p.dc_surface(twin.dcs[dc])->pixels)
+            << "step " << step << ": " << what << " on DC " << on;
+      }
+    }
+    EXPECT_EQ(tested.p.invalid_handle_calls(), 0u);
+  }
+}
+
+// The bounds stay tight enough to save work: each write marks only its own box.
+struct TightCase {
+  const char* name;
+  void (*draw)(SoftPlatform& p, Handle dc);
+  std::uint64_t bands;  // 70 x 65: two rows a band
+  std::int32_t left, right;
+  std::uint32_t plain;
+};
+
+void fill(SoftPlatform& p, Handle dc, Rect rect, ColorRef colour) {
+  const Handle brush = p.create_solid_brush(colour);
+  p.fill_rect(dc, rect, brush);
+  p.delete_object(brush);
+}
+
+void pen(SoftPlatform& p, Handle dc, ColorRef colour) {
+  p.select_object(dc, p.create_pen(0, 1, colour));
+}
+
+TEST(InkBounds, EachWriteMarksItsOwnBox) {
+  const TightCase cases[] = {
+      {"a new bitmap is plain black", [](SoftPlatform&, Handle) {}, 0, 70, 0, 0},
+      {"a pixel", [](SoftPlatform& p, Handle dc) { p.set_pixel(dc, 5, 20, color::red); },
+       std::uint64_t{1} << 10, 5, 6, 0},
+      {"a pixel in the plain colour",
+       [](SoftPlatform& p, Handle dc) { p.set_pixel(dc, 5, 20, color::black); }, 0, 70, 0, 0},
+      {"a line from far outside, clamped",
+       [](SoftPlatform& p, Handle dc) {
+         pen(p, dc, color::white);
+         p.move_to(dc, -100000, 3);
+         p.line_to(dc, 10, 3);
+       },
+       std::uint64_t{1} << 1, 0, 11, 0},
+      {"a line in the plain colour",
+       [](SoftPlatform& p, Handle dc) {
+         p.move_to(dc, 0, 0);
+         p.line_to(dc, 60, 60);  // the stock pen is black
+       },
+       0, 70, 0, 0},
+      {"six characters of text",
+       [](SoftPlatform& p, Handle dc) { p.text_out(dc, 2, 2, "012345", 6); },
+       0x1FEu /* rows 2..17 */, 2, 38, 0},
+      {"a partial fill",
+       [](SoftPlatform& p, Handle dc) {
+         fill(p, dc, {10, 60, 20, 99}, color::blue);
+       },
+       std::uint64_t{0x7} << 30, 10, 20, 0},
+      {"a whole fill makes its colour plain",
+       [](SoftPlatform& p, Handle dc) {
+         p.set_pixel(dc, 1, 1, color::red);
+         fill(p, dc, {0, 0, 70, 65}, color::blue);
+       },
+       0, 70, 0, 0xFF},
+      {"a plain fill clears the bands it covers across the marked columns",
+       [](SoftPlatform& p, Handle dc) {
+         fill(p, dc, {10, 0, 20, 65}, color::blue);
+         fill(p, dc, {5, 3, 30, 41}, color::black);  // bands 2..19 whole, 1 and 20 in part
+       },
+       ~std::uint64_t{0xFFFFC} & 0x1FFFFFFFFull, 10, 20, 0},
+      {"a plain fill narrower than the marked columns clears nothing",
+       [](SoftPlatform& p, Handle dc) {
+         fill(p, dc, {10, 0, 20, 8}, color::blue);
+         fill(p, dc, {12, 0, 20, 8}, color::black);
+       },
+       0xF, 10, 20, 0},
+      {"a copy marks its destination, clipped",
+       [](SoftPlatform& p, Handle dc) { p.bit_blt(dc, 60, -4, 30, 10, dc, 0, 0); }, 0x7, 60, 70, 0},
+  };
+  for (const TightCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig rig(70, 65);
+    c.draw(rig.p, rig.dcs[0]);
+    const InkBounds& ink = *rig.p.dc_ink(rig.dcs[0]);
+    EXPECT_EQ(ink.bands(), c.bands);
+    EXPECT_EQ(ink.left(), c.left);
+    EXPECT_EQ(ink.right(), c.right);
+    EXPECT_EQ(ink.plain(), c.plain);
+    EXPECT_TRUE(inside_bounds(rig.p, rig.dcs[0]));
+  }
+}
+
+}  // namespace
+}  // namespace fpu
