@@ -132,7 +132,7 @@ void SdlPlatform::bit_blt(Handle dst, std::int32_t x, std::int32_t y, std::int32
   const auto bytes =
       static_cast<std::size_t>(std::max<i64>(right - left, 0)) * sizeof(std::uint32_t);
   for (i64 j = j_lo; j < j_hi && left < right; ++j) {
-    if (((send_bands >> ((src_y + j) / ink.band_height())) & 1u) == 0) continue;
+    if (((send_bands >> ink.band_of(static_cast<std::int32_t>(src_y + j))) & 1u) == 0) continue;
     const std::uint32_t* source =
         from->pixels.data() + (src_y + j) * i64{from->width} + src_x + c_lo;
     const std::uint32_t* row = source;

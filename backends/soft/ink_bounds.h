@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 
 namespace fpu {
@@ -13,12 +14,19 @@ class InkBounds {
  public:
   static constexpr int band_count = 64;
 
-  // A width x height surface whose pixels are all `plain`.
+  // A width x height surface whose pixels are all `plain` (height below 2^27, as every
+  // bitmap's).
   InkBounds(std::int32_t width, std::int32_t height, std::uint32_t plain)
       : width_(width),
         height_(height),
         band_height_(std::max<std::int32_t>(1, (height + band_count - 1) / band_count)),
-        plain_(plain) {}
+        plain_(plain) {
+    // row / band_height as (row * multiplier) >> shift, exact for rows below 2^27: a line
+    // marks its box with no division.
+    const auto d = static_cast<std::uint64_t>(band_height_);
+    shift_ = row_bits + std::bit_width(d - 1);
+    multiplier_ = ((std::uint64_t{1} << shift_) + d - 1) / d;
+  }
 
   std::uint32_t plain() const { return plain_; }
   // Bit b: rows [b * band_height, (b + 1) * band_height) may hold other pixels.
@@ -27,12 +35,15 @@ class InkBounds {
   // Columns [left, right) hold every non-plain pixel; empty when no band is marked.
   std::int32_t left() const { return left_; }
   std::int32_t right() const { return right_; }
-  bool band_marked(std::int32_t row) const { return ((bands_ >> (row / band_height_)) & 1u) != 0; }
+  int band_of(std::int32_t row) const {
+    return static_cast<int>((static_cast<std::uint64_t>(row) * multiplier_) >> shift_);
+  }
+  bool band_marked(std::int32_t row) const { return ((bands_ >> band_of(row)) & 1u) != 0; }
 
   // The bands holding rows [top, bottom), a non-empty range on the surface.
   std::uint64_t bands_of_rows(std::int32_t top, std::int32_t bottom) const {
-    const int first = top / band_height_;
-    const int last = (bottom - 1) / band_height_;
+    const int first = band_of(top);
+    const int last = band_of(bottom - 1);
     const std::uint64_t upto =
         last >= band_count - 1 ? ~std::uint64_t{0} : (std::uint64_t{1} << (last + 1)) - 1;
     return upto & ~((std::uint64_t{1} << first) - 1);
@@ -77,9 +88,12 @@ class InkBounds {
   }
 
  private:
+  static constexpr int row_bits = 27;
   std::int32_t width_;
   std::int32_t height_;
   std::int32_t band_height_;
+  int shift_ = 0;
+  std::uint64_t multiplier_ = 0;
   std::uint32_t plain_;
   std::uint64_t bands_ = 0;
   std::int32_t left_ = width_;

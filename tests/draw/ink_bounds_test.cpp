@@ -241,5 +241,29 @@ TEST(InkBounds, EachWriteMarksItsOwnBox) {
   }
 }
 
+// Bands are found by a multiply and a shift instead of a division: every row of small
+// surfaces, and the rows around each band's edges up to the tallest bitmap, must agree.
+TEST(InkBounds, BandOfARowIsTheRowOverTheBandHeight) {
+  const std::int32_t heights[] = {1,    2,    63,    64,      65,       654,           1000,
+                                  4097, 9999, 65536, 1 << 20, 12345677, (1 << 26) - 1, 1 << 26};
+  for (std::int32_t height : heights) {
+    const InkBounds ink(1, height, 0);
+    const std::int32_t band = ink.band_height();
+    ASSERT_EQ(band, (height + 63) / 64) << height;
+    std::vector<std::int32_t> rows;
+    if (height <= 100000) {
+      for (std::int32_t row = 0; row < height; ++row) rows.push_back(row);
+    } else {
+      for (std::int64_t k = 0; k <= 64; ++k) {
+        for (std::int64_t row = k * band - 2; row <= k * band + 1; ++row) {
+          if (row >= 0 && row < height) rows.push_back(static_cast<std::int32_t>(row));
+        }
+      }
+      rows.push_back(height - 1);
+    }
+    for (std::int32_t row : rows) ASSERT_EQ(ink.band_of(row), row / band) << height << " " << row;
+  }
+}
+
 }  // namespace
 }  // namespace fpu
