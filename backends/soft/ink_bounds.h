@@ -1,12 +1,14 @@
 // Where a surface may hold pixels other than its "plain" value: a mask of row bands and a
 // column range, both conservative (a marked band may well be plain). Clearing and showing a
 // frame then touch only the rows and columns that can have ink: most of the demo's picture
-// is the background. Every update is O(1), so a line pays the same whatever its length.
+// is the background. Every update is O(1), so a line pays the same whatever its length, and
+// lines, which come by the thousand, only widen a box of their own, folded in by settle().
 #pragma once
 
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <limits>
 
 namespace fpu {
 
@@ -29,6 +31,12 @@ class InkBounds {
   }
 
   std::uint32_t plain() const { return plain_; }
+  // Folds the lines' box into the bands and columns below, which leave it out until then.
+  void settle() {
+    if (line_left_ > line_right_) return;
+    mark_span(line_left_, line_top_, line_right_, line_bottom_);
+    drop_lines();
+  }
   // Bit b: rows [b * band_height, (b + 1) * band_height) may hold other pixels.
   std::uint64_t bands() const { return bands_; }
   std::int32_t band_height() const { return band_height_; }
@@ -65,7 +73,14 @@ class InkBounds {
     left_ = std::min(left_, left);
     right_ = std::max(right_, right);
   }
-  // The box spanned by two points, clamped to the surface (a line's pixels lie in it).
+  // A line from (x0, y0) to (x1, y1): its pixels lie in the box of its end points.
+  void mark_line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) {
+    line_left_ = std::min({line_left_, x0, x1});
+    line_right_ = std::max({line_right_, x0, x1});
+    line_top_ = std::min({line_top_, y0, y1});
+    line_bottom_ = std::max({line_bottom_, y0, y1});
+  }
+  // The box spanned by two points, clamped to the surface.
   void mark_span(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1) {
     const auto clamp = [](std::int64_t v, std::int32_t hi) {
       return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, 0, hi));
@@ -75,6 +90,7 @@ class InkBounds {
   }
   // The bands in `bands` hold only plain pixels now.
   void clear(std::uint64_t bands) {
+    settle();
     bands_ &= ~bands;
     if (bands_ == 0) {
       left_ = width_;
@@ -84,11 +100,18 @@ class InkBounds {
   // Every pixel is `plain` now.
   void reset(std::uint32_t plain) {
     plain_ = plain;
+    drop_lines();
     clear(~std::uint64_t{0});
   }
 
  private:
   static constexpr int row_bits = 27;
+  static constexpr std::int32_t lowest = std::numeric_limits<std::int32_t>::min();
+  static constexpr std::int32_t highest = std::numeric_limits<std::int32_t>::max();
+  void drop_lines() {
+    line_left_ = line_top_ = highest;
+    line_right_ = line_bottom_ = lowest;
+  }
   std::int32_t width_;
   std::int32_t height_;
   std::int32_t band_height_;
@@ -98,6 +121,11 @@ class InkBounds {
   std::uint64_t bands_ = 0;
   std::int32_t left_ = width_;
   std::int32_t right_ = 0;
+  // The box of the lines since the last settle(), unclipped (empty: left above right).
+  std::int32_t line_left_ = highest;
+  std::int32_t line_top_ = highest;
+  std::int32_t line_right_ = lowest;
+  std::int32_t line_bottom_ = lowest;
 };
 
 }  // namespace fpu

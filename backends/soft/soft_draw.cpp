@@ -38,8 +38,7 @@ void SoftPlatform::line_to(Handle dc, std::int32_t x, std::int32_t y) {
   if (d == nullptr) return;
   Canvas& s = *d->surface;
   const std::uint32_t pixel = d->pen_pixel;
-  // A line's pixels lie in the box of its end points.
-  if (pixel != s.ink.plain()) s.ink.mark_span(d->pos_x, d->pos_y, x, y);
+  if (pixel != s.ink.plain()) s.ink.mark_line(d->pos_x, d->pos_y, x, y);
   const LineMemo::Known known = s.lines.find(pixel, d->pos_x, d->pos_y, x, y);
   s.lines.drew(pixel, d->pos_x, d->pos_y, x, y);
   if (known != LineMemo::Known::no) {
@@ -231,6 +230,7 @@ void SoftPlatform::fill_rect(Handle dc, const Rect& rect, Handle brush) {
     return;
   }
   // The plain colour: outside the marked bands and columns every pixel already has it.
+  ink.settle();
   const std::int32_t l = std::max(left, ink.left());
   const std::int32_t r = std::min(right, ink.right());
   if (l < r) {

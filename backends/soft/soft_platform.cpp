@@ -215,9 +215,10 @@ const Surface* SoftPlatform::bitmap_surface(Handle bitmap) const {
   return b->surface.get();
 }
 
-const InkBounds* SoftPlatform::dc_ink(Handle dc) const {
+const InkBounds* SoftPlatform::dc_ink(Handle dc) {
   const Impl::Object* d = impl_->find(dc);
   if (!Impl::is_dc(d) || d->bitmap == impl_->stock_bitmap) return nullptr;
+  d->surface->ink.settle();
   return &d->surface->ink;
 }
 

@@ -77,7 +77,7 @@ class SoftPlatform : public Platform {
   // The bitmap selected into a live memory DC, or nullptr.
   const Surface* dc_surface(Handle dc) const;
   // Where that bitmap may hold pixels other than its plain value (ink_bounds.h), or nullptr.
-  const InkBounds* dc_ink(Handle dc) const;
+  const InkBounds* dc_ink(Handle dc);
   // A live bitmap's pixels, or nullptr.
   const Surface* bitmap_surface(Handle bitmap) const;
   bool invalidated() const { return invalidated_; }

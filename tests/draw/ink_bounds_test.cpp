@@ -33,7 +33,7 @@ struct Rig {
 constexpr ColorRef palette[] = {color::black, color::white, color::red, 0xC0C0C0};
 
 // Every pixel other than the plain value lies in a marked band and the column range.
-::testing::AssertionResult inside_bounds(const SoftPlatform& p, Handle dc) {
+::testing::AssertionResult inside_bounds(SoftPlatform& p, Handle dc) {
   const Surface& s = *p.dc_surface(dc);
   const InkBounds& ink = *p.dc_ink(dc);
   for (std::int32_t y = 0; y < s.height; ++y) {
@@ -83,6 +83,7 @@ TEST(InkBounds, RandomDrawingMatchesFillingEveryPixel) {
       if (pick == 1) return static_cast<std::int32_t>(uniform(-5000, 5000));
       return static_cast<std::int32_t>(uniform(-3, extent + 2));
     };
+    ColorRef plain_colour[2] = {color::black, color::black};  // kept here: reading settles
     for (int step = 0; step < c.steps; ++step) {
       const int on = uniform(0, 3) == 0 ? 1 : 0;  // the second DC a quarter of the time
       const ColorRef colour = palette[uniform(0, 3)];
@@ -126,11 +127,12 @@ TEST(InkBounds, RandomDrawingMatchesFillingEveryPixel) {
         const bool all = uniform(0, 2) == 0;
         const Rect rect =
             all ? Rect{-1, -2, w + 3, h + 1} : Rect{coord(w), coord(h), coord(w), coord(h)};
-        const std::uint32_t plain_pixel = tested.p.dc_ink(tested.dcs[on])->plain();
-        const ColorRef fill =
-            plain ? ((plain_pixel & 0xFFu) << 16) | (plain_pixel & 0xFF00u) | (plain_pixel >> 16)
-                  : colour;
+        const ColorRef fill = plain ? plain_colour[on] : colour;
         what = plain ? "plain fill" : "fill";
+        // A fill over the whole bitmap makes its colour the plain one.
+        if (rect.left <= 0 && rect.top <= 0 && rect.right >= w && rect.bottom >= h) {
+          plain_colour[on] = fill;
+        }
         const Handle brush = tested.p.create_solid_brush(fill);
         tested.p.fill_rect(tested.dcs[on], rect, brush);
         tested.p.delete_object(brush);
@@ -149,8 +151,15 @@ TEST(InkBounds, RandomDrawingMatchesFillingEveryPixel) {
         tested.p.bit_blt(tested.dcs[on], x, y, cw, ch, tested.dcs[from], sx, sy);
         twin.p.bit_blt(twin.dcs[on], x, y, cw, ch, twin.dcs[from], sx, sy);
       }
+      // Reading the bounds folds in the lines drawn since; most steps leave them pending.
+      const bool read_bounds = uniform(0, 4) == 0;
       for (int dc = 0; dc < 2; ++dc) {
-        ASSERT_TRUE(inside_bounds(tested.p, tested.dcs[dc])) << "step " << step << ": " << what;
+        if (read_bounds) {
+          ASSERT_EQ(tested.p.dc_ink(tested.dcs[dc])->plain(),
+                    (plain_colour[dc] & 0xFF00u) | ((plain_colour[dc] & 0xFFu) << 16) |
+                        (plain_colour[dc] >> 16));
+          ASSERT_TRUE(inside_bounds(tested.p, tested.dcs[dc])) << "step " << step << ": " << what;
+        }
         ASSERT_EQ(tested.p.dc_surface(tested.dcs[dc])->pixels,
                   twin.p.dc_surface(twin.dcs[dc])->pixels)
             << "step " << step << ": " << what << " on DC " << on;
