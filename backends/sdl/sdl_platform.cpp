@@ -109,12 +109,9 @@ void SdlPlatform::bit_blt(Handle dst, std::int32_t x, std::int32_t y, std::int32
   // And if the last copy was one too, of the same bitmap onto the same surface, rows plain
   // then and plain now are plain on the window already, and so are columns outside both
   // copies' ink.
-  const bool known = whole && last.source == from && last.screen == screen &&
-                     last.plain == ink.plain() && last.band_height == ink.band_height() &&
-                     screen == drawn_on_ && !resend_all_;
-  const std::uint64_t send_bands = known ? ink.bands() | last.bands : ~std::uint64_t{0};
-  const i64 c_lo = known ? std::max<i64>(i_lo, std::min(ink.left(), last.left)) : i_lo;
-  const i64 c_hi = known ? std::min<i64>(i_hi, std::max(ink.right(), last.right)) : i_hi;
+  const bool known =
+      whole && last.source == from && last.screen == screen && last.ink.plain() == ink.plain() &&
+      last.ink.band_height() == ink.band_height() && screen == drawn_on_ && !resend_all_;
   if (screen != drawn_on_) {  // a new surface (a resized window) holds nothing of ours yet
     drawn_on_ = screen;
     changed_top_ = 0;
@@ -126,13 +123,29 @@ void SdlPlatform::bit_blt(Handle dst, std::int32_t x, std::int32_t y, std::int32
                            format.Gmask == 0xFF00u && format.Bmask == 0xFFu && format.Amask == 0;
   if (SDL_MUSTLOCK(screen) && SDL_LockSurface(screen) != 0) return;
   auto* const base = static_cast<std::uint8_t*>(screen->pixels);
-  // Screen columns [left, right) of the picture columns sent, inside the surface.
-  const i64 left = (x + c_lo) * scale;
-  const i64 right = std::min<i64>((x + c_hi) * scale, screen->w);
-  const auto bytes =
-      static_cast<std::size_t>(std::max<i64>(right - left, 0)) * sizeof(std::uint32_t);
-  for (i64 j = j_lo; j < j_hi && left < right; ++j) {
-    if (((send_bands >> ink.band_of(static_cast<std::int32_t>(src_y + j))) & 1u) == 0) continue;
+  // The picture columns [c_lo, c_hi) of a band to send: in a known copy, those with ink now
+  // or at the last copy (none: the band is skipped).
+  i64 c_lo = i_lo, c_hi = i_hi;
+  int band = -1;
+  const auto band_columns = [&](int b) {
+    c_lo = i_hi;
+    c_hi = i_lo;
+    for (const InkBounds* bounds : {&ink, &last.ink}) {
+      if (((bounds->bands() >> b) & 1u) == 0) continue;
+      c_lo = std::min<i64>(c_lo, std::max<i64>(i_lo, bounds->band_left(b)));
+      c_hi = std::max<i64>(c_hi, std::min<i64>(i_hi, bounds->band_right(b)));
+    }
+  };
+  for (i64 j = j_lo; j < j_hi; ++j) {
+    if (known && ink.band_of(static_cast<std::int32_t>(j)) != band) {
+      band = ink.band_of(static_cast<std::int32_t>(j));
+      band_columns(band);
+    }
+    // Screen columns [left, right) of the picture columns sent, inside the surface.
+    const i64 left = (x + c_lo) * scale;
+    const i64 right = std::min<i64>((x + c_hi) * scale, screen->w);
+    if (left >= right) continue;
+    const auto bytes = static_cast<std::size_t>(right - left) * sizeof(std::uint32_t);
     const std::uint32_t* source =
         from->pixels.data() + (src_y + j) * i64{from->width} + src_x + c_lo;
     const std::uint32_t* row = source;
@@ -162,10 +175,7 @@ void SdlPlatform::bit_blt(Handle dst, std::int32_t x, std::int32_t y, std::int32
     }
   }
   if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
-  if (whole) {
-    last_copy_ = LastCopy{from,        screen,     ink.plain(), ink.band_height(),
-                          ink.bands(), ink.left(), ink.right()};
-  }
+  if (whole) last_copy_ = LastCopy{from, screen, ink};
 }
 
 void SdlPlatform::present() {

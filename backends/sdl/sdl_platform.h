@@ -14,6 +14,7 @@
 #include "app/event_loop.h"
 #include "app/program.h"
 #include "app/window_frame.h"
+#include "backends/soft/ink_bounds.h"
 #include "backends/soft/soft_platform.h"
 
 namespace fpu {
@@ -90,11 +91,7 @@ class SdlPlatform final : public SoftPlatform {
   struct LastCopy {
     const Surface* source = nullptr;  // none: the window may differ from every bitmap
     const SDL_Surface* screen = nullptr;
-    std::uint32_t plain = 0;
-    std::int32_t band_height = 0;
-    std::uint64_t bands = 0;
-    std::int32_t left = 0;
-    std::int32_t right = 0;
+    InkBounds ink{0, 0, 0};
   };
   LastCopy last_copy_;
   TimerQueue timers_;

@@ -1,7 +1,6 @@
 // Drawing on the software back buffer: pixels, lines, text, copies and fills, clipped to
 // the target surface.
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 #include "backends/soft/line_raster.h"
@@ -204,20 +203,22 @@ void SoftPlatform::fill_rect(Handle dc, const Rect& rect, Handle brush) {
   InkBounds& ink = s.ink;
   const std::uint32_t pixel = b->pixel;
   std::uint32_t* const pixels = s.pixels.data();
-  const std::uint32_t* model = nullptr;  // a row already filled, copied into the next ones
-  // Fills columns [l, r) of rows [t, u): the first row by hand, the others by memcpy, which
-  // is much faster than a per-pixel loop.
+  // The first row written is filled by hand across columns [model_left, model_right), which
+  // hold every column written; the other rows are copied from it, which is much faster than
+  // a per-pixel loop.
+  std::int32_t model_left = left, model_right = right;
+  const std::uint32_t* model = nullptr;
   const auto fill_rows = [&](std::int32_t l, std::int32_t r, std::int32_t t, std::int32_t u) {
     std::int32_t row = t;
     if (model == nullptr) {
-      std::uint32_t* const first = pixels + static_cast<std::ptrdiff_t>(row) * s.width + l;
-      std::fill(first, first + (r - l), pixel);
+      std::uint32_t* const first = pixels + static_cast<std::ptrdiff_t>(row) * s.width;
+      std::fill(first + model_left, first + model_right, pixel);
       model = first;
       ++row;
     }
     const std::size_t row_bytes = static_cast<std::size_t>(r - l) * sizeof(std::uint32_t);
     for (; row < u; ++row) {
-      std::memcpy(pixels + static_cast<std::ptrdiff_t>(row) * s.width + l, model, row_bytes);
+      std::memcpy(pixels + static_cast<std::ptrdiff_t>(row) * s.width + l, model + l, row_bytes);
     }
   };
   if (pixel != ink.plain()) {
@@ -229,22 +230,34 @@ void SoftPlatform::fill_rect(Handle dc, const Rect& rect, Handle brush) {
     fill_rows(left, right, top, bottom);
     return;
   }
-  // The plain colour: outside the marked bands and columns every pixel already has it.
+  // The plain colour: outside each marked band's columns every pixel already has it.
   ink.settle();
-  const std::int32_t l = std::max(left, ink.left());
-  const std::int32_t r = std::min(right, ink.right());
-  if (l < r) {
-    const std::int32_t band = ink.band_height();
-    std::uint64_t todo = ink.bands() & ink.bands_of_rows(top, bottom);
-    while (todo != 0) {
-      // A run of marked bands at a time.
-      const int first = std::countr_zero(todo);
-      const int end = first + std::countr_one(todo >> first);
-      todo = end >= InkBounds::band_count ? 0 : todo & (~std::uint64_t{0} << end);
-      fill_rows(l, r, std::max(top, first * band), std::min(bottom, end * band));
+  const std::int32_t band = ink.band_height();
+  const int first_band = ink.band_of(top);
+  const int last_band = ink.band_of(bottom - 1);
+  const auto marked = [&ink](int b) { return ((ink.bands() >> b) & 1u) != 0; };
+  model_left = right;
+  model_right = left;
+  for (int b = first_band; b <= last_band; ++b) {
+    if (!marked(b)) continue;
+    model_left = std::min(model_left, std::max(left, ink.band_left(b)));
+    model_right = std::max(model_right, std::min(right, ink.band_right(b)));
+  }
+  std::uint64_t now_plain = 0;
+  for (int b = first_band; b <= last_band; ++b) {
+    if (!marked(b)) continue;
+    const std::int32_t l = std::max(left, ink.band_left(b));
+    const std::int32_t r = std::min(right, ink.band_right(b));
+    const std::int32_t band_top = b * band;
+    const std::int32_t band_bottom = std::min(s.height, band_top + band);
+    const std::int32_t t = std::max(top, band_top);
+    const std::int32_t u = std::min(bottom, band_bottom);
+    if (l < r) fill_rows(l, r, t, u);
+    if (l == ink.band_left(b) && r == ink.band_right(b) && t == band_top && u == band_bottom) {
+      now_plain |= std::uint64_t{1} << b;
     }
   }
-  if (left <= ink.left() && right >= ink.right()) ink.clear(ink.bands_within_rows(top, bottom));
+  ink.clear(now_plain);
 }
 
 }  // namespace fpu

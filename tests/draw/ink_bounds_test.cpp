@@ -6,12 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "backends/soft/line_raster.h"
 #include "backends/soft/soft_platform.h"
 
 namespace fpu {
@@ -39,11 +42,13 @@ constexpr ColorRef palette[] = {color::black, color::white, color::red, 0xC0C0C0
   for (std::int32_t y = 0; y < s.height; ++y) {
     for (std::int32_t x = 0; x < s.width; ++x) {
       if (s.at(x, y) == ink.plain()) continue;
-      if (!ink.band_marked(y) || x < ink.left() || x >= ink.right()) {
+      const int b = ink.band_of(y);
+      if (!ink.band_marked(y) || x < ink.band_left(b) || x >= ink.band_right(b)) {
         return ::testing::AssertionFailure()
                << "pixel (" << x << "," << y << ") = " << std::hex << s.at(x, y)
                << " outside the bounds (plain " << ink.plain() << ", bands " << ink.bands()
-               << std::dec << ", columns " << ink.left() << ".." << ink.right() << ")";
+               << std::dec << ", band " << b << ": columns " << ink.band_left(b) << ".."
+               << ink.band_right(b) << ")";
       }
     }
   }
@@ -173,8 +178,8 @@ TEST(InkBounds, RandomDrawingMatchesFillingEveryPixel) {
 struct TightCase {
   const char* name;
   void (*draw)(SoftPlatform& p, Handle dc);
-  std::uint64_t bands;  // 70 x 65: two rows a band
-  std::int32_t left, right;
+  std::uint64_t bands;       // 70 x 65: two rows a band
+  std::int32_t left, right;  // every marked band's columns
   std::uint32_t plain;
 };
 
@@ -243,10 +248,78 @@ TEST(InkBounds, EachWriteMarksItsOwnBox) {
     c.draw(rig.p, rig.dcs[0]);
     const InkBounds& ink = *rig.p.dc_ink(rig.dcs[0]);
     EXPECT_EQ(ink.bands(), c.bands);
-    EXPECT_EQ(ink.left(), c.left);
-    EXPECT_EQ(ink.right(), c.right);
+    for (int b = 0; b < InkBounds::band_count; ++b) {
+      if (((ink.bands() >> b) & 1u) == 0) continue;
+      EXPECT_EQ(ink.band_left(b), c.left) << "band " << b;
+      EXPECT_EQ(ink.band_right(b), c.right) << "band " << b;
+    }
     EXPECT_EQ(ink.plain(), c.plain);
     EXPECT_TRUE(inside_bounds(rig.p, rig.dcs[0]));
+  }
+}
+
+// A few lines at a time are marked band by band along their slope: every pixel the line
+// lights lies in its band's columns, and a band spans no more columns than the line crosses
+// in the band's rows, give or take two either side.
+struct SlopeCase {
+  const char* name;
+  std::int32_t width, height;
+  std::int32_t reach;  // end points within [-reach, size + reach]
+  int lines_at_once;   // more than four only widen one box: nothing to hold them to
+};
+
+TEST(InkBounds, LinesMarkOnlyTheColumnsTheyCrossInEachBand) {
+  const SlopeCase cases[] = {
+      {"the demo's size, end points inside", 700, 654, 0, 1},
+      {"the demo's size, end points around", 700, 654, 300, 1},
+      {"four lines at a time", 700, 654, 100, 4},
+      {"one row a band", 50, 40, 20, 2},
+      {"tall bands, far end points", 90, 6400, 1 << 22, 1},
+  };
+  std::mt19937 rng(7);
+  for (const SlopeCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig rig(c.width, c.height);
+    SoftPlatform& p = rig.p;
+    const Handle dc = rig.dcs[0];
+    pen(p, dc, color::white);
+    const auto coord = [&](std::int32_t extent) {
+      return std::uniform_int_distribution<std::int32_t>(-c.reach, extent + c.reach)(rng);
+    };
+    for (int n = 0; n < 300; ++n) {
+      fill(p, dc, {0, 0, c.width, c.height}, color::black);
+      struct End {
+        std::int32_t x0, y0, x1, y1;
+      };
+      std::vector<End> lines;
+      for (int k = 0; k < c.lines_at_once; ++k) {
+        lines.push_back({coord(c.width), coord(c.height), coord(c.width), coord(c.height)});
+        p.move_to(dc, lines.back().x0, lines.back().y0);
+        p.line_to(dc, lines.back().x1, lines.back().y1);
+      }
+      ASSERT_TRUE(inside_bounds(p, dc)) << "round " << n;
+      const InkBounds& ink = *p.dc_ink(dc);
+      // The columns each band may span: those of the lines' crossings of its rows.
+      for (int b = 0; b < InkBounds::band_count; ++b) {
+        if (((ink.bands() >> b) & 1u) == 0) continue;
+        const double top = b * ink.band_height() - 1.0, bottom = top + ink.band_height() + 1.0;
+        double lo = c.width, hi = -1;
+        for (const End& e : lines) {
+          if (e.y0 == e.y1) {
+            lo = std::min<double>(lo, std::min(e.x0, e.x1));
+            hi = std::max<double>(hi, std::max(e.x0, e.x1));
+            continue;
+          }
+          for (double y : {top, bottom}) {
+            const double x = e.x0 + (y - e.y0) * (e.x1 - e.x0) / double(e.y1 - e.y0);
+            lo = std::min(lo, std::max<double>(x, std::min(e.x0, e.x1)));
+            hi = std::max(hi, std::min<double>(x, std::max(e.x0, e.x1)));
+          }
+        }
+        EXPECT_GE(ink.band_left(b), std::floor(lo) - 2) << "round " << n << ", band " << b;
+        EXPECT_LE(ink.band_right(b), std::ceil(hi) + 3) << "round " << n << ", band " << b;
+      }
+    }
   }
 }
 
