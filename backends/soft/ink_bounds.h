@@ -70,6 +70,10 @@ class InkBounds {
   }
   // A line from (x0, y0) to (x1, y1), anywhere.
   void mark_line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) {
+    if (box_left_ <= box_right_) {  // the box is in use: it may as well take this one too
+      widen_box(x0, y0, x1, y1);
+      return;
+    }
     for (int i = 0; i < kept_lines_; ++i) {  // the same line, either way, marks nothing new
       const Line& l = lines_[static_cast<std::size_t>(i)];
       if ((l.x0 == x0 && l.y0 == y0 && l.x1 == x1 && l.y1 == y1) ||
@@ -81,10 +85,7 @@ class InkBounds {
       lines_[static_cast<std::size_t>(kept_lines_++)] = Line{x0, y0, x1, y1};
       return;
     }
-    box_left_ = std::min({box_left_, x0, x1});
-    box_right_ = std::max({box_right_, x0, x1});
-    box_top_ = std::min({box_top_, y0, y1});
-    box_bottom_ = std::max({box_bottom_, y0, y1});
+    widen_box(x0, y0, x1, y1);
   }
   // The bands in `bands` hold only plain pixels now.
   void clear(std::uint64_t bands) {
@@ -111,6 +112,12 @@ class InkBounds {
     std::int32_t x0, y0, x1, y1;
   };
 
+  void widen_box(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) {
+    box_left_ = std::min({box_left_, x0, x1});
+    box_right_ = std::max({box_right_, x0, x1});
+    box_top_ = std::min({box_top_, y0, y1});
+    box_bottom_ = std::max({box_bottom_, y0, y1});
+  }
   void mark_band(int b, std::int32_t left, std::int32_t right) {
     const auto i = static_cast<std::size_t>(b);
     const std::uint64_t bit = std::uint64_t{1} << b;
