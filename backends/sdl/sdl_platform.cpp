@@ -7,6 +7,7 @@
 #include "app/window.h"
 #include "backends/sdl/sdl_display.h"
 #include "backends/sdl/sdl_keymap.h"
+#include "backends/soft/ink_bounds.h"
 
 namespace fpu {
 
@@ -89,6 +90,9 @@ void SdlPlatform::bit_blt(Handle dst, std::int32_t x, std::int32_t y, std::int32
     SoftPlatform::bit_blt(dst, x, y, width, height, src, src_x, src_y);
     return;
   }
+  const InkBounds& ink = *dc_ink(src);
+  const LastCopy last = last_copy_;
+  last_copy_ = LastCopy{};  // until this copy is known to have landed whole
   // Offsets i, j with 0 <= i < width whose picture and source pixels both exist.
   using i64 = std::int64_t;
   const i64 i_lo = std::max<i64>({0, -i64{x}, -i64{src_x}});
@@ -96,6 +100,18 @@ void SdlPlatform::bit_blt(Handle dst, std::int32_t x, std::int32_t y, std::int32
   const i64 j_lo = std::max<i64>({0, -i64{y}, -i64{src_y}});
   const i64 j_hi = std::min<i64>({height, i64{view_height} - y, i64{from->height} - src_y});
   if (i_lo >= i_hi || j_lo >= j_hi) return;
+  const i64 scale = scale_;
+  // The whole picture from one bitmap onto a surface that holds it: afterwards the window
+  // shows that bitmap as it is now.
+  const bool whole = x == 0 && y == 0 && src_x == 0 && src_y == 0 && i_lo == 0 &&
+                     i_hi == view_width && j_lo == 0 && j_hi == view_height &&
+                     screen->w >= view_width * scale && screen->h >= view_height * scale;
+  // And if the last copy was one too, of the same bitmap onto the same surface, rows plain
+  // then and plain now are plain on the window already, and so are columns outside both
+  // copies' ink.
+  const bool known =
+      whole && last.source == from && last.screen == screen && last.ink.plain() == ink.plain() &&
+      last.ink.band_height() == ink.band_height() && screen == drawn_on_ && !resend_all_;
   if (screen != drawn_on_) {  // a new surface (a resized window) holds nothing of ours yet
     drawn_on_ = screen;
     changed_top_ = 0;
@@ -107,18 +123,31 @@ void SdlPlatform::bit_blt(Handle dst, std::int32_t x, std::int32_t y, std::int32
                            format.Gmask == 0xFF00u && format.Bmask == 0xFFu && format.Amask == 0;
   if (SDL_MUSTLOCK(screen) && SDL_LockSurface(screen) != 0) return;
   auto* const base = static_cast<std::uint8_t*>(screen->pixels);
-  const i64 scale = scale_;
-  // Screen columns [left, right) of the copied picture columns, inside the surface.
-  const i64 left = (x + i_lo) * scale;
-  const i64 right = std::min<i64>((x + i_hi) * scale, screen->w);
-  if (left >= right) {
-    if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
-    return;
-  }
-  const auto bytes = static_cast<std::size_t>(right - left) * sizeof(std::uint32_t);
+  // The picture columns [c_lo, c_hi) of a band to send: in a known copy, those with ink now
+  // or at the last copy (none: the band is skipped).
+  i64 c_lo = i_lo, c_hi = i_hi;
+  int band = -1;
+  const auto band_columns = [&](int b) {
+    c_lo = i_hi;
+    c_hi = i_lo;
+    for (const InkBounds* bounds : {&ink, &last.ink}) {
+      if (((bounds->bands() >> b) & 1u) == 0) continue;
+      c_lo = std::min<i64>(c_lo, std::max<i64>(i_lo, bounds->band_left(b)));
+      c_hi = std::max<i64>(c_hi, std::min<i64>(i_hi, bounds->band_right(b)));
+    }
+  };
   for (i64 j = j_lo; j < j_hi; ++j) {
+    if (known && ink.band_of(static_cast<std::int32_t>(j)) != band) {
+      band = ink.band_of(static_cast<std::int32_t>(j));
+      band_columns(band);
+    }
+    // Screen columns [left, right) of the picture columns sent, inside the surface.
+    const i64 left = (x + c_lo) * scale;
+    const i64 right = std::min<i64>((x + c_hi) * scale, screen->w);
+    if (left >= right) continue;
+    const auto bytes = static_cast<std::size_t>(right - left) * sizeof(std::uint32_t);
     const std::uint32_t* source =
-        from->pixels.data() + (src_y + j) * i64{from->width} + src_x + i_lo;
+        from->pixels.data() + (src_y + j) * i64{from->width} + src_x + c_lo;
     const std::uint32_t* row = source;
     if (scale > 1) {
       wide_row_.resize(static_cast<std::size_t>(right - left));
@@ -146,6 +175,7 @@ void SdlPlatform::bit_blt(Handle dst, std::int32_t x, std::int32_t y, std::int32
     }
   }
   if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
+  if (whole) last_copy_ = LastCopy{from, screen, ink};
 }
 
 void SdlPlatform::present() {

@@ -14,6 +14,7 @@
 #include "app/event_loop.h"
 #include "app/program.h"
 #include "app/window_frame.h"
+#include "backends/soft/ink_bounds.h"
 #include "backends/soft/soft_platform.h"
 
 namespace fpu {
@@ -86,6 +87,13 @@ class SdlPlatform final : public SoftPlatform {
   int changed_top_ = 0;                  // screen rows [top, bottom) changed since shown
   int changed_bottom_ = 0;
   bool resend_all_ = true;  // the display lost what it showed (exposed, resized)
+  // The last copy of the whole picture to the window, and where its bitmap had ink then.
+  struct LastCopy {
+    const Surface* source = nullptr;  // none: the window may differ from every bitmap
+    const SDL_Surface* screen = nullptr;
+    InkBounds ink{0, 0, 0};
+  };
+  LastCopy last_copy_;
   TimerQueue timers_;
   std::function<std::uint32_t()> timer_clock_ = [] { return SDL_GetTicks(); };
   std::function<void(int)> timer_wait_;  // empty: SDL's

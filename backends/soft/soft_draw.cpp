@@ -20,6 +20,7 @@ void SoftPlatform::set_pixel(Handle dc, std::int32_t x, std::int32_t y, ColorRef
   if (x < 0 || y < 0 || x >= s.width || y >= s.height) return;
   const std::uint32_t pixel = pixel_of(color);
   s.lines.wrote(pixel);
+  if (pixel != s.ink.plain()) s.ink.mark(x, y, x + 1, y + 1);
   s.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(s.width) +
            static_cast<std::size_t>(x)] = pixel;
 }
@@ -36,6 +37,7 @@ void SoftPlatform::line_to(Handle dc, std::int32_t x, std::int32_t y) {
   if (d == nullptr) return;
   Canvas& s = *d->surface;
   const std::uint32_t pixel = d->pen_pixel;
+  if (pixel != s.ink.plain()) s.ink.mark_line(d->pos_x, d->pos_y, x, y);
   const LineMemo::Known known = s.lines.find(pixel, d->pos_x, d->pos_y, x, y);
   s.lines.drew(pixel, d->pos_x, d->pos_y, x, y);
   if (known != LineMemo::Known::no) {
@@ -119,6 +121,9 @@ void SoftPlatform::text_out(Handle dc, std::int32_t x, std::int32_t y, const cha
   if (text == nullptr || count <= 0) return;
   Canvas& s = *d->surface;
   s.lines.forget();
+  static_assert(font_glyph_top + font_glyph_rows <= font_cell_height);
+  s.ink.mark_span(x, y, std::int64_t{x} + std::int64_t{count} * font_cell_width - 1,
+                  std::int64_t{y} + font_cell_height - 1);
   const auto put = [&s](std::int64_t px, std::int64_t py, std::uint32_t pixel) {
     if (px < 0 || py < 0 || px >= s.width || py >= s.height) return;
     s.pixels[static_cast<std::size_t>(py) * static_cast<std::size_t>(s.width) +
@@ -164,6 +169,8 @@ void SoftPlatform::bit_blt(Handle dst, std::int32_t x, std::int32_t y, std::int3
   const i64 j_hi = std::min<i64>({height, i64{to.height} - y, i64{from.height} - src_y});
   if (i_lo >= i_hi || j_lo >= j_hi) return;
   to.lines.forget();
+  to.ink.mark(static_cast<std::int32_t>(x + i_lo), static_cast<std::int32_t>(y + j_lo),
+              static_cast<std::int32_t>(x + i_hi), static_cast<std::int32_t>(y + j_hi));
   const std::size_t row_bytes = static_cast<std::size_t>(i_hi - i_lo) * sizeof(std::uint32_t);
   const auto copy_row = [&](i64 j) {
     std::memmove(&to.pixels[static_cast<std::size_t>((y + j) * to.width + x + i_lo)],
@@ -193,13 +200,64 @@ void SoftPlatform::fill_rect(Handle dc, const Rect& rect, Handle brush) {
   const std::int32_t bottom = std::min(rect.bottom, s.height);
   if (left >= right || top >= bottom) return;
   s.lines.wrote(b->pixel);
-  // Fill the first row, then copy it: memcpy is much faster than a per-pixel loop.
-  std::uint32_t* const first = s.pixels.data() + static_cast<std::ptrdiff_t>(top) * s.width + left;
-  std::fill(first, first + (right - left), b->pixel);
-  const std::size_t row_bytes = static_cast<std::size_t>(right - left) * sizeof(std::uint32_t);
-  for (std::int32_t row = top + 1; row < bottom; ++row) {
-    std::memcpy(first + static_cast<std::ptrdiff_t>(row - top) * s.width, first, row_bytes);
+  InkBounds& ink = s.ink;
+  const std::uint32_t pixel = b->pixel;
+  std::uint32_t* const pixels = s.pixels.data();
+  // The first row written is filled by hand across columns [model_left, model_right), which
+  // hold every column written; the other rows are copied from it, which is much faster than
+  // a per-pixel loop.
+  std::int32_t model_left = left, model_right = right;
+  const std::uint32_t* model = nullptr;
+  const auto fill_rows = [&](std::int32_t l, std::int32_t r, std::int32_t t, std::int32_t u) {
+    std::int32_t row = t;
+    if (model == nullptr) {
+      std::uint32_t* const first = pixels + static_cast<std::ptrdiff_t>(row) * s.width;
+      std::fill(first + model_left, first + model_right, pixel);
+      model = first;
+      ++row;
+    }
+    const std::size_t row_bytes = static_cast<std::size_t>(r - l) * sizeof(std::uint32_t);
+    for (; row < u; ++row) {
+      std::memcpy(pixels + static_cast<std::ptrdiff_t>(row) * s.width + l, model + l, row_bytes);
+    }
+  };
+  if (pixel != ink.plain()) {
+    if (left == 0 && top == 0 && right == s.width && bottom == s.height) {
+      ink.reset(pixel);
+    } else {
+      ink.mark(left, top, right, bottom);
+    }
+    fill_rows(left, right, top, bottom);
+    return;
   }
+  // The plain colour: outside each marked band's columns every pixel already has it.
+  ink.settle();
+  const std::int32_t band = ink.band_height();
+  const int first_band = ink.band_of(top);
+  const int last_band = ink.band_of(bottom - 1);
+  const auto marked = [&ink](int b) { return ((ink.bands() >> b) & 1u) != 0; };
+  model_left = right;
+  model_right = left;
+  for (int b = first_band; b <= last_band; ++b) {
+    if (!marked(b)) continue;
+    model_left = std::min(model_left, std::max(left, ink.band_left(b)));
+    model_right = std::max(model_right, std::min(right, ink.band_right(b)));
+  }
+  std::uint64_t now_plain = 0;
+  for (int b = first_band; b <= last_band; ++b) {
+    if (!marked(b)) continue;
+    const std::int32_t l = std::max(left, ink.band_left(b));
+    const std::int32_t r = std::min(right, ink.band_right(b));
+    const std::int32_t band_top = b * band;
+    const std::int32_t band_bottom = std::min(s.height, band_top + band);
+    const std::int32_t t = std::max(top, band_top);
+    const std::int32_t u = std::min(bottom, band_bottom);
+    if (l < r) fill_rows(l, r, t, u);
+    if (l == ink.band_left(b) && r == ink.band_right(b) && t == band_top && u == band_bottom) {
+      now_plain |= std::uint64_t{1} << b;
+    }
+  }
+  ink.clear(now_plain);
 }
 
 }  // namespace fpu

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "backends/soft/ink_bounds.h"
 #include "backends/soft/line_memo.h"
 #include "backends/soft/soft_platform.h"
 
@@ -27,9 +28,10 @@ enum class Kind : std::uint8_t { free, window_dc, memory_dc, bitmap, pen, brush 
 
 namespace fpu {
 
-// A bitmap's pixels and the lines known to be drawn on them.
+// A bitmap's pixels, the lines known to be drawn on them and where they may have ink.
 struct Canvas : Surface {
   LineMemo lines;
+  InkBounds ink{0, 0, 0};
 };
 
 struct SoftPlatform::Impl {

@@ -16,6 +16,7 @@ std::shared_ptr<Canvas> make_surface(std::int32_t width, std::int32_t height, st
   surface->width = width;
   surface->height = height;
   surface->pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), black);
+  surface->ink = InkBounds(width, height, black);
   return surface;
 }
 
@@ -216,6 +217,13 @@ const Surface* SoftPlatform::bitmap_surface(Handle bitmap) const {
   const Impl::Object* b = impl_->find(bitmap);
   if (b == nullptr || b->kind != Kind::bitmap || b->stock) return nullptr;
   return b->surface.get();
+}
+
+const InkBounds* SoftPlatform::dc_ink(Handle dc) {
+  const Impl::Object* d = impl_->find(dc);
+  if (!Impl::is_dc(d) || d->bitmap == impl_->stock_bitmap) return nullptr;
+  d->surface->ink.settle();
+  return &d->surface->ink;
 }
 
 bool SoftPlatform::timer_running(std::uint32_t id) const {

@@ -17,6 +17,8 @@ namespace fpu {
 // picture with a plain copy instead of converting every pixel of every frame.
 enum class PixelLayout : std::uint8_t { xrgb, rgba_bytes };
 
+class InkBounds;
+
 // A 32-bit pixel buffer in its platform's PixelLayout.
 struct Surface {
   std::int32_t width = 0;
@@ -82,6 +84,8 @@ class SoftPlatform : public Platform {
   const Surface& window_surface() const;
   // The bitmap selected into a live memory DC, or nullptr.
   const Surface* dc_surface(Handle dc) const;
+  // Where that bitmap may hold pixels other than its plain value (ink_bounds.h), or nullptr.
+  const InkBounds* dc_ink(Handle dc);
   // A live bitmap's pixels, or nullptr.
   const Surface* bitmap_surface(Handle bitmap) const;
   bool invalidated() const { return invalidated_; }
