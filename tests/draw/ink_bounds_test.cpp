@@ -174,15 +174,6 @@ TEST(InkBounds, RandomDrawingMatchesFillingEveryPixel) {
   }
 }
 
-// The bounds stay tight enough to save work: each write marks only its own box.
-struct TightCase {
-  const char* name;
-  void (*draw)(SoftPlatform& p, Handle dc);
-  std::uint64_t bands;       // 70 x 65: two rows a band
-  std::int32_t left, right;  // every marked band's columns
-  std::uint32_t plain;
-};
-
 void fill(SoftPlatform& p, Handle dc, Rect rect, ColorRef colour) {
   const Handle brush = p.create_solid_brush(colour);
   p.fill_rect(dc, rect, brush);
@@ -191,71 +182,6 @@ void fill(SoftPlatform& p, Handle dc, Rect rect, ColorRef colour) {
 
 void pen(SoftPlatform& p, Handle dc, ColorRef colour) {
   p.select_object(dc, p.create_pen(0, 1, colour));
-}
-
-TEST(InkBounds, EachWriteMarksItsOwnBox) {
-  const TightCase cases[] = {
-      {"a new bitmap is plain black", [](SoftPlatform&, Handle) {}, 0, 70, 0, 0},
-      {"a pixel", [](SoftPlatform& p, Handle dc) { p.set_pixel(dc, 5, 20, color::red); },
-       std::uint64_t{1} << 10, 5, 6, 0},
-      {"a pixel in the plain colour",
-       [](SoftPlatform& p, Handle dc) { p.set_pixel(dc, 5, 20, color::black); }, 0, 70, 0, 0},
-      {"a line from far outside, clamped",
-       [](SoftPlatform& p, Handle dc) {
-         pen(p, dc, color::white);
-         p.move_to(dc, -100000, 3);
-         p.line_to(dc, 10, 3);
-       },
-       std::uint64_t{1} << 1, 0, 11, 0},
-      {"a line in the plain colour",
-       [](SoftPlatform& p, Handle dc) {
-         p.move_to(dc, 0, 0);
-         p.line_to(dc, 60, 60);  // the stock pen is black
-       },
-       0, 70, 0, 0},
-      {"six characters of text",
-       [](SoftPlatform& p, Handle dc) { p.text_out(dc, 2, 2, "012345", 6); },
-       0x1FEu /* rows 2..17 */, 2, 38, 0},
-      {"a partial fill",
-       [](SoftPlatform& p, Handle dc) {
-         fill(p, dc, {10, 60, 20, 99}, color::blue);
-       },
-       std::uint64_t{0x7} << 30, 10, 20, 0},
-      {"a whole fill makes its colour plain",
-       [](SoftPlatform& p, Handle dc) {
-         p.set_pixel(dc, 1, 1, color::red);
-         fill(p, dc, {0, 0, 70, 65}, color::blue);
-       },
-       0, 70, 0, 0xFF},
-      {"a plain fill clears the bands it covers across the marked columns",
-       [](SoftPlatform& p, Handle dc) {
-         fill(p, dc, {10, 0, 20, 65}, color::blue);
-         fill(p, dc, {5, 3, 30, 41}, color::black);  // bands 2..19 whole, 1 and 20 in part
-       },
-       ~std::uint64_t{0xFFFFC} & 0x1FFFFFFFFull, 10, 20, 0},
-      {"a plain fill narrower than the marked columns clears nothing",
-       [](SoftPlatform& p, Handle dc) {
-         fill(p, dc, {10, 0, 20, 8}, color::blue);
-         fill(p, dc, {12, 0, 20, 8}, color::black);
-       },
-       0xF, 10, 20, 0},
-      {"a copy marks its destination, clipped",
-       [](SoftPlatform& p, Handle dc) { p.bit_blt(dc, 60, -4, 30, 10, dc, 0, 0); }, 0x7, 60, 70, 0},
-  };
-  for (const TightCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    Rig rig(70, 65);
-    c.draw(rig.p, rig.dcs[0]);
-    const InkBounds& ink = *rig.p.dc_ink(rig.dcs[0]);
-    EXPECT_EQ(ink.bands(), c.bands);
-    for (int b = 0; b < InkBounds::band_count; ++b) {
-      if (((ink.bands() >> b) & 1u) == 0) continue;
-      EXPECT_EQ(ink.band_left(b), c.left) << "band " << b;
-      EXPECT_EQ(ink.band_right(b), c.right) << "band " << b;
-    }
-    EXPECT_EQ(ink.plain(), c.plain);
-    EXPECT_TRUE(inside_bounds(rig.p, rig.dcs[0]));
-  }
 }
 
 // A few lines at a time are marked band by band along their slope: every pixel the line
